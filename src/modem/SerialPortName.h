@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace modem {
+
+// The device a stored port setting names. A device path is used as it stands; a number n
+// alone is the n-th classic serial port, /dev/ttyS<n-1>, the way the port list counts them.
+QString serialDevicePath(const QString& commPortName, const QString& commPortNo);
+
+} // namespace modem

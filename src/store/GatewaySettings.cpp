@@ -1,0 +1,178 @@
+#include "GatewaySettings.h"
+
+using namespace Qt::StringLiterals;
+
+namespace store {
+
+namespace {
+
+// A 16-bit setting that is not a number reads as 0 instead of stopping the start-up.
+qint16 toInt16(const QString& text)
+{
+    bool ok = false;
+    const int value = trimBlanks(text).toInt(&ok);
+    if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
+        return 0;
+    return qint16(value);
+}
+
+QString upperKeptIf(const QString& raw, std::initializer_list<QString> allowed)
+{
+    const QString value = trimBlanks(raw).toUpper();
+    for (const QString& candidate : allowed) {
+        if (value == candidate)
+            return value;
+    }
+    return {};
+}
+
+// Assigns a trimmed text setting only when the column holds something, as the loading does.
+void setIfNotEmpty(QString& setting, const QString& raw)
+{
+    if (!raw.isEmpty())
+        setting = trimBlanks(raw);
+}
+
+} // namespace
+
+QString trimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+int GatewaySettings::emailCheckIntervalMs() const
+{
+    bool ok = false;
+    const qint64 seconds = trimBlanks(EmailCheckInterval).toLongLong(&ok);
+    if (!ok || seconds <= 0)
+        return 0;
+    // 86400 s is the longest allowed interval, well within a QTimer's int milliseconds.
+    return int(std::min<qint64>(seconds, 86400) * 1000);
+}
+
+QString maskingDomainOf(const QString& address)
+{
+    const qsizetype at = address.indexOf(u'@');
+    return at < 0 ? address : address.mid(at + 1);
+}
+
+QString cleanMixModeNumbers(const QString& numbers)
+{
+    QString cleaned = trimBlanks(numbers);
+    cleaned.remove(u'+');
+    cleaned.remove(u' ');
+    cleaned.replace(u';', u',');
+    return cleaned;
+}
+
+void applyMailbox(GatewaySettings& s, const std::optional<Pop3SettingsRow>& row)
+{
+    if (!row)
+        return;
+    s.POP3MailServer = trimBlanks(row->POP3MailServer);
+    s.POP3Port = trimBlanks(row->POP3Port);
+    s.POP3UserName = trimBlanks(row->POP3UserName);
+    s.POP3Password = trimBlanks(row->POP3Password);
+    s.EmailCheckInterval = trimBlanks(row->EmailCheckInterval);
+    s.IsEnabled = row->IsEnabled;
+}
+
+void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row)
+{
+    if (!row)
+        return;
+    if (!row->SMSDeliveryMedia.isEmpty())
+        s.SMSDeliveryMedia = upperKeptIf(row->SMSDeliveryMedia, {u"MODEM"_s, u"SMTPSMSGATEWAY"_s, u"MIXMODE"_s});
+    if (s.SMSDeliveryMedia == u"MIXMODE"_s) {
+        s.MixModeMobileNumbers = cleanMixModeNumbers(row->MixModeMobileNumbers);
+        // Empty entries are kept: the prefix list mirrors the field the operator typed.
+        s.MixModePrefixes = s.MixModeMobileNumbers.isEmpty() ? QStringList{} : s.MixModeMobileNumbers.split(u',');
+        s.MixModeRoute = upperKeptIf(row->MixModeDeliveryMedia, {u"MODEM"_s, u"SMTPSMSGATEWAY"_s});
+    }
+    s.IsSMSSMTPAuthenticationRequired = row->IsSMSSMTPAuthenticationRequired;
+    setIfNotEmpty(s.SMSSMTPFromName, row->SMSSMTPFromName);
+    setIfNotEmpty(s.SMSSMTPYourEmailAddress, row->SMSSMTPYourEmailAddress);
+    setIfNotEmpty(s.SMSSMTPServer, row->SMSSMTPServer);
+    if (!row->SMSSMTPPort.isEmpty())
+        s.SMSSMTPPort = toInt16(row->SMSSMTPPort);
+    setIfNotEmpty(s.SMSSMTPUserName, row->SMSSMTPUserName);
+    setIfNotEmpty(s.SMSSMTPPassword, row->SMSSMTPPassword);
+    setIfNotEmpty(s.SMSSMTPEmailPostfix, row->SMSSMTPEmailPostfix);
+    s.MaskingDomain = row->IsFromNameSentByMaskingYourEmail ? maskingDomainOf(s.SMSSMTPYourEmailAddress) : QString();
+    s.SMSSMTPEncodeType = toInt16(row->SMSSMTPEncodeType);
+    s.SMSSMTPAuthenticationType = toInt16(row->SMSSMTPAuthenticationType);
+    if (!row->SIMCardDeliveryMode.isEmpty())
+        s.SIMCardDeliveryMode = upperKeptIf(row->SIMCardDeliveryMode, {u"DIRECT DELIVER"_s, u"STORE AND DELIVER"_s});
+}
+
+void applyMissedCallReply(GatewaySettings& s, const std::optional<MissedCallReplyRow>& row)
+{
+    s.MissedCallReplyOn = row.has_value();
+    s.MissedCallReplyText = row ? trimBlanks(row->Message) : QString();
+}
+
+void applyModemDelayFactor(GatewaySettings& s, const std::optional<ModemSettingsRow>& row)
+{
+    s.ModemDelayFactor = 1.0;
+    if (!row)
+        return;
+    bool ok = false;
+    const double factor = trimBlanks(row->ModemDelayFactor).toDouble(&ok);
+    // A zero or negative factor would turn every modem wait into no wait at all.
+    if (ok && factor > 0)
+        s.ModemDelayFactor = factor;
+}
+
+void applyTimerPeriods(GatewaySettings& s, const std::optional<TimerSettingRow>& row)
+{
+    if (!row)
+        return;
+    s.ReceiveIntervalSeconds = row->EnableReceiveTimer ? std::max<int>(0, toInt16(row->ReceiveAllMessagesTime)) : 0;
+    s.SendIntervalSeconds = row->EnableSendTimer ? std::max<int>(0, toInt16(row->SendAllMessagesTime)) : 0;
+}
+
+namespace {
+
+template <typename Row, typename Apply>
+std::expected<void, StoreError> loadWith(const std::expected<std::optional<Row>, StoreError>& row, GatewaySettings& s, Apply apply)
+{
+    if (!row)
+        return std::unexpected(row.error());
+    apply(s, *row);
+    return {};
+}
+
+} // namespace
+
+std::expected<void, StoreError> loadMailbox(const Database& db, GatewaySettings& s)
+{
+    return loadWith(SettingsTables(db).pop3Settings(), s, applyMailbox);
+}
+
+std::expected<void, StoreError> loadDelivery(const Database& db, GatewaySettings& s)
+{
+    return loadWith(SettingsTables(db).timerSetting(), s, applyDelivery);
+}
+
+std::expected<void, StoreError> loadMissedCallReply(const Database& db, GatewaySettings& s)
+{
+    return loadWith(SettingsTables(db).activeMissedCallReply(), s, applyMissedCallReply);
+}
+
+std::expected<void, StoreError> loadModemDelayFactor(const Database& db, GatewaySettings& s)
+{
+    return loadWith(SettingsTables(db).modemSettings(), s, applyModemDelayFactor);
+}
+
+std::expected<void, StoreError> loadTimerPeriods(const Database& db, GatewaySettings& s)
+{
+    return loadWith(SettingsTables(db).timerSetting(), s, applyTimerPeriods);
+}
+
+} // namespace store

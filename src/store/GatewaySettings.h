@@ -1,0 +1,77 @@
+#pragma once
+
+#include "SettingsTables.h"
+
+#include <QStringList>
+
+namespace store {
+
+// The settings the engine holds for a run, named after their store columns. Loaded once at
+// start-up; later changed only when a settings screen saves.
+struct GatewaySettings
+{
+    // Mailbox (WebMailToSMS_POP3Settings)
+    QString POP3MailServer;
+    QString POP3Port;
+    QString POP3UserName;
+    QString POP3Password;
+    QString EmailCheckInterval;
+    bool IsEnabled = false;
+
+    // Delivery (Timer_Setting)
+    QString SMSDeliveryMedia;
+    QString MixModeMobileNumbers;
+    QStringList MixModePrefixes;
+    QString MixModeRoute;
+    bool IsSMSSMTPAuthenticationRequired = false;
+    QString SMSSMTPFromName;
+    QString SMSSMTPYourEmailAddress;
+    QString SMSSMTPServer;
+    qint16 SMSSMTPPort = 0;
+    QString SMSSMTPUserName;
+    QString SMSSMTPPassword;
+    QString SMSSMTPEmailPostfix;
+    QString MaskingDomain;
+    qint16 SMSSMTPEncodeType = 0;
+    qint16 SMSSMTPAuthenticationType = 0;
+    QString SIMCardDeliveryMode;
+
+    // Missed-call reply (AutoReply_OnMissedCall)
+    bool MissedCallReplyOn = false;
+    QString MissedCallReplyText;
+
+    // Modem (ModemSettings)
+    double ModemDelayFactor = 1.0;
+
+    // Timers (Timer_Setting)
+    int ReceiveIntervalSeconds = 0;
+    int SendIntervalSeconds = 0;
+
+    // The mailbox timer's period; 0 when polling is off or the interval is no number.
+    int emailCheckIntervalMs() const;
+};
+
+// "trim" removes leading and trailing blanks only, never tabs or line breaks.
+QString trimBlanks(const QString& text);
+
+// Each step applies one settings group, exactly as start-up loads it; a missing row leaves
+// that group's values at their starting values.
+void applyMailbox(GatewaySettings& settings, const std::optional<Pop3SettingsRow>& row);
+void applyDelivery(GatewaySettings& settings, const std::optional<TimerSettingRow>& row);
+void applyMissedCallReply(GatewaySettings& settings, const std::optional<MissedCallReplyRow>& row);
+void applyModemDelayFactor(GatewaySettings& settings, const std::optional<ModemSettingsRow>& row);
+void applyTimerPeriods(GatewaySettings& settings, const std::optional<TimerSettingRow>& row);
+
+// The masking domain: what follows the first "@", or the whole address without one.
+QString maskingDomainOf(const QString& address);
+// The mixed-mode prefix field as stored: "+" and blanks removed, ";" made ",".
+QString cleanMixModeNumbers(const QString& numbers);
+
+// The same steps reading the store.
+std::expected<void, StoreError> loadMailbox(const Database& db, GatewaySettings& settings);
+std::expected<void, StoreError> loadDelivery(const Database& db, GatewaySettings& settings);
+std::expected<void, StoreError> loadMissedCallReply(const Database& db, GatewaySettings& settings);
+std::expected<void, StoreError> loadModemDelayFactor(const Database& db, GatewaySettings& settings);
+std::expected<void, StoreError> loadTimerPeriods(const Database& db, GatewaySettings& settings);
+
+} // namespace store

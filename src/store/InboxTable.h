@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Database.h"
+
+#include <QDateTime>
+
+namespace store {
+
+// Message_InBox: one row per received SMS.
+class InboxTable
+{
+public:
+    explicit InboxTable(const Database& db) : m_db(db) {}
+
+    // IsRead is left to its default, so a new row is unread.
+    std::expected<qint64, StoreError> insert(const QString& sender, const QString& message, const QDateTime& when);
+    std::expected<qint64, StoreError> countUnread() const;
+
+private:
+    const Database& m_db;
+};
+
+} // namespace store

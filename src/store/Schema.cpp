@@ -1,0 +1,212 @@
+#include "Schema.h"
+
+#include "CountryList.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace store {
+
+namespace {
+
+// Types follow the data model: counters are AUTOINCREMENT so a deleted key is never handed
+// out again; yes/no columns hold -1 or 0 and default to 0; date-times are ISO text.
+const char16_t* const kVersion1[] = {
+    uR"(CREATE TABLE Message_InBox (
+        InBox_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+        SenderMobileNo TEXT,
+        SenderId INTEGER DEFAULT 0,
+        Message TEXT,
+        InboxDateTime TEXT,
+        IsRead INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE Message_OutBox (
+        Outbox_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+        RecepId INTEGER DEFAULT 0,
+        RecipientMobileNo TEXT,
+        Message TEXT,
+        OutBoxDateTime TEXT,
+        DeliveryDatetime TEXT,
+        DeliveryStatus TEXT,
+        SMSFromName TEXT))",
+    uR"(CREATE TABLE MissedCallStatistics (
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        callDateTime TEXT,
+        callerNumber TEXT,
+        IsMissCall INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE SMS_AutoReply (
+        CommandId INTEGER PRIMARY KEY AUTOINCREMENT,
+        SMS_Command TEXT,
+        SMS_Reply TEXT))",
+    uR"(CREATE TABLE SMS_AutoReplySettings (
+        SendAutoReply INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE AutoReply_OnMissedCall (
+        Message TEXT,
+        IsActive INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE ModemSettings (
+        CommPortNo INTEGER,
+        CommPortName TEXT,
+        BitsPerSecond TEXT,
+        DataBits TEXT,
+        Parity TEXT,
+        StopBits TEXT,
+        FlowControl TEXT,
+        CharacterSet TEXT,
+        EnabledCallerId INTEGER NOT NULL DEFAULT 0,
+        ModemDelayFactor REAL))",
+    uR"(CREATE TABLE Timer_Setting (
+        ReceiveAllMessagesTime INTEGER,
+        SendAllMessagesTime INTEGER,
+        EnableReceiveTimer INTEGER NOT NULL DEFAULT 0,
+        EnableSendTimer INTEGER NOT NULL DEFAULT 0,
+        SMSDeliveryMedia TEXT,
+        MixModeMobileNumbers TEXT,
+        MixModeDeliveryMedia TEXT,
+        SIMCardDeliveryMode TEXT,
+        SMSSMTPFromName TEXT,
+        SMSSMTPYourEmailAddress TEXT,
+        SMSSMTPServer TEXT,
+        SMSSMTPPort INTEGER,
+        SMSSMTPEmailPostfix TEXT,
+        IsFromNameSentByMaskingYourEmail INTEGER NOT NULL DEFAULT 0,
+        IsSMSSMTPAuthenticationRequired INTEGER NOT NULL DEFAULT 0,
+        SMSSMTPUserName TEXT,
+        SMSSMTPPassword TEXT,
+        SMSSMTPAuthenticationType INTEGER,
+        SMSSMTPEncodeType INTEGER))",
+    uR"(CREATE TABLE WebMailToSMS_POP3Settings (
+        POP3MailServer TEXT,
+        POP3Port INTEGER,
+        POP3UserName TEXT,
+        POP3Password TEXT,
+        EmailCheckInterval INTEGER,
+        IsEnabled INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE WebMailToSMS_MessagesReceived (
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        EmailFromName TEXT,
+        EmailFromAddress TEXT,
+        EmailSubject TEXT,
+        EmailDateTime TEXT,
+        EmailContentType TEXT,
+        EmailTextMessage TEXT,
+        MessageReceivedOn TEXT,
+        IsEmailSentToSMS INTEGER NOT NULL DEFAULT 0,
+        ReasonForNotSendingSMS TEXT))",
+    uR"(CREATE TABLE SMS_UserAccounts (
+        UserId INTEGER PRIMARY KEY AUTOINCREMENT,
+        SMSUserName TEXT,
+        SMSPassword TEXT,
+        SMSFromName TEXT,
+        SMSBalanceCredits INTEGER,
+        SMSBalanceCreditsUpdatedOn TEXT))",
+    uR"(CREATE TABLE Country (
+        CountryId INTEGER PRIMARY KEY AUTOINCREMENT,
+        CountryName TEXT,
+        CountryCode TEXT,
+        IsDefault INTEGER NOT NULL DEFAULT 0))",
+    uR"(CREATE TABLE State (
+        StateId INTEGER PRIMARY KEY AUTOINCREMENT,
+        StateName TEXT,
+        CountryId INTEGER))",
+    uR"(CREATE TABLE UserDetails (
+        UserDetailId INTEGER PRIMARY KEY AUTOINCREMENT,
+        UserName TEXT,
+        CountryId INTEGER))",
+
+    // Every filter of the dashboard and the lists.
+    u"CREATE INDEX idx_inbox_isread ON Message_InBox (IsRead)",
+    u"CREATE INDEX idx_inbox_datetime ON Message_InBox (InboxDateTime)",
+    u"CREATE INDEX idx_outbox_delivery ON Message_OutBox (DeliveryDatetime)",
+    u"CREATE INDEX idx_outbox_status ON Message_OutBox (DeliveryStatus)",
+    u"CREATE INDEX idx_outbox_queued ON Message_OutBox (OutBoxDateTime)",
+    u"CREATE INDEX idx_calls_datetime ON MissedCallStatistics (callDateTime)",
+    u"CREATE INDEX idx_mails_received ON WebMailToSMS_MessagesReceived (MessageReceivedOn)",
+    u"CREATE INDEX idx_mails_sent ON WebMailToSMS_MessagesReceived (IsEmailSentToSMS)",
+    u"CREATE INDEX idx_accounts_user ON SMS_UserAccounts (SMSUserName)",
+    u"CREATE INDEX idx_country_code ON Country (CountryCode)",
+    u"CREATE INDEX idx_state_country ON State (CountryId)",
+    u"CREATE INDEX idx_userdetails_country ON UserDetails (CountryId)",
+
+    // First start: the gateway sends through the modem directly, checks every 10 s.
+    uR"(INSERT INTO Timer_Setting (ReceiveAllMessagesTime, SendAllMessagesTime, EnableReceiveTimer,
+        EnableSendTimer, SMSDeliveryMedia, SIMCardDeliveryMode, SMSSMTPPort, SMSSMTPEncodeType,
+        SMSSMTPAuthenticationType, IsFromNameSentByMaskingYourEmail, IsSMSSMTPAuthenticationRequired)
+        VALUES (10, 10, -1, -1, 'MODEM', 'DIRECT DELIVER', 25, 0, 0, 0, 0))",
+};
+
+struct Migration
+{
+    int version;
+    std::expected<void, StoreError> (*apply)(const Database&);
+};
+
+std::expected<void, StoreError> fillCountries(const Database& db)
+{
+    auto insert = db.prepare(u"INSERT INTO Country (CountryName, CountryCode, IsDefault) VALUES (?1, ?2, 0)"_s);
+    for (const CountryEntry& country : worldCountries()) {
+        insert.bind(1, country.name);
+        insert.bind(2, country.code);
+        if (auto r = insert.run(); !r)
+            return r;
+    }
+    return {};
+}
+
+std::expected<void, StoreError> migrateTo1(const Database& db)
+{
+    for (const char16_t* sql : kVersion1) {
+        if (auto r = db.exec(QString::fromUtf16(sql)); !r)
+            return r;
+    }
+    return fillCountries(db);
+}
+
+// Later schema changes are appended here, never edited in place: a store written by an
+// earlier version walks the list from its user_version on.
+const Migration kMigrations[] = {
+    {1, &migrateTo1},
+};
+
+} // namespace
+
+int currentSchemaVersion()
+{
+    return std::end(kMigrations)[-1].version;
+}
+
+std::expected<int, StoreError> schemaVersion(const Database& db)
+{
+    auto version = db.prepare(u"PRAGMA user_version"_s).scalar();
+    if (!version)
+        return std::unexpected(version.error());
+    return int(*version);
+}
+
+std::expected<void, StoreError> ensureSchema(const Database& db)
+{
+    auto version = schemaVersion(db);
+    if (!version)
+        return std::unexpected(version.error());
+    if (*version > currentSchemaVersion())
+        return std::unexpected(StoreError{0, u"the store was written by a newer version of tarvogate (schema %1, this program knows %2)"_s
+                                                  .arg(*version)
+                                                  .arg(currentSchemaVersion())});
+    if (*version == currentSchemaVersion())
+        return {};
+
+    Transaction transaction(db);
+    if (!transaction.started())
+        return transaction.started();
+    for (const Migration& migration : kMigrations) {
+        if (migration.version <= *version)
+            continue;
+        if (auto r = migration.apply(db); !r)
+            return r;
+        // PRAGMA takes no bound parameters; the number comes from the table above.
+        if (auto r = db.exec(u"PRAGMA user_version=%1"_s.arg(migration.version)); !r)
+            return r;
+    }
+    return transaction.commit();
+}
+
+} // namespace store

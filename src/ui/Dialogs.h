@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+// Every message box and Yes/No question of the screens goes through here, so tests can read
+// the texts and answer in advance.
+class Dialogs
+{
+public:
+    enum Answer { Yes, No };
+
+    virtual ~Dialogs() = default;
+    // A message with an OK button.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // A message about a failure, with an OK button.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    virtual Answer question(QWidget* parent, const QString& text) = 0;
+};
+
+class MessageBoxDialogs final : public Dialogs
+{
+public:
+    void information(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const QString& text) override;
+};
+
+} // namespace ui

@@ -1,0 +1,218 @@
+#include "MDI_Frmmanage.h"
+
+#include "Dialogs.h"
+#include "Gateway.h"
+#include "Pictures.h"
+#include "cls_SysTrayCls.h"
+#include "frm_About.h"
+#include "frm_HomePage.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+namespace {
+
+QAction* namedAction(QMenu* menu, const QString& text, const QString& name, bool enabled = true)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    action->setEnabled(enabled);
+    return action;
+}
+
+QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
+{
+    QMenu* menu = bar->addMenu(text);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+} // namespace
+
+MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+                             const store::Clock& clock, bool trayAvailable, QWidget* parent)
+    : QMainWindow(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock), m_trayAvailable(trayAvailable)
+{
+    setObjectName(u"MDI_Frmmanage"_s);
+    setWindowTitle(u"tarvogate"_s);
+    setWindowIcon(appIcon());
+    resize(1000, 700);
+    buildMenus();
+    buildToolBar();
+    buildTrayMenu();
+    m_tray = new cls_SysTrayCls(m_trayMenu, this);
+
+    connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MDI_Frmmanage::onModemStateChanged);
+    connect(m_gateway, &engine::Gateway::startUpFinished, this, &MDI_Frmmanage::onStartUpFinished);
+}
+
+MDI_Frmmanage::~MDI_Frmmanage() = default;
+
+void MDI_Frmmanage::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    // Entries whose screens are not part of this build yet are there, but disabled.
+    QMenu* masters = namedMenu(bar, u"Masters"_s, u"mnuMst"_s);
+    namedAction(masters, u"Manage SMS User Accounts"_s, u"mnuSMSUserAccounts"_s, false);
+    namedAction(masters, u"Manage Country"_s, u"country"_s, false);
+
+    QMenu* settings = namedMenu(bar, u"Settings"_s, u"mnuSetings"_s);
+    namedAction(settings, u"System Settings"_s, u"modemsetting"_s, false);
+    namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s, false);
+    namedAction(settings, u"Low-Level SIM Access"_s, u"manageSim"_s, false);
+
+    QMenu* modem = namedMenu(bar, u"Connect / Disconnect Modem"_s, u"lToModem"_s);
+    m_connect = namedAction(modem, u"Connect"_s, u"start"_s, false);
+    m_disconnect = namedAction(modem, u"Disconnect"_s, u"mnustop"_s, false);
+
+    QMenu* messages = namedMenu(bar, u"Message Box"_s, u"mnuMsgBox"_s);
+    namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s, false);
+    namedAction(messages, u"POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
+
+    QAction* about = bar->addAction(u"About"_s);
+    about->setObjectName(u"mnuAbout"_s);
+    connect(about, &QAction::triggered, this, &MDI_Frmmanage::showAbout);
+
+    QAction* exit = bar->addAction(u"Exit"_s);
+    exit->setObjectName(u"Exit"_s);
+    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+}
+
+void MDI_Frmmanage::buildToolBar()
+{
+    auto* toolbar = addToolBar(u"Toolbar"_s);
+    toolbar->setObjectName(u"Toolbar1"_s);
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+
+    m_toolConnect = toolbar->addAction(connectIcon(), u"Connect"_s);
+    m_toolConnect->setObjectName(u"tbrConnect"_s);
+    m_toolConnect->setToolTip(u"Connect to Modem."_s);
+    m_toolConnect->setEnabled(false);
+
+    QAction* messageBox = toolbar->addAction(messageBoxIcon(), u"Message Box"_s);
+    messageBox->setObjectName(u"tbrMessageBox"_s);
+    messageBox->setToolTip(u"Open Message box."_s);
+    messageBox->setEnabled(false);
+
+    // The button itself does nothing; only its two drop-down entries act.
+    auto* reportsMenu = new QMenu(this);
+    reportsMenu->setObjectName(u"mnuReports"_s);
+    namedAction(reportsMenu, u"Missed Calls Report"_s, u"MR"_s, false);
+    namedAction(reportsMenu, u"Received SMS Report"_s, u"SMSR"_s, false);
+    auto* reports = new QToolButton(toolbar);
+    reports->setObjectName(u"tbrReports"_s);
+    reports->setText(u"Reports"_s);
+    reports->setIcon(reportsIcon());
+    reports->setToolTip(u"Manage Dial Logs"_s);
+    reports->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    reports->setPopupMode(QToolButton::MenuButtonPopup);
+    reports->setMenu(reportsMenu);
+    toolbar->addWidget(reports);
+
+    QAction* exit = toolbar->addAction(exitIcon(), u"Exit"_s);
+    exit->setObjectName(u"tbrExit"_s);
+    exit->setToolTip(u"Quit the application."_s);
+    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+}
+
+void MDI_Frmmanage::buildTrayMenu()
+{
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(u"mnuMainMenu"_s);
+    QAction* minimize = namedAction(m_trayMenu, u"Minimize"_s, u"mnuMinimize"_s);
+    connect(minimize, &QAction::triggered, this, [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    QAction* show = namedAction(m_trayMenu, u"Show"_s, u"mnuShow"_s);
+    connect(show, &QAction::triggered, this, [this] {
+        showMaximized();
+        raise();
+        activateWindow();
+    });
+    m_trayMenu->addSeparator();
+    QAction* about = namedAction(m_trayMenu, u"About"_s, u"mnuTrayAbout"_s);
+    connect(about, &QAction::triggered, this, &MDI_Frmmanage::showAbout);
+    m_trayMenu->addSeparator();
+    QAction* exit = namedAction(m_trayMenu, u"Exit"_s, u"mnuExit"_s);
+    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+}
+
+void MDI_Frmmanage::load()
+{
+    IsSetupWindowOpen = false;
+    PageSize = 100;
+    m_home = new frm_HomePage(m_db, m_gateway, m_clock, this);
+    setCentralWidget(m_home);
+    onModemStateChanged(false);
+    // The engine's steps run on its own thread, queued behind the log switch the dashboard
+    // has just turned on, so the first line is not dropped.
+    QMetaObject::invokeMethod(m_gateway, &engine::Gateway::startUp, Qt::QueuedConnection);
+    // The dashboard puts the program away: into the notification area, or onto the task bar.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    show();
+}
+
+void MDI_Frmmanage::onModemStateChanged(bool connected)
+{
+    // Connect and Disconnect follow the link's state once the modem link is part of the
+    // build; until then both stay disabled so the menu offers nothing that cannot happen.
+    const bool modemLinkAvailable = false;
+    m_connect->setEnabled(modemLinkAvailable && !connected);
+    m_disconnect->setEnabled(modemLinkAvailable && connected);
+    m_toolConnect->setEnabled(modemLinkAvailable);
+    m_toolConnect->setText(connected ? u"Disconnect"_s : u"Connect"_s);
+    m_toolConnect->setIcon(connected ? disconnectIcon() : connectIcon());
+}
+
+void MDI_Frmmanage::onStartUpFinished(const QString& pendingError)
+{
+    if (m_home != nullptr)
+        m_home->refreshCounters();
+    if (!pendingError.isEmpty())
+        m_dialogs.error(this, pendingError);
+    Q_EMIT loaded();
+}
+
+void MDI_Frmmanage::showAbout()
+{
+    frm_About about(this);
+    about.exec();
+}
+
+void MDI_Frmmanage::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || m_exiting)
+        return;
+    if (isMinimized()) {
+        // Without a notification area the window stays minimised on the task bar: hiding
+        // it there would leave the operator no way back to the program.
+        if (!m_trayAvailable)
+            return;
+        m_tray->ShowIcon(this);
+        m_tray->ChangeToolTip(this, kTrayTip);
+        // Hiding from inside the state change confuses some window managers; do it next.
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+    } else {
+        m_tray->RemoveIcon(this);
+    }
+}
+
+void MDI_Frmmanage::closeEvent(QCloseEvent* event)
+{
+    // Closing the window ends the program, the same way "Exit" does.
+    if (!m_exiting) {
+        m_exiting = true;
+        Q_EMIT exitRequested();
+    }
+    event->accept();
+}
+
+} // namespace ui

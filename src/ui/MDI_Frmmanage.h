@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Clock.h"
+#include "Database.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+class QToolButton;
+
+namespace engine {
+class Gateway;
+}
+
+namespace ui {
+
+class Dialogs;
+class cls_SysTrayCls;
+class frm_HomePage;
+
+// The main window "tarvogate": menu bar, toolbar, the dashboard, and the notification-area
+// icon it hides into when minimised.
+class MDI_Frmmanage final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kTrayTip = QStringLiteral("Tarvonet SMS Gateway");
+
+    // trayAvailable: whether the desktop has a notification area. Without one, minimising
+    // keeps the window on the task bar so it can always be reached again.
+    MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
+                  bool trayAvailable, QWidget* parent = nullptr);
+    ~MDI_Frmmanage() override;
+
+    // The window's loading: the screen's steps and the engine's start-up, in order.
+    void load();
+
+    frm_HomePage* homePage() const { return m_home; }
+    cls_SysTrayCls* trayIcon() const { return m_tray; }
+    QMenu* trayMenu() const { return m_trayMenu; }
+    bool isTrayAvailable() const { return m_trayAvailable; }
+
+    bool IsSetupWindowOpen = false;
+    int PageSize = 0;
+
+Q_SIGNALS:
+    // The operator asked to end the program (menu, toolbar or tray "Exit", or closing).
+    void exitRequested();
+    // The loading has finished, including the engine's part and any pending error box.
+    void loaded();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildTrayMenu();
+    void onModemStateChanged(bool connected);
+    void onStartUpFinished(const QString& pendingError);
+    void showAbout();
+
+    const store::Database& m_db;
+    engine::Gateway* m_gateway;
+    Dialogs& m_dialogs;
+    const store::Clock& m_clock;
+    bool m_trayAvailable;
+    bool m_exiting = false;
+
+    frm_HomePage* m_home = nullptr;
+    cls_SysTrayCls* m_tray = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QAction* m_connect = nullptr;
+    QAction* m_disconnect = nullptr;
+    QAction* m_toolConnect = nullptr;
+};
+
+} // namespace ui

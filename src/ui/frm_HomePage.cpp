@@ -1,0 +1,162 @@
+#include "frm_HomePage.h"
+
+#include "CallTable.h"
+#include "Gateway.h"
+#include "InboxTable.h"
+#include "LinkLabel.h"
+#include "OutboxTable.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+namespace {
+
+QLabel* heading(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    return label;
+}
+
+void showCount(LinkLabel* label, const QString& caption, const std::expected<qint64, store::StoreError>& count)
+{
+    if (count)
+        label->setText(caption + u" ("_s + QString::number(*count) + u")"_s);
+}
+
+} // namespace
+
+frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock, QWidget* parent)
+    : QWidget(parent), m_db(db), m_gateway(gateway), m_clock(clock)
+{
+    setObjectName(u"frm_HomePage"_s);
+    setWindowTitle(u"Home"_s);
+
+    m_missCall = new LinkLabel(u"Missed Calls (0)"_s, this);
+    m_missCall->setObjectName(u"LblMissCall"_s);
+    m_inBox = new LinkLabel(u"Inbox (0)"_s, this);
+    m_inBox->setObjectName(u"lblInBox"_s);
+    m_outBox = new LinkLabel(u"Outbox (0)"_s, this);
+    m_outBox->setObjectName(u"lblOutBox"_s);
+    m_today = new QLabel(this);
+    m_today->setObjectName(u"lblToday"_s);
+    m_start = new LinkLabel(u"Start"_s, this);
+    m_start->setObjectName(u"lblStart"_s);
+    m_stop = new LinkLabel(u"Stop"_s, this);
+    m_stop->setObjectName(u"lblStop"_s);
+    m_clear = new LinkLabel(u"Clear"_s, this);
+    m_clear->setObjectName(u"lblClear"_s);
+    m_log = new QPlainTextEdit(this);
+    m_log->setObjectName(u"txtActivityLog"_s);
+    m_log->setReadOnly(true);
+    m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* counters = new QVBoxLayout;
+    counters->addWidget(heading(u"Today's Call Report :"_s, this));
+    counters->addWidget(m_missCall);
+    counters->addSpacing(8);
+    counters->addWidget(heading(u"Message Box :"_s, this));
+    counters->addWidget(m_inBox);
+    counters->addWidget(m_outBox);
+    counters->addStretch();
+    auto* todayRow = new QHBoxLayout;
+    todayRow->addWidget(heading(u"Today:"_s, this));
+    todayRow->addWidget(m_today);
+    todayRow->addStretch();
+    counters->addLayout(todayRow);
+
+    auto* logLinks = new QHBoxLayout;
+    logLinks->addWidget(heading(u"Activity Log:"_s, this));
+    logLinks->addWidget(new QLabel(u"["_s, this));
+    logLinks->addWidget(m_start);
+    logLinks->addWidget(new QLabel(u"|"_s, this));
+    logLinks->addWidget(m_stop);
+    logLinks->addWidget(new QLabel(u"]"_s, this));
+    logLinks->addStretch();
+    logLinks->addWidget(m_clear);
+
+    auto* logColumn = new QVBoxLayout;
+    logColumn->addLayout(logLinks);
+    logColumn->addWidget(m_log, 1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(counters);
+    layout->addSpacing(16);
+    layout->addLayout(logColumn, 1);
+
+    connect(m_start, &LinkLabel::clicked, this, &frm_HomePage::startLog);
+    connect(m_stop, &LinkLabel::clicked, this, &frm_HomePage::stopLog);
+    connect(m_clear, &LinkLabel::clicked, this, [this] {
+        m_log->clear();
+        QMetaObject::invokeMethod(m_gateway, &engine::Gateway::clearActivityLog, Qt::QueuedConnection);
+    });
+    connect(m_missCall, &LinkLabel::clicked, this, &frm_HomePage::missedCallsClicked);
+    connect(m_inBox, &LinkLabel::clicked, this, [this] {
+        msgType = u"I"_s;
+        Q_EMIT messageBoxRequested();
+    });
+    connect(m_outBox, &LinkLabel::clicked, this, [this] {
+        msgType = u"O"_s;
+        Q_EMIT messageBoxRequested();
+    });
+    connect(m_gateway, &engine::Gateway::activityLogChanged, this, &frm_HomePage::showLog);
+
+    // The log is on from the start: "Start" is shown done, "Stop" offered.
+    m_start->setEnabled(false);
+    m_start->setUnderlined(false);
+    m_stop->setEnabled(true);
+    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
+
+    msgType.clear();
+    m_today->setText(m_clock.now().date().toString(u"dd-MMMM-yyyy"_s));
+    refreshCounters();
+    m_refresh.setObjectName(u"timerRefreshCounters"_s);
+    connect(&m_refresh, &QTimer::timeout, this, &frm_HomePage::refreshCounters);
+    m_refresh.start(1000);
+}
+
+void frm_HomePage::refreshCounters()
+{
+    showCount(m_missCall, u"Missed Calls"_s, store::CallTable(m_db).countMissedOn(m_clock.now().date()));
+    showCount(m_inBox, u"Inbox"_s, store::InboxTable(m_db).countUnread());
+    showCount(m_outBox, u"Outbox"_s, store::OutboxTable(m_db).countPending());
+}
+
+void frm_HomePage::startLog()
+{
+    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
+    m_stop->setEnabled(true);
+    m_stop->setUnderlined(true);
+    m_start->setEnabled(false);
+    m_start->setUnderlined(false);
+}
+
+void frm_HomePage::stopLog()
+{
+    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(false); }, Qt::QueuedConnection);
+    m_stop->setEnabled(false);
+    m_stop->setUnderlined(false);
+    m_start->setEnabled(true);
+    m_start->setUnderlined(true);
+}
+
+void frm_HomePage::showLog(const QString& text)
+{
+    // The log separates lines with CR LF; the text box wants plain line feeds.
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    m_log->setPlainText(shown);
+}
+
+} // namespace ui
