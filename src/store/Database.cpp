@@ -214,8 +214,9 @@ std::expected<Database, StoreError> Database::open(const QString& path, const QS
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
 
+    // An empty key opens an ordinary, unencrypted SQLite file (tests make foreign files so).
     const QByteArray keyBytes = key.toUtf8();
-    if (sqlite3_key(raw, keyBytes.constData(), int(keyBytes.size())) != SQLITE_OK)
+    if (!keyBytes.isEmpty() && sqlite3_key(raw, keyBytes.constData(), int(keyBytes.size())) != SQLITE_OK)
         return std::unexpected(db.lastError());
 
     // Reading the schema is the first access that decrypts a page: a wrong key or a foreign

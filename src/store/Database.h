@@ -69,7 +69,8 @@ private:
 class Database
 {
 public:
-    // Opens (or creates) an encrypted store file. An existing file that does not open with
+    // Opens (or creates) an encrypted store file; an empty key means a plain SQLite file.
+    // An existing file that does not open with
     // the key, or is no database at all, is refused and left exactly as it was.
     static std::expected<Database, StoreError> open(const QString& path, const QString& key);
 

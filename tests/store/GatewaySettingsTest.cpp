@@ -1,0 +1,217 @@
+#include "GatewaySettings.h"
+#include "SettingsTables.h"
+#include "Store.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::TempFolder;
+
+namespace {
+
+store::TimerSettingRow timerRow()
+{
+    store::TimerSettingRow row;
+    row.ReceiveAllMessagesTime = u"15"_s;
+    row.SendAllMessagesTime = u"20"_s;
+    row.EnableReceiveTimer = true;
+    row.EnableSendTimer = true;
+    row.SMSDeliveryMedia = u"MODEM"_s;
+    row.SIMCardDeliveryMode = u"DIRECT DELIVER"_s;
+    row.SMSSMTPPort = u"25"_s;
+    row.SMSSMTPEncodeType = u"0"_s;
+    row.SMSSMTPAuthenticationType = u"0"_s;
+    return row;
+}
+
+store::GatewaySettings delivered(const store::TimerSettingRow& row)
+{
+    store::GatewaySettings settings;
+    store::applyDelivery(settings, row);
+    return settings;
+}
+
+} // namespace
+
+TEST(GatewaySettings, MixModePrefixesAreCleanedAndSplit)
+{
+    auto row = timerRow();
+    row.SMSDeliveryMedia = u"MIXMODE"_s;
+    row.MixModeMobileNumbers = u"  +91 98;97  "_s;
+    row.MixModeDeliveryMedia = u" modem "_s;
+    const auto settings = delivered(row);
+    EXPECT_EQ(settings.MixModeMobileNumbers, u"9198,97"_s);
+    EXPECT_EQ(settings.MixModePrefixes, (QStringList{u"9198"_s, u"97"_s}));
+    EXPECT_EQ(settings.MixModeRoute, u"MODEM"_s);
+
+    row.MixModeMobileNumbers = u"+98; +97"_s;
+    EXPECT_EQ(delivered(row).MixModePrefixes, (QStringList{u"98"_s, u"97"_s}));
+    row.MixModeMobileNumbers = u"98,,97"_s; // empty entries are kept in place
+    EXPECT_EQ(delivered(row).MixModePrefixes, (QStringList{u"98"_s, QString(), u"97"_s}));
+    row.MixModeMobileNumbers = u"   "_s;
+    EXPECT_TRUE(delivered(row).MixModePrefixes.isEmpty());
+    row.MixModeDeliveryMedia = u"PIGEON"_s;
+    EXPECT_TRUE(delivered(row).MixModeRoute.isEmpty());
+}
+
+TEST(GatewaySettings, MixModeValuesAreReadOnlyInMixMode)
+{
+    auto row = timerRow();
+    row.SMSDeliveryMedia = u"MODEM"_s;
+    row.MixModeMobileNumbers = u"98"_s;
+    row.MixModeDeliveryMedia = u"MODEM"_s;
+    const auto settings = delivered(row);
+    EXPECT_TRUE(settings.MixModePrefixes.isEmpty());
+    EXPECT_TRUE(settings.MixModeRoute.isEmpty());
+}
+
+TEST(GatewaySettings, DeliveryMediaIsTrimmedUpperCasedAndChecked)
+{
+    auto row = timerRow();
+    const std::pair<QString, QString> cases[] = {
+        {u"mixmode "_s, u"MIXMODE"_s},
+        {u" SmtpSmsGateway"_s, u"SMTPSMSGATEWAY"_s},
+        {u"modem"_s, u"MODEM"_s},
+        {u"MODEMS"_s, QString()},
+        {u"e-mail"_s, QString()},
+    };
+    for (const auto& [stored, loaded] : cases) {
+        row.SMSDeliveryMedia = stored;
+        EXPECT_EQ(delivered(row).SMSDeliveryMedia, loaded) << stored.toStdString();
+    }
+    row.SIMCardDeliveryMode = u" store and deliver"_s;
+    EXPECT_EQ(delivered(row).SIMCardDeliveryMode, u"STORE AND DELIVER"_s);
+    row.SIMCardDeliveryMode = u"deliver later"_s;
+    EXPECT_TRUE(delivered(row).SIMCardDeliveryMode.isEmpty());
+}
+
+TEST(GatewaySettings, MaskingDomain)
+{
+    auto row = timerRow();
+    row.SMSSMTPYourEmailAddress = u" gateway@sms.example.org "_s;
+    row.IsFromNameSentByMaskingYourEmail = true;
+    EXPECT_EQ(delivered(row).MaskingDomain, u"sms.example.org"_s);
+
+    row.SMSSMTPYourEmailAddress = u"a@b@c"_s; // after the first "@"
+    EXPECT_EQ(delivered(row).MaskingDomain, u"b@c"_s);
+
+    row.SMSSMTPYourEmailAddress = u"gateway"_s;
+    EXPECT_EQ(delivered(row).MaskingDomain, u"gateway"_s);
+
+    row.IsFromNameSentByMaskingYourEmail = false;
+    EXPECT_TRUE(delivered(row).MaskingDomain.isEmpty());
+}
+
+TEST(GatewaySettings, SmtpValuesTrimBlanksOnly)
+{
+    auto row = timerRow();
+    row.SMSSMTPServer = u"  smtp.example.org \t"_s;
+    row.SMSSMTPFromName = u" Office "_s;
+    row.SMSSMTPPort = u" 587 "_s;
+    row.SMSSMTPUserName = QString();
+    const auto settings = delivered(row);
+    EXPECT_EQ(settings.SMSSMTPServer, u"smtp.example.org \t"_s);
+    EXPECT_EQ(settings.SMSSMTPFromName, u"Office"_s);
+    EXPECT_EQ(settings.SMSSMTPPort, 587);
+    EXPECT_TRUE(settings.SMSSMTPUserName.isEmpty());
+
+    row.SMSSMTPPort = u"twenty-five"_s; // not a number: no port rather than a failed start
+    EXPECT_EQ(delivered(row).SMSSMTPPort, 0);
+    row.SMSSMTPPort = u"70000"_s;
+    EXPECT_EQ(delivered(row).SMSSMTPPort, 0);
+}
+
+TEST(GatewaySettings, TimerPeriodsFollowTheirSwitches)
+{
+    auto row = timerRow();
+    store::GatewaySettings settings;
+    store::applyTimerPeriods(settings, row);
+    EXPECT_EQ(settings.ReceiveIntervalSeconds, 15);
+    EXPECT_EQ(settings.SendIntervalSeconds, 20);
+
+    row.EnableSendTimer = false;
+    row.SendAllMessagesTime = u"30"_s;
+    store::applyTimerPeriods(settings, row);
+    EXPECT_EQ(settings.SendIntervalSeconds, 0);
+    EXPECT_EQ(settings.ReceiveIntervalSeconds, 15);
+
+    row.EnableReceiveTimer = true;
+    row.ReceiveAllMessagesTime = u"-5"_s;
+    store::applyTimerPeriods(settings, row);
+    EXPECT_EQ(settings.ReceiveIntervalSeconds, 0);
+}
+
+TEST(GatewaySettings, ModemDelayFactor)
+{
+    store::GatewaySettings settings;
+    store::applyModemDelayFactor(settings, std::nullopt);
+    EXPECT_DOUBLE_EQ(settings.ModemDelayFactor, 1.0);
+
+    store::ModemSettingsRow row;
+    const std::pair<QString, double> cases[] = {
+        {u"1.5"_s, 1.5}, {u" 2 "_s, 2.0}, {QString(), 1.0}, {u""_s, 1.0}, {u"slow"_s, 1.0}, {u"0"_s, 1.0},
+    };
+    for (const auto& [stored, factor] : cases) {
+        row.ModemDelayFactor = stored;
+        store::applyModemDelayFactor(settings, row);
+        EXPECT_DOUBLE_EQ(settings.ModemDelayFactor, factor) << stored.toStdString();
+    }
+}
+
+TEST(GatewaySettings, MailboxAndMissedCallReply)
+{
+    store::GatewaySettings settings;
+    store::applyMailbox(settings, std::nullopt);
+    EXPECT_FALSE(settings.IsEnabled);
+    EXPECT_EQ(settings.emailCheckIntervalMs(), 0);
+
+    store::applyMailbox(settings, store::Pop3SettingsRow{u" pop.example.org "_s, u"995"_s, u" user "_s, u" pw "_s, u" 60 "_s, true});
+    EXPECT_EQ(settings.POP3MailServer, u"pop.example.org"_s);
+    EXPECT_EQ(settings.POP3UserName, u"user"_s);
+    EXPECT_EQ(settings.POP3Password, u"pw"_s);
+    EXPECT_TRUE(settings.IsEnabled);
+    EXPECT_EQ(settings.emailCheckIntervalMs(), 60000);
+    settings.EmailCheckInterval = u"86400"_s;
+    EXPECT_EQ(settings.emailCheckIntervalMs(), 86400000);
+
+    store::applyMissedCallReply(settings, std::nullopt);
+    EXPECT_FALSE(settings.MissedCallReplyOn);
+    store::applyMissedCallReply(settings, store::MissedCallReplyRow{u"  Sorry, I missed your call.  "_s, true});
+    EXPECT_TRUE(settings.MissedCallReplyOn);
+    EXPECT_EQ(settings.MissedCallReplyText, u"Sorry, I missed your call."_s);
+}
+
+TEST(GatewaySettings, SavedSettingsLoadTheSameAfterARestart)
+{
+    TempFolder folder;
+    {
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        auto row = timerRow();
+        row.SMSSMTPEncodeType = u"1"_s;
+        row.SMSSMTPAuthenticationType = u"2"_s;
+        row.SMSDeliveryMedia = u"mixmode "_s;
+        row.MixModeMobileNumbers = u"98,97"_s;
+        row.MixModeDeliveryMedia = u"SMTPSMSGATEWAY"_s;
+        ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(row));
+        ASSERT_TRUE(store::SettingsTables(*db).saveMissedCallReply({u"Call you back"_s, false}));
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    store::GatewaySettings settings;
+    ASSERT_TRUE(store::loadMailbox(*db, settings));
+    ASSERT_TRUE(store::loadDelivery(*db, settings));
+    ASSERT_TRUE(store::loadMissedCallReply(*db, settings));
+    ASSERT_TRUE(store::loadModemDelayFactor(*db, settings));
+    ASSERT_TRUE(store::loadTimerPeriods(*db, settings));
+    EXPECT_EQ(settings.SMSSMTPEncodeType, 1);
+    EXPECT_EQ(settings.SMSSMTPAuthenticationType, 2);
+    EXPECT_EQ(settings.SMSDeliveryMedia, u"MIXMODE"_s);
+    EXPECT_EQ(settings.MixModeRoute, u"SMTPSMSGATEWAY"_s);
+    EXPECT_FALSE(settings.MissedCallReplyOn); // saved switched off
+    EXPECT_DOUBLE_EQ(settings.ModemDelayFactor, 1.0);
+    EXPECT_FALSE(settings.IsEnabled);
+    EXPECT_EQ(settings.SendIntervalSeconds, 20);
+    EXPECT_EQ(store::SettingsTables(*db).timerSetting().value()->SMSSMTPEncodeType, u"1"_s);
+}

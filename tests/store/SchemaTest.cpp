@@ -1,0 +1,212 @@
+#include "CountryTable.h"
+#include "Schema.h"
+#include "SettingsTables.h"
+#include "Store.h"
+#include "StoreLocation.h"
+#include "TestSupport.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::TempFolder;
+
+namespace {
+
+QSet<QString> columnsOf(const store::Database& db, const QString& table)
+{
+    QSet<QString> columns;
+    // SQLite 3.15 has no pragma_table_info(); the names come from the test itself.
+    auto st = db.prepare(u"PRAGMA table_info(%1)"_s.arg(table));
+    while (st.next().value_or(false))
+        columns.insert(st.text(1).toLower());
+    return columns;
+}
+
+qint64 count(const store::Database& db, const QString& sql)
+{
+    return db.prepare(sql).scalar().value_or(-1);
+}
+
+QSet<QString> lower(std::initializer_list<QString> names)
+{
+    QSet<QString> result;
+    for (const QString& name : names)
+        result.insert(name.toLower());
+    return result;
+}
+
+} // namespace
+
+TEST(Schema, NewStoreHasEveryTableAndColumn)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db) << db.error().message.toStdString();
+    EXPECT_EQ(store::schemaVersion(*db).value_or(-1), store::currentSchemaVersion());
+
+    const std::pair<QString, QSet<QString>> expected[] = {
+        {u"Message_InBox"_s, lower({u"InBox_Id"_s, u"SenderMobileNo"_s, u"SenderId"_s, u"Message"_s, u"InboxDateTime"_s, u"IsRead"_s})},
+        {u"Message_OutBox"_s,
+         lower({u"Outbox_Id"_s, u"RecepId"_s, u"RecipientMobileNo"_s, u"Message"_s, u"OutBoxDateTime"_s, u"DeliveryDatetime"_s,
+                u"DeliveryStatus"_s, u"SMSFromName"_s})},
+        {u"MissedCallStatistics"_s, lower({u"id"_s, u"callDateTime"_s, u"callerNumber"_s, u"IsMissCall"_s})},
+        {u"SMS_AutoReply"_s, lower({u"CommandId"_s, u"SMS_Command"_s, u"SMS_Reply"_s})},
+        {u"SMS_AutoReplySettings"_s, lower({u"SendAutoReply"_s})},
+        {u"AutoReply_OnMissedCall"_s, lower({u"Message"_s, u"IsActive"_s})},
+        {u"ModemSettings"_s,
+         lower({u"CommPortNo"_s, u"CommPortName"_s, u"BitsPerSecond"_s, u"DataBits"_s, u"Parity"_s, u"StopBits"_s,
+                u"FlowControl"_s, u"CharacterSet"_s, u"EnabledCallerId"_s, u"ModemDelayFactor"_s})},
+        {u"Timer_Setting"_s,
+         lower({u"ReceiveAllMessagesTime"_s, u"SendAllMessagesTime"_s, u"EnableReceiveTimer"_s, u"EnableSendTimer"_s,
+                u"SMSDeliveryMedia"_s, u"MixModeMobileNumbers"_s, u"MixModeDeliveryMedia"_s, u"SIMCardDeliveryMode"_s,
+                u"SMSSMTPFromName"_s, u"SMSSMTPYourEmailAddress"_s, u"SMSSMTPServer"_s, u"SMSSMTPPort"_s,
+                u"SMSSMTPEmailPostfix"_s, u"IsFromNameSentByMaskingYourEmail"_s, u"IsSMSSMTPAuthenticationRequired"_s,
+                u"SMSSMTPUserName"_s, u"SMSSMTPPassword"_s, u"SMSSMTPAuthenticationType"_s, u"SMSSMTPEncodeType"_s})},
+        {u"WebMailToSMS_POP3Settings"_s,
+         lower({u"POP3MailServer"_s, u"POP3Port"_s, u"POP3UserName"_s, u"POP3Password"_s, u"EmailCheckInterval"_s, u"IsEnabled"_s})},
+        {u"WebMailToSMS_MessagesReceived"_s,
+         lower({u"id"_s, u"EmailFromName"_s, u"EmailFromAddress"_s, u"EmailSubject"_s, u"EmailDateTime"_s,
+                u"EmailContentType"_s, u"EmailTextMessage"_s, u"MessageReceivedOn"_s, u"IsEmailSentToSMS"_s,
+                u"ReasonForNotSendingSMS"_s})},
+        {u"SMS_UserAccounts"_s,
+         lower({u"UserId"_s, u"SMSUserName"_s, u"SMSPassword"_s, u"SMSFromName"_s, u"SMSBalanceCredits"_s,
+                u"SMSBalanceCreditsUpdatedOn"_s})},
+        {u"Country"_s, lower({u"CountryId"_s, u"CountryName"_s, u"CountryCode"_s, u"IsDefault"_s})},
+    };
+    for (const auto& [table, columns] : expected) {
+        const QSet<QString> actual = columnsOf(*db, table);
+        EXPECT_TRUE(actual.contains(columns)) << table.toStdString();
+    }
+    EXPECT_TRUE(columnsOf(*db, u"State"_s).contains(u"countryid"_s));
+    EXPECT_TRUE(columnsOf(*db, u"UserDetails"_s).contains(u"countryid"_s));
+    // Names are compared without regard to case, as the program writes them both ways.
+    EXPECT_EQ(columnsOf(*db, u"timer_setting"_s), columnsOf(*db, u"Timer_Setting"_s));
+}
+
+TEST(Schema, FirstStartWritesDefaultsAndLeavesModemAndMailboxEmpty)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    store::SettingsTables settings(*db);
+
+    auto timer = settings.timerSetting();
+    ASSERT_TRUE(timer && timer->has_value());
+    EXPECT_EQ((*timer)->SMSDeliveryMedia, u"MODEM"_s);
+    EXPECT_EQ((*timer)->SIMCardDeliveryMode, u"DIRECT DELIVER"_s);
+    EXPECT_TRUE((*timer)->EnableReceiveTimer);
+    EXPECT_TRUE((*timer)->EnableSendTimer);
+    EXPECT_EQ((*timer)->ReceiveAllMessagesTime, u"10"_s);
+    EXPECT_EQ((*timer)->SendAllMessagesTime, u"10"_s);
+    EXPECT_EQ((*timer)->SMSSMTPPort, u"25"_s);
+    EXPECT_EQ((*timer)->SMSSMTPEncodeType, u"0"_s);
+    EXPECT_EQ((*timer)->SMSSMTPAuthenticationType, u"0"_s);
+
+    EXPECT_FALSE(settings.modemSettings().value().has_value());
+    EXPECT_FALSE(settings.pop3Settings().value().has_value());
+    EXPECT_FALSE(settings.activeMissedCallReply().value().has_value());
+}
+
+TEST(Schema, CountriesAreFilledWithDiallingCodesAndNoDefault)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    EXPECT_GT(store::CountryTable(*db).count().value_or(0), 200);
+    EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Country WHERE IsDefault<>0"_s), 0);
+    EXPECT_EQ(count(*db, u"SELECT COUNT(DISTINCT CountryName) FROM Country"_s), count(*db, u"SELECT COUNT(*) FROM Country"_s));
+
+    const QRegularExpression digits(u"^[0-9]{1,4}$"_s);
+    auto st = db->prepare(u"SELECT CountryName, CountryCode FROM Country"_s);
+    while (st.next().value_or(false))
+        EXPECT_TRUE(digits.match(st.text(1)).hasMatch()) << st.text(0).toStdString() << " " << st.text(1).toStdString();
+
+    store::CountryTable countries(*db);
+    EXPECT_EQ(countries.codeOf(u"Germany"_s).value_or(QString()), u"49"_s);
+    EXPECT_EQ(countries.codeOf(u"India"_s).value_or(QString()), u"91"_s);
+    EXPECT_EQ(countries.codeOf(u"United Kingdom"_s).value_or(QString()), u"44"_s);
+    EXPECT_EQ(countries.codeOf(u"United States"_s).value_or(QString()), u"1"_s);
+}
+
+TEST(Schema, ReopeningKeepsRowsAndAddsNothing)
+{
+    TempFolder folder;
+    qint64 countries = 0;
+    {
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        countries = store::CountryTable(*db).count().value_or(0);
+        ASSERT_TRUE(db->exec(u"INSERT INTO Message_InBox (SenderMobileNo, Message) VALUES ('+1', 'kept')"_s));
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    EXPECT_EQ(store::CountryTable(*db).count().value_or(0), countries);
+    EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Timer_Setting"_s), 1);
+    EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Message_InBox WHERE Message='kept'"_s), 1);
+}
+
+TEST(Schema, EmptyEncryptedFileGetsTheSchema)
+{
+    // A store made with the right key but never given a schema (user_version 0).
+    TempFolder folder;
+    {
+        auto db = store::Database::open(folder.storePath(), QString::fromUtf16(store::kStoreKey));
+        ASSERT_TRUE(db);
+        ASSERT_EQ(store::schemaVersion(*db).value_or(-1), 0);
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    EXPECT_EQ(store::schemaVersion(*db).value_or(-1), store::currentSchemaVersion());
+    EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Timer_Setting"_s), 1);
+}
+
+TEST(Schema, StoreFromNewerProgramIsRefusedUnchanged)
+{
+    TempFolder folder;
+    {
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->exec(u"PRAGMA user_version=99"_s));
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_FALSE(db);
+    EXPECT_TRUE(db.error().message.contains(u"newer version"_s)) << db.error().message.toStdString();
+
+    auto raw = store::Database::open(folder.storePath(), QString::fromUtf16(store::kStoreKey));
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(store::schemaVersion(*raw).value_or(-1), 99);
+}
+
+TEST(Schema, JournalIsWalAndWritesAreFullySynced)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    auto mode = db->prepare(u"PRAGMA journal_mode"_s);
+    ASSERT_TRUE(mode.next().value_or(false));
+    EXPECT_EQ(mode.text(0).toLower(), u"wal"_s);
+    EXPECT_EQ(count(*db, u"PRAGMA synchronous"_s), 2); // FULL
+}
+
+TEST(Schema, DashboardAndListFiltersUseIndexes)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    const QString queries[] = {
+        u"SELECT COUNT(*) FROM Message_InBox WHERE IsRead=0"_s,
+        u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL"_s,
+        u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callDateTime>='2026-01-01 00:00:00' AND callDateTime<'2026-01-02 00:00:00'"_s,
+        u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived WHERE MessageReceivedOn>='2026-01-01 00:00:00'"_s,
+    };
+    for (const QString& query : queries) {
+        auto plan = db->prepare(u"EXPLAIN QUERY PLAN "_s + query);
+        QString detail;
+        while (plan.next().value_or(false))
+            detail += plan.text(3) + u' ';
+        EXPECT_TRUE(detail.contains(u"INDEX"_s)) << query.toStdString() << " -> " << detail.toStdString();
+    }
+}

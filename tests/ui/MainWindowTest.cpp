@@ -1,0 +1,235 @@
+#include "CallTable.h"
+#include "FakeDialogs.h"
+#include "Gateway.h"
+#include "InboxTable.h"
+#include "LinkLabel.h"
+#include "MDI_Frmmanage.h"
+#include "OutboxTable.h"
+#include "Store.h"
+#include "TestSupport.h"
+#include "cls_SysTrayCls.h"
+#include "frm_HomePage.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::FakeClock;
+using testing_support::FakeDialogs;
+using testing_support::TempFolder;
+using testing_support::waitUntil;
+
+namespace {
+
+struct MainWindowFixture : ::testing::Test
+{
+    TempFolder folder;
+    FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(23, 59, 45))};
+    FakeDialogs dialogs;
+    store::Database db;
+    std::unique_ptr<engine::Gateway> gateway;
+    std::unique_ptr<ui::MDI_Frmmanage> window;
+
+    void SetUp() override
+    {
+        auto opened = store::openStore(folder.storePath());
+        ASSERT_TRUE(opened);
+        db = std::move(*opened);
+        gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        gateway.reset();
+    }
+
+    void openWindow(bool trayAvailable)
+    {
+        window = std::make_unique<ui::MDI_Frmmanage>(db, gateway.get(), dialogs, clock, trayAvailable);
+        QSignalSpy loaded(window.get(), &ui::MDI_Frmmanage::loaded);
+        window->load();
+        ASSERT_TRUE(waitUntil([&] { return loaded.count() == 1; }));
+    }
+
+    QString logText() const { return window->findChild<QPlainTextEdit*>(u"txtActivityLog"_s)->toPlainText(); }
+    ui::LinkLabel* link(const QString& name) const { return window->findChild<ui::LinkLabel*>(name); }
+    QAction* action(const QString& name) const { return window->findChild<QAction*>(name); }
+};
+
+} // namespace
+
+TEST_F(MainWindowFixture, LoadingShowsTheStartUpLinesInOrder)
+{
+    openWindow(false);
+    const QStringList lines = logText().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[3].endsWith(u"] : Initializing WebMail-To-SMS Properties."_s));
+    EXPECT_TRUE(lines[2].endsWith(u"] : Initializing SMS Delivery Properties."_s));
+    EXPECT_TRUE(lines[1].endsWith(u"] : Initializing AutoReply On MissedCall Properties."_s));
+    EXPECT_TRUE(lines[0].endsWith(u"] : Initializing Timer Properties."_s));
+    EXPECT_EQ(window->PageSize, 100);
+    EXPECT_FALSE(window->IsSetupWindowOpen);
+    EXPECT_TRUE(dialogs.texts.isEmpty());
+}
+
+TEST_F(MainWindowFixture, FrameMenusAndToolbar)
+{
+    openWindow(false);
+    EXPECT_EQ(window->windowTitle(), u"tarvogate"_s);
+    QStringList topLevel;
+    for (QAction* entry : window->menuBar()->actions())
+        topLevel << entry->text();
+    EXPECT_EQ(topLevel, (QStringList{u"Masters"_s, u"Settings"_s, u"Connect / Disconnect Modem"_s, u"Message Box"_s,
+                                     u"About"_s, u"Exit"_s}));
+    for (const QString& name : {u"mnuSMSUserAccounts"_s, u"country"_s, u"modemsetting"_s, u"mnuAutoreplyOnMissedCall"_s,
+                                u"manageSim"_s, u"start"_s, u"mnustop"_s, u"mnuSMSMessageBox"_s, u"mnuPOP3Inbox"_s}) {
+        ASSERT_NE(action(name), nullptr) << name.toStdString();
+    }
+    EXPECT_TRUE(action(u"mnuAbout"_s)->isEnabled());
+    EXPECT_TRUE(action(u"Exit"_s)->isEnabled());
+
+    EXPECT_EQ(action(u"tbrConnect"_s)->toolTip(), u"Connect to Modem."_s);
+    EXPECT_EQ(action(u"tbrMessageBox"_s)->toolTip(), u"Open Message box."_s);
+    EXPECT_EQ(action(u"tbrExit"_s)->toolTip(), u"Quit the application."_s);
+    auto* reports = window->findChild<QToolButton*>(u"tbrReports"_s);
+    ASSERT_NE(reports, nullptr);
+    EXPECT_EQ(reports->toolTip(), u"Manage Dial Logs"_s);
+    ASSERT_NE(reports->menu(), nullptr);
+    EXPECT_EQ(reports->menu()->actions().size(), 2);
+    EXPECT_EQ(action(u"MR"_s)->text(), u"Missed Calls Report"_s);
+    EXPECT_EQ(action(u"SMSR"_s)->text(), u"Received SMS Report"_s);
+}
+
+TEST_F(MainWindowFixture, EveryExitEndsTheProgram)
+{
+    openWindow(false);
+    QSignalSpy exit(window.get(), &ui::MDI_Frmmanage::exitRequested);
+    action(u"Exit"_s)->trigger();
+    action(u"tbrExit"_s)->trigger();
+    window->trayMenu()->findChild<QAction*>(u"mnuExit"_s)->trigger();
+    EXPECT_EQ(exit.count(), 3);
+    EXPECT_TRUE(dialogs.texts.isEmpty()); // no question, whatever is pending
+}
+
+TEST_F(MainWindowFixture, WithoutNotificationAreaTheWindowStaysOnTheTaskBar)
+{
+    openWindow(false);
+    ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->trayIcon()->bRunningInTray());
+
+    window->setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowFixture, WithNotificationAreaMinimisingHidesIntoTheTray)
+{
+    openWindow(true);
+    ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); }));
+    EXPECT_TRUE(window->trayIcon()->bRunningInTray());
+    EXPECT_EQ(window->trayIcon()->toolTip(), u"Tarvonet SMS Gateway"_s);
+
+    QStringList entries;
+    for (QAction* entry : window->trayMenu()->actions())
+        entries << (entry->isSeparator() ? u"-"_s : entry->text());
+    EXPECT_EQ(entries, (QStringList{u"Minimize"_s, u"Show"_s, u"-"_s, u"About"_s, u"-"_s, u"Exit"_s}));
+
+    window->trayMenu()->findChild<QAction*>(u"mnuShow"_s)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }));
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->trayIcon()->bRunningInTray());
+
+    window->trayMenu()->findChild<QAction*>(u"mnuMinimize"_s)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); }));
+    EXPECT_TRUE(window->trayIcon()->bRunningInTray());
+}
+
+TEST_F(MainWindowFixture, TrayTipIsCutToItsField)
+{
+    openWindow(true);
+    ASSERT_TRUE(waitUntil([&] { return window->trayIcon()->bRunningInTray(); }));
+    window->trayIcon()->ChangeToolTip(window.get(), QString(100, u'x'));
+    EXPECT_EQ(window->trayIcon()->toolTip().size(), 63);
+}
+
+TEST_F(MainWindowFixture, CountersShowTodaysRows)
+{
+    openWindow(false);
+    EXPECT_EQ(link(u"LblMissCall"_s)->text(), u"Missed Calls (0)"_s);
+    EXPECT_EQ(link(u"lblInBox"_s)->text(), u"Inbox (0)"_s);
+    EXPECT_EQ(link(u"lblOutBox"_s)->text(), u"Outbox (0)"_s);
+    EXPECT_EQ(window->findChild<QLabel*>(u"lblToday"_s)->text(), u"14-March-2026"_s);
+
+    // Rows written by the engine's own connection, as the gateway would.
+    auto engineDb = store::openStore(folder.storePath());
+    ASSERT_TRUE(engineDb);
+    store::CallTable calls(*engineDb);
+    ASSERT_TRUE(calls.insert(QDateTime(QDate(2026, 3, 14), QTime(23, 59, 30)), u"+4915100000001"_s));
+    ASSERT_TRUE(calls.insert(QDateTime(QDate(2026, 3, 13), QTime(23, 59, 30)), u"+4915100000001"_s));
+    ASSERT_TRUE(calls.insert(QDateTime(QDate(2026, 3, 14), QTime(8, 0, 0)), u"+4915100000002"_s, false));
+    store::InboxTable inbox(*engineDb);
+    ASSERT_TRUE(inbox.insert(u"+1"_s, u"a"_s, clock.now()));
+    ASSERT_TRUE(inbox.insert(u"+2"_s, u"b"_s, clock.now()));
+    ASSERT_TRUE(store::OutboxTable(*engineDb).insert(u"+3"_s, u"c"_s, clock.now()));
+
+    // The one-second refresh picks them up by itself.
+    ASSERT_TRUE(waitUntil([&] { return link(u"lblInBox"_s)->text() == u"Inbox (2)"_s; }, 3000));
+    EXPECT_EQ(link(u"LblMissCall"_s)->text(), u"Missed Calls (1)"_s);
+    EXPECT_EQ(link(u"lblOutBox"_s)->text(), u"Outbox (1)"_s);
+}
+
+TEST_F(MainWindowFixture, LogLinksSwitchAndClear)
+{
+    openWindow(false);
+    auto* start = link(u"lblStart"_s);
+    auto* stop = link(u"lblStop"_s);
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_FALSE(start->isUnderlined());
+    EXPECT_TRUE(stop->isEnabled());
+
+    stop->click();
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_TRUE(start->isUnderlined());
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_FALSE(stop->isUnderlined());
+    QCoreApplication::processEvents();
+    const QString before = logText();
+    gateway->AddToActivityLog(u"while stopped"_s);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logText(), before);
+
+    start->click();
+    QCoreApplication::processEvents();
+    gateway->AddToActivityLog(u"after start"_s);
+    ASSERT_TRUE(waitUntil([&] { return logText().startsWith(u"["_s) && logText().contains(u"after start"_s); }));
+
+    link(u"lblClear"_s)->click();
+    EXPECT_TRUE(logText().isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(gateway->activityLog().isOn());
+    gateway->AddToActivityLog(u"after clear"_s);
+    ASSERT_TRUE(waitUntil([&] { return logText().contains(u"after clear"_s); }));
+    EXPECT_FALSE(logText().contains(u"after start"_s));
+}
+
+TEST_F(MainWindowFixture, InboxAndOutboxLinksChooseTheFolder)
+{
+    openWindow(false);
+    ui::frm_HomePage* home = window->homePage();
+    EXPECT_TRUE(home->msgType.isEmpty());
+    QSignalSpy requested(home, &ui::frm_HomePage::messageBoxRequested);
+    link(u"lblInBox"_s)->click();
+    EXPECT_EQ(home->msgType, u"I"_s);
+    link(u"lblOutBox"_s)->click();
+    EXPECT_EQ(home->msgType, u"O"_s);
+    EXPECT_EQ(requested.count(), 2);
+}

@@ -1,0 +1,174 @@
+#include "FakeDialogs.h"
+#include "Gateway.h"
+#include "MDI_Frmmanage.h"
+#include "Program.h"
+#include "Store.h"
+#include "TestSupport.h"
+#include "frmSplash.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLockFile>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::FakeClock;
+using testing_support::FakeDialogs;
+using testing_support::TempFolder;
+using testing_support::waitUntil;
+
+namespace {
+
+struct ProgramFixture : ::testing::Test
+{
+    TempFolder folder;
+    FakeClock clock;
+    FakeDialogs dialogs;
+
+    ui::ProgramOptions options(QSize screen = QSize(1280, 1024)) const
+    {
+        ui::ProgramOptions o;
+        o.location.appDir = folder.path();
+        o.location.isWritableDir = [](const QString&) { return true; };
+        o.trayAvailable = false;
+        o.splashMs = 10;
+        o.screenSize = screen;
+        return o;
+    }
+
+    QByteArray digest() const
+    {
+        QFile file(folder.storePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+};
+
+} // namespace
+
+TEST(ScreenQuestion, OnlyWhenBothSidesAreSmall)
+{
+    EXPECT_FALSE(ui::needsScreenQuestion(QSize(1024, 600)));
+    EXPECT_FALSE(ui::needsScreenQuestion(QSize(800, 768)));
+    EXPECT_TRUE(ui::needsScreenQuestion(QSize(800, 600)));
+    EXPECT_TRUE(ui::needsScreenQuestion(QSize(1023, 767)));
+    EXPECT_EQ(ui::screenQuestionText(QSize(800, 600)),
+              u"Required Screen Resolution: 1024 x 768\r\nCurrent Screen Resolution: 800 x 600\r\n\r\n"
+              u"This application requires 1024 x 768 screen resolution. Application may not be displyed properly on your "
+              u"screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x 768."
+              u"\r\n\r\n Do you want to continue any way?"_s);
+}
+
+TEST_F(ProgramFixture, StartsShowsSplashThenLoadsAndExits)
+{
+    ui::Program program(dialogs, clock, options());
+    ASSERT_FALSE(program.start().has_value());
+    EXPECT_TRUE(QFile::exists(folder.storePath()));
+    ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }));
+
+    auto* log = program.mainWindow()->findChild<QPlainTextEdit*>(u"txtActivityLog"_s);
+    ASSERT_TRUE(waitUntil([&] { return log->toPlainText().contains(u"Initializing Timer Properties."_s); }));
+    const QStringList lines = log->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines.last().endsWith(u"Initializing WebMail-To-SMS Properties."_s));
+    EXPECT_TRUE(dialogs.texts.isEmpty());
+
+    QSignalSpy finished(&program, &ui::Program::finished);
+    program.exitProgram(0);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(program.hasExited());
+    program.exitProgram(0); // a second exit (signal after menu) does nothing more
+    EXPECT_EQ(finished.count(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The store is released: another run may open it now.
+    ui::Program next(dialogs, clock, options());
+    EXPECT_FALSE(next.start().has_value());
+    next.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, SplashClosesOnAKey)
+{
+    auto o = options();
+    o.splashMs = 60000;
+    ui::Program program(dialogs, clock, o);
+    ASSERT_FALSE(program.start().has_value());
+    ASSERT_NE(program.splash(), nullptr);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, u" "_s);
+    QCoreApplication::sendEvent(program.splash(), &key);
+    ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }, 2000));
+    program.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, WrongKeyEndsWithTheStoreErrorAndLeavesTheFile)
+{
+    {
+        auto other = store::Database::open(folder.storePath(), u"not ours"_s);
+        ASSERT_TRUE(other);
+        ASSERT_TRUE(other->exec(u"CREATE TABLE T (x); INSERT INTO T VALUES (1)"_s));
+    }
+    const QByteArray before = digest();
+    ui::Program program(dialogs, clock, options());
+    EXPECT_EQ(program.start(), ui::Program::kStoreFailed);
+    ASSERT_EQ(dialogs.texts.size(), 1);
+    EXPECT_TRUE(dialogs.lastText().contains(folder.storePath())) << dialogs.lastText().toStdString();
+    EXPECT_EQ(digest(), before);
+    EXPECT_EQ(program.mainWindow(), nullptr);
+}
+
+TEST_F(ProgramFixture, SecondGatewayOnTheSameStoreIsRefused)
+{
+    QDir().mkpath(folder.path());
+    QLockFile running(folder.storePath() + u".lock"_s);
+    ASSERT_TRUE(running.tryLock(0));
+
+    ui::Program program(dialogs, clock, options());
+    EXPECT_EQ(program.start(), ui::Program::kAlreadyRunning);
+    EXPECT_TRUE(dialogs.lastText().contains(u"already running"_s)) << dialogs.lastText().toStdString();
+    EXPECT_EQ(program.splash(), nullptr);
+}
+
+TEST_F(ProgramFixture, TwoProgramsInOneProcessCannotShareAStore)
+{
+    ui::Program first(dialogs, clock, options());
+    ASSERT_FALSE(first.start().has_value());
+    ui::Program second(dialogs, clock, options());
+    EXPECT_EQ(second.start(), ui::Program::kAlreadyRunning);
+    first.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, SmallScreenAsksAndNoEnds)
+{
+    dialogs.answerNext(ui::Dialogs::No);
+    ui::Program program(dialogs, clock, options(QSize(800, 600)));
+    EXPECT_EQ(program.start(), 0);
+    EXPECT_EQ(dialogs.lastText(), ui::screenQuestionText(QSize(800, 600)));
+    EXPECT_EQ(program.splash(), nullptr);
+}
+
+TEST_F(ProgramFixture, SmallScreenAsksAndYesGoesOn)
+{
+    dialogs.answerNext(ui::Dialogs::Yes);
+    ui::Program program(dialogs, clock, options(QSize(800, 600)));
+    EXPECT_FALSE(program.start().has_value());
+    EXPECT_NE(program.splash(), nullptr);
+    program.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, WideButLowScreenAsksNothing)
+{
+    ui::Program program(dialogs, clock, options(QSize(1024, 600)));
+    EXPECT_FALSE(program.start().has_value());
+    EXPECT_TRUE(dialogs.texts.isEmpty());
+    program.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
