@@ -70,8 +70,8 @@ class Database
 {
 public:
     // Opens (or creates) an encrypted store file; an empty key means a plain SQLite file.
-    // An existing file that does not open with
-    // the key, or is no database at all, is refused and left exactly as it was.
+    // An existing file that does not open with the key, or is no database at all, is
+    // refused and left exactly as it was.
     static std::expected<Database, StoreError> open(const QString& path, const QString& key);
 
     Database() = default;
