@@ -4,23 +4,15 @@
 #include "StoreLocation.h"
 #include "TestSupport.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using testing_support::fileDigest;
 using testing_support::TempFolder;
 
 namespace {
-
-QByteArray fileDigest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

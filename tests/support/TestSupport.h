@@ -3,6 +3,9 @@
 #include "Clock.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QString>
@@ -34,6 +37,15 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 50
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// A file's fingerprint, to prove that a refused file was left exactly as it was.
+inline QByteArray fileDigest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 // A temporary folder for a real store file, removed with the test.

@@ -8,7 +8,10 @@
 #include "Store.h"
 #include "TestSupport.h"
 #include "cls_SysTrayCls.h"
+#include "Resources.h"
+#include "frm_About.h"
 #include "frm_HomePage.h"
+#include "frm_Wait.h"
 
 #include <QAction>
 #include <QMenu>
@@ -232,4 +235,22 @@ TEST_F(MainWindowFixture, InboxAndOutboxLinksChooseTheFolder)
     link(u"lblOutBox"_s)->click();
     EXPECT_EQ(home->msgType, u"O"_s);
     EXPECT_EQ(requested.count(), 2);
+}
+
+TEST(AboutWindow, NamesVersionLicenceAndLibraries)
+{
+    ui::frm_About about;
+    EXPECT_TRUE(about.text().contains(store::programVersion()));
+    EXPECT_TRUE(about.text().contains(u"Licence"_s));
+    EXPECT_TRUE(about.text().contains(u"Qt "_s));
+    EXPECT_TRUE(about.text().contains(u"SQLCipher"_s));
+}
+
+TEST(WaitWindow, CaptionAndText)
+{
+    ui::frm_Wait wait;
+    EXPECT_EQ(wait.windowTitle(), u"Processing......"_s);
+    auto* text = wait.findChild<QLabel*>(u"lblWait"_s);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), u"Processing Please Wait ............"_s);
 }

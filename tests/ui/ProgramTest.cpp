@@ -6,7 +6,6 @@
 #include "TestSupport.h"
 #include "frmSplash.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLockFile>
@@ -40,13 +39,7 @@ struct ProgramFixture : ::testing::Test
         return o;
     }
 
-    QByteArray digest() const
-    {
-        QFile file(folder.storePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-    }
+    QByteArray digest() const { return testing_support::fileDigest(folder.storePath()); }
 };
 
 } // namespace
