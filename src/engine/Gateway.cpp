@@ -1,5 +1,8 @@
 #include "Gateway.h"
 
+#include "ModemStartUp.h"
+#include "SerialPortName.h"
+#include "SettingsTables.h"
 #include "Store.h"
 
 #include <QLoggingCategory>
@@ -18,11 +21,24 @@ void setTimerPeriod(QTimer& timer, int milliseconds)
         timer.start(milliseconds);
 }
 
-Gateway::Gateway(QString storePath, const store::Clock& clock, QObject* parent)
+void applyTimer(QTimer& timer, int milliseconds, bool enabled)
+{
+    if (!enabled || milliseconds <= 0)
+        timer.stop();
+    else if (!timer.isActive() || timer.interval() != milliseconds)
+        timer.start(milliseconds);
+}
+
+Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDir, QObject* parent)
     : QObject(parent),
       m_storePath(std::move(storePath)),
       m_clock(clock),
       m_log(clock),
+      m_programDir(std::move(programDir)),
+      m_link(this),
+      m_sounds(m_programDir, this),
+      m_sim(m_link, [this] { return m_settings.ModemDelayFactor; }),
+      m_calls(m_link, m_db, clock, m_sounds, this),
       m_timer1(this),
       m_timer2(this),
       m_timerWebMailToSMS(this),
@@ -35,7 +51,20 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QObject* parent)
     connect(&m_timer1, &QTimer::timeout, this, &Gateway::onReceiveTick);
     connect(&m_timer2, &QTimer::timeout, this, &Gateway::onSendTick);
     connect(&m_timerWebMailToSMS, &QTimer::timeout, this, &Gateway::onMailboxTick);
-    connect(&m_timerRefreshHomePage, &QTimer::timeout, this, &Gateway::onRefreshTick);
+    connect(&m_timerRefreshHomePage, &QTimer::timeout, this, &Gateway::refreshTick);
+
+    connect(&m_link, &modem::AtLink::logLine, this, &Gateway::AddToActivityLog);
+    connect(&m_link, &modem::AtLink::notice, this, &Gateway::notice);
+    connect(&m_link, &modem::AtLink::unsolicitedLine, &m_calls, &modem::CallHandler::onUnsolicitedLine);
+    connect(&m_calls, &modem::CallHandler::logLine, this, &Gateway::AddToActivityLog);
+    connect(&m_calls, &modem::CallHandler::notice, this, &Gateway::notice);
+    connect(&m_calls, &modem::CallHandler::callerIdentified, this, &Gateway::callerIdentified);
+    connect(&m_calls, &modem::CallHandler::callerHungUp, this, [this] {
+        m_timer1Enabled = true;
+        m_timer2Enabled = true;
+        applyTimers();
+        Q_EMIT callerHungUp();
+    });
 }
 
 Gateway::~Gateway() = default;
@@ -98,20 +127,159 @@ void Gateway::startUp()
     if (auto r = store::loadModemDelayFactor(m_db, m_settings); !r)
         reportStoreError(r.error());
 
-    m_ringCounter = 1;
-    Q_EMIT modemStateChanged(ModemConnected);
+    m_calls.RingCounter = 1;
+    Q_EMIT modemStateChanged(false, m_link.isOpen());
 
     AddToActivityLog(u"Initializing Timer Properties."_s);
     if (auto r = store::loadTimerPeriods(m_db, m_settings); !r)
         reportStoreError(r.error());
 
     // The receive and send timers stay without a period until the modem is connected.
-    setTimerPeriod(m_timer1, 0);
-    setTimerPeriod(m_timer2, 0);
+    m_timer1Period = 0;
+    m_timer2Period = 0;
+    applyTimers();
     m_timerRefreshHomePage.start(1000);
+
+    if (m_settings.SMSDeliveryMedia.compare(u"SMTPSMSGATEWAY"_s, Qt::CaseInsensitive) != 0)
+        ConnectModem();
 
     Q_EMIT startUpFinished(m_pendingError);
     m_pendingError.clear();
+}
+
+void Gateway::applyTimers()
+{
+    applyTimer(m_timer1, m_timer1Period, m_timer1Enabled);
+    applyTimer(m_timer2, m_timer2Period, m_timer2Enabled);
+}
+
+void Gateway::ConnectModem()
+{
+    AddToActivityLog(u"Connecting to GSM Modem."_s);
+    auto row = store::SettingsTables(m_db).modemSettings();
+    if (!row) {
+        reportStoreError(row.error());
+        return;
+    }
+    if (!row->has_value()) {
+        Q_EMIT notice(u"Please set all the settings before connecting with modem."_s);
+        Q_EMIT settingsRequested();
+        return;
+    }
+    const store::ModemSettingsRow& modemRow = **row;
+    const QString flowControl = modemRow.FlowControl.trimmed();
+    const QString characterSet = modemRow.CharacterSet.trimmed();
+    const QString lineText =
+        QStringList{modemRow.BitsPerSecond, modemRow.Parity, modemRow.DataBits, modemRow.StopBits}.join(u',').trimmed();
+    const QString port = modem::serialDevicePath(modemRow.CommPortName, modemRow.CommPortNo);
+
+    modem::LineSettings line;
+    // The flow control the modem is told to use (AT+FLO) is the one the port uses too.
+    const QSerialPort::FlowControl flow = flowControl == u"2"_s   ? QSerialPort::HardwareControl
+                                          : flowControl == u"1"_s ? QSerialPort::SoftwareControl
+                                                                  : QSerialPort::NoFlowControl;
+    if (port.isEmpty()) {
+        Q_EMIT noModemFound(modem::openFailureText(modem::OpenFailure::NotFound, modemRow.CommPortNo, QString()));
+    } else if (!modem::parseLineSettings(lineText, line)) {
+        Q_EMIT notice(u"The line settings '%1' of the modem are not complete: choose the speed, parity, data bits and "
+                      u"stop bits in the settings, then connect."_s.arg(lineText));
+    } else if (m_link.ConfigurePort(port, line, flow) || m_link.isOpen()) {
+        if (!m_link.OpenPort()) {
+            if (m_link.lastOpenFailure() == modem::OpenFailure::NotFound)
+                Q_EMIT noModemFound(m_link.lastOpenFailureText());
+            else
+                Q_EMIT notice(m_link.lastOpenFailureText());
+        }
+    }
+
+    if (m_link.ModemConnected && m_link.isOpen()) {
+        AddToActivityLog(u"Connection to GSM Modem successful."_s);
+        modem::InitialiseModem(m_link, flowControl, characterSet, modemRow.EnabledCallerId, m_settings.ModemDelayFactor);
+        m_timer1Period = m_settings.ReceiveIntervalSeconds * 1000;
+        m_timer2Period = m_settings.SendIntervalSeconds * 1000;
+        applyTimers();
+        Q_EMIT modemStateChanged(true, m_link.isOpen());
+        return;
+    }
+    m_link.ModemConnected = false;
+    const QString media = m_settings.SMSDeliveryMedia.toUpper();
+    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s) {
+        // Messages can still leave by e-mail.
+        m_timer2Period = m_settings.SendIntervalSeconds * 1000;
+        m_timer2Enabled = true;
+        applyTimers();
+    } else {
+        AddToActivityLog(u"Connection to GSM modem failed."_s);
+    }
+    Q_EMIT modemStateChanged(false, false);
+}
+
+void Gateway::DisconnectModem()
+{
+    AddToActivityLog(u"Disconnecting GSM Modem."_s);
+    m_link.ClosePort();
+    AddToActivityLog(u"GSM Modem disconnected."_s);
+    m_timer1Period = 0;
+    m_timer2Period = 0;
+    applyTimers();
+    Q_EMIT modemStateChanged(false, false);
+}
+
+void Gateway::toggleModemConnection()
+{
+    if (m_link.isOpen())
+        DisconnectModem();
+    else
+        ConnectModem();
+}
+
+void Gateway::setSetupWindowOpen(bool open)
+{
+    m_calls.IsSetupWindowOpen = open;
+}
+
+void Gateway::setMissedCallReplyText(const QString& text)
+{
+    m_settings.MissedCallReplyText = store::trimBlanks(text);
+}
+
+void Gateway::refreshTick()
+{
+    m_lastCallStateAnswer.clear();
+    PollCallState();
+    m_calls.CheckMissedCallReply(m_lastCallStateAnswer, m_settings.MissedCallReplyOn, m_settings.MissedCallReplyText);
+}
+
+void Gateway::PollCallState()
+{
+    if (!m_link.ModemConnected || !m_link.ModemInitialised)
+        return;
+    if (m_link.SendInProgress || m_link.ReceiveInProgress) {
+        // The run in progress keeps its own timer going.
+        if (m_link.SendInProgress)
+            m_timer2Enabled = true;
+        else
+            m_timer1Enabled = true;
+        applyTimers();
+        return;
+    }
+    const QString state = modem::withoutCrLf(m_sim.GetCallState()).trimmed().toUpper();
+    m_lastCallStateAnswer = m_link.LastModemResponse;
+    if (state == u"ACTIVE"_s || state == u"INCOMING"_s || state == u"DIALING"_s || state == u"ALERTING"_s) {
+        // No SMS command in the middle of a call.
+        m_link.ModemBusy = true;
+        m_timer1Enabled = false;
+        m_timer2Enabled = false;
+    } else {
+        m_link.ModemBusy = false;
+        m_link.SendInProgress = false;
+        if (state.contains(u"OK"_s)) {
+            m_calls.callEnded();
+            m_timer1Enabled = true;
+            m_timer2Enabled = true;
+        }
+    }
+    applyTimers();
 }
 
 void Gateway::armMailboxTimer()
@@ -122,6 +290,7 @@ void Gateway::armMailboxTimer()
 
 void Gateway::shutDown()
 {
+    m_link.ClosePort();
     m_timer1.stop();
     m_timer2.stop();
     m_timerWebMailToSMS.stop();
@@ -138,10 +307,6 @@ void Gateway::onSendTick()
 }
 
 void Gateway::onMailboxTick()
-{
-}
-
-void Gateway::onRefreshTick()
 {
 }
 

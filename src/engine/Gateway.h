@@ -5,6 +5,11 @@
 #include "Database.h"
 #include "GatewaySettings.h"
 
+#include "AtLink.h"
+#include "CallHandler.h"
+#include "SimCommands.h"
+#include "SoundPlayer.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -18,26 +23,27 @@ class Gateway final : public QObject
     Q_OBJECT
 
 public:
-    Gateway(QString storePath, const store::Clock& clock, QObject* parent = nullptr);
+    // programDir: where the program's sounds are looked for.
+    Gateway(QString storePath, const store::Clock& clock, QString programDir = {}, QObject* parent = nullptr);
     ~Gateway() override;
 
     // For tests on the gateway's own thread; screens use the signals.
     const store::GatewaySettings& settings() const { return m_settings; }
     const store::ActivityLog& activityLog() const { return m_log; }
     bool isStarted() const { return m_db.isOpen(); }
-    int RingCounter() const { return m_ringCounter; }
+    int RingCounter() const { return m_calls.RingCounter; }
+    modem::AtLink& link() { return m_link; }
+    modem::SimCommands& sim() { return m_sim; }
+    modem::CallHandler& calls() { return m_calls; }
+    modem::SoundPlayer& sounds() { return m_sounds; }
 
     QTimer& Timer1() { return m_timer1; }
     QTimer& Timer2() { return m_timer2; }
     QTimer& Timer_WebMailToSMS() { return m_timerWebMailToSMS; }
     QTimer& timerRefreshHomePage() { return m_timerRefreshHomePage; }
 
-    // Run-time flags; false at start.
-    bool ModemConnected = false;
-    bool ModemInitialised = false;
-    bool ModemBusy = false;
-    bool SendInProgress = false;
-    bool ReceiveInProgress = false;
+    // The answer of the latest call-state query, read by the missed-call reply check.
+    const QString& lastCallStateAnswer() const { return m_lastCallStateAnswer; }
 
 public Q_SLOTS:
     // The engine's part of the main window's loading: its own store connection, the settings
@@ -50,21 +56,41 @@ public Q_SLOTS:
     void setActivityLogOn(bool on);
     void clearActivityLog();
 
+    void ConnectModem();
+    void DisconnectModem();
+    // The first toolbar button: disconnect when the port is open, connect otherwise.
+    void toggleModemConnection();
+    // One tick of the one-second refresh: the call-state poll, then the missed-call reply.
+    void refreshTick();
+    void PollCallState();
+    void setSetupWindowOpen(bool open);
+    void setMissedCallReplyText(const QString& text);
+
 Q_SIGNALS:
     void activityLogChanged(const QString& text);
     // A line as written to the log (not emitted while the log is off).
     void activityLogged(const QString& line);
-    void modemStateChanged(bool connected);
+    // menuConnected: the menu offers "Disconnect" (it does after a connect attempt that
+    // opened the port, even when the initialisation then failed); portOpen: the link is up.
+    void modemStateChanged(bool menuConnected, bool portOpen);
+    // A message for the operator, shown in a box; the engine goes on at once.
+    void notice(const QString& text);
+    // No device at the configured port: the text asks whether to open the settings.
+    void noModemFound(const QString& question);
+    // The modem settings are missing: the settings screen should open.
+    void settingsRequested();
+    void callerHungUp();
+    void callerIdentified();
     // An error description the loading left pending, shown once by the main window; empty
     // when there was none.
     void startUpFinished(const QString& pendingError);
 
 private:
     void armMailboxTimer();
+    void applyTimers();
     void onReceiveTick();
     void onSendTick();
     void onMailboxTick();
-    void onRefreshTick();
     void reportStoreError(const store::StoreError& error);
 
     QString m_storePath;
@@ -72,8 +98,20 @@ private:
     store::Database m_db;
     store::GatewaySettings m_settings;
     store::ActivityLog m_log;
+    QString m_programDir;
     QString m_pendingError;
-    int m_ringCounter = 0;
+    QString m_lastCallStateAnswer;
+    // A timer fires only with a period and while enabled; a call in progress disables the
+    // receive and send timers without losing their periods.
+    int m_timer1Period = 0;
+    int m_timer2Period = 0;
+    bool m_timer1Enabled = true;
+    bool m_timer2Enabled = true;
+
+    modem::AtLink m_link;
+    modem::SoundPlayer m_sounds;
+    modem::SimCommands m_sim;
+    modem::CallHandler m_calls;
 
     QTimer m_timer1;
     QTimer m_timer2;
@@ -83,5 +121,7 @@ private:
 
 // A timer period of 0 means the timer does not fire (a QTimer with 0 would fire constantly).
 void setTimerPeriod(QTimer& timer, int milliseconds);
+// Runs the timer with the period while enabled, without restarting a running countdown.
+void applyTimer(QTimer& timer, int milliseconds, bool enabled);
 
 } // namespace engine

@@ -112,6 +112,17 @@ std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::act
     return MissedCallReplyRow{st.text(0), st.boolean(1)};
 }
 
+std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::missedCallReply() const
+{
+    auto st = m_db.prepare(u"SELECT Message, IsActive FROM AutoReply_OnMissedCall LIMIT 1"_s);
+    auto found = st.next();
+    if (!found)
+        return std::unexpected(found.error());
+    if (!*found)
+        return std::nullopt;
+    return MissedCallReplyRow{st.text(0), st.boolean(1)};
+}
+
 std::expected<void, StoreError> SettingsTables::savePop3Settings(const Pop3SettingsRow& row) const
 {
     return replaceRow(m_db, u"WebMailToSMS_POP3Settings"_s,

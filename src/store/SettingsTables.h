@@ -73,6 +73,8 @@ public:
     std::expected<std::optional<ModemSettingsRow>, StoreError> modemSettings() const;
     // The first reply switched on, if any.
     std::expected<std::optional<MissedCallReplyRow>, StoreError> activeMissedCallReply() const;
+    // The reply as stored, switched on or not.
+    std::expected<std::optional<MissedCallReplyRow>, StoreError> missedCallReply() const;
 
     // Replace the single row (writes by the settings screens and tests).
     std::expected<void, StoreError> savePop3Settings(const Pop3SettingsRow& row) const;

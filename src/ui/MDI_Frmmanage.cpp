@@ -4,6 +4,7 @@
 #include "Gateway.h"
 #include "Pictures.h"
 #include "cls_SysTrayCls.h"
+#include "Frm_AutoReplyOnMissedCall.h"
 #include "frm_About.h"
 #include "frm_HomePage.h"
 
@@ -52,6 +53,10 @@ MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway
 
     connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MDI_Frmmanage::onModemStateChanged);
     connect(m_gateway, &engine::Gateway::startUpFinished, this, &MDI_Frmmanage::onStartUpFinished);
+    connect(m_gateway, &engine::Gateway::notice, this, [this](const QString& text) { m_dialogs.information(this, text); });
+    connect(m_gateway, &engine::Gateway::noModemFound, this, &MDI_Frmmanage::askForSettings);
+    connect(m_gateway, &engine::Gateway::callerHungUp, this, &MDI_Frmmanage::onCallerHungUp);
+    connect(m_gateway, &engine::Gateway::callerIdentified, this, &MDI_Frmmanage::onCallerIdentified);
 }
 
 MDI_Frmmanage::~MDI_Frmmanage() = default;
@@ -66,12 +71,17 @@ void MDI_Frmmanage::buildMenus()
 
     QMenu* settings = namedMenu(bar, u"Settings"_s, u"mnuSetings"_s);
     namedAction(settings, u"System Settings"_s, u"modemsetting"_s, false);
-    namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s, false);
+    QAction* missedCallReply = namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
+    connect(missedCallReply, &QAction::triggered, this, &MDI_Frmmanage::openAutoReplyOnMissedCall);
     namedAction(settings, u"Low-Level SIM Access"_s, u"manageSim"_s, false);
 
     QMenu* modem = namedMenu(bar, u"Connect / Disconnect Modem"_s, u"lToModem"_s);
-    m_connect = namedAction(modem, u"Connect"_s, u"start"_s, false);
+    m_connect = namedAction(modem, u"Connect"_s, u"start"_s);
     m_disconnect = namedAction(modem, u"Disconnect"_s, u"mnustop"_s, false);
+    connect(m_connect, &QAction::triggered, this,
+            [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::ConnectModem, Qt::QueuedConnection); });
+    connect(m_disconnect, &QAction::triggered, this,
+            [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::DisconnectModem, Qt::QueuedConnection); });
 
     QMenu* messages = namedMenu(bar, u"Message Box"_s, u"mnuMsgBox"_s);
     namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s, false);
@@ -96,19 +106,21 @@ void MDI_Frmmanage::buildToolBar()
     m_toolConnect = toolbar->addAction(connectIcon(), u"Connect"_s);
     m_toolConnect->setObjectName(u"tbrConnect"_s);
     m_toolConnect->setToolTip(u"Connect to Modem."_s);
-    m_toolConnect->setEnabled(false);
+    connect(m_toolConnect, &QAction::triggered, this, [this] {
+        QMetaObject::invokeMethod(m_gateway, &engine::Gateway::toggleModemConnection, Qt::QueuedConnection);
+    });
 
-    QAction* messageBox = toolbar->addAction(messageBoxIcon(), u"Message Box"_s);
-    messageBox->setObjectName(u"tbrMessageBox"_s);
-    messageBox->setToolTip(u"Open Message box."_s);
-    messageBox->setEnabled(false);
+    m_toolMessageBox = toolbar->addAction(messageBoxIcon(), u"Message Box"_s);
+    m_toolMessageBox->setObjectName(u"tbrMessageBox"_s);
+    m_toolMessageBox->setToolTip(u"Open Message box."_s);
+    m_toolMessageBox->setEnabled(false);
 
     // The button itself does nothing; only its two drop-down entries act.
     auto* reportsMenu = new QMenu(this);
     reportsMenu->setObjectName(u"mnuReports"_s);
     namedAction(reportsMenu, u"Missed Calls Report"_s, u"MR"_s, false);
     namedAction(reportsMenu, u"Received SMS Report"_s, u"SMSR"_s, false);
-    auto* reports = new QToolButton(toolbar);
+    auto* reports = m_toolReports = new QToolButton(toolbar);
     reports->setObjectName(u"tbrReports"_s);
     reports->setText(u"Reports"_s);
     reports->setIcon(reportsIcon());
@@ -150,7 +162,7 @@ void MDI_Frmmanage::load()
     PageSize = 100;
     m_home = new frm_HomePage(m_db, m_gateway, m_clock, this);
     setCentralWidget(m_home);
-    onModemStateChanged(false);
+    onModemStateChanged(false, false);
     // The engine's steps run on its own thread, queued behind the log switch the dashboard
     // has just turned on, so the first line is not dropped.
     QMetaObject::invokeMethod(m_gateway, &engine::Gateway::startUp, Qt::QueuedConnection);
@@ -159,16 +171,40 @@ void MDI_Frmmanage::load()
     show();
 }
 
-void MDI_Frmmanage::onModemStateChanged(bool connected)
+void MDI_Frmmanage::onModemStateChanged(bool menuConnected, bool portOpen)
 {
-    // Connect and Disconnect follow the link's state once the modem link is part of the
-    // build; until then both stay disabled so the menu offers nothing that cannot happen.
-    const bool modemLinkAvailable = false;
-    m_connect->setEnabled(modemLinkAvailable && !connected);
-    m_disconnect->setEnabled(modemLinkAvailable && connected);
-    m_toolConnect->setEnabled(modemLinkAvailable);
-    m_toolConnect->setText(connected ? u"Disconnect"_s : u"Connect"_s);
-    m_toolConnect->setIcon(connected ? disconnectIcon() : connectIcon());
+    m_connect->setEnabled(!menuConnected);
+    m_disconnect->setEnabled(menuConnected);
+    m_toolConnect->setText(portOpen ? u"Disconnect"_s : u"Connect"_s);
+    m_toolConnect->setIcon(portOpen ? disconnectIcon() : connectIcon());
+}
+
+void MDI_Frmmanage::onCallerHungUp()
+{
+    m_toolMessageBox->setIcon(callReceiveIcon());
+    m_toolMessageBox->setText(u"Call Receive"_s);
+    m_toolMessageBox->setEnabled(false);
+    m_toolReports->setEnabled(false);
+}
+
+void MDI_Frmmanage::onCallerIdentified()
+{
+    // The message box opens from button 2 whatever its caption, once that screen exists.
+    m_toolMessageBox->setEnabled(m_messageBoxAvailable);
+    m_toolReports->setEnabled(true);
+}
+
+void MDI_Frmmanage::askForSettings(const QString& question)
+{
+    showMaximized();
+    // The settings screen is not part of this build yet; the answer changes nothing then.
+    m_dialogs.question(this, question);
+}
+
+void MDI_Frmmanage::openAutoReplyOnMissedCall()
+{
+    Frm_AutoReplyOnMissedCall screen(m_db, m_gateway, m_dialogs, this);
+    screen.exec();
 }
 
 void MDI_Frmmanage::onStartUpFinished(const QString& pendingError)

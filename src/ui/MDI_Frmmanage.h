@@ -59,7 +59,11 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildTrayMenu();
-    void onModemStateChanged(bool connected);
+    void onModemStateChanged(bool menuConnected, bool portOpen);
+    void onCallerHungUp();
+    void onCallerIdentified();
+    void askForSettings(const QString& question);
+    void openAutoReplyOnMissedCall();
     void onStartUpFinished(const QString& pendingError);
     void showAbout();
 
@@ -69,6 +73,7 @@ private:
     const store::Clock& m_clock;
     bool m_trayAvailable;
     bool m_exiting = false;
+    bool m_messageBoxAvailable = false; // the message box screen is not part of this build yet
 
     frm_HomePage* m_home = nullptr;
     cls_SysTrayCls* m_tray = nullptr;
@@ -76,6 +81,8 @@ private:
     QAction* m_connect = nullptr;
     QAction* m_disconnect = nullptr;
     QAction* m_toolConnect = nullptr;
+    QAction* m_toolMessageBox = nullptr;
+    QToolButton* m_toolReports = nullptr;
 };
 
 } // namespace ui

@@ -95,7 +95,7 @@ std::optional<int> Program::start()
     if (screen.isValid() && needsScreenQuestion(screen) && m_dialogs.question(nullptr, screenQuestionText(screen)) == Dialogs::No)
         return 0;
 
-    m_gateway = new engine::Gateway(m_storePath, m_clock);
+    m_gateway = new engine::Gateway(m_storePath, m_clock, m_options.location.appDir);
     m_gateway->moveToThread(&m_engineThread);
     connect(&m_engineThread, &QThread::finished, m_gateway, &QObject::deleteLater);
     m_engineThread.start();

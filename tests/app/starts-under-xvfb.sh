@@ -28,13 +28,13 @@ cd "$work"
 pid=$!
 
 for _ in $(seq 1 300); do
-    grep -q "Initializing Timer Properties." out.txt 2>/dev/null && break
+    grep -q "Connecting to GSM Modem." out.txt 2>/dev/null && break
     kill -0 "$pid" 2>/dev/null || fail "the program ended during start-up"
     sleep 0.05
 done
-grep -q "Initializing Timer Properties." out.txt || fail "start-up lines missing"
+grep -q "Connecting to GSM Modem." out.txt || fail "start-up lines missing"
 
-expected=$'Initializing WebMail-To-SMS Properties.\nInitializing SMS Delivery Properties.\nInitializing AutoReply On MissedCall Properties.\nInitializing Timer Properties.'
+expected=$'Initializing WebMail-To-SMS Properties.\nInitializing SMS Delivery Properties.\nInitializing AutoReply On MissedCall Properties.\nInitializing Timer Properties.\nConnecting to GSM Modem.'
 actual="$(grep -o '\] : .*' out.txt | sed 's/^\] : //')"
 [ "$actual" = "$expected" ] || fail "start-up lines out of order: $actual"
 

@@ -43,12 +43,20 @@ TEST_F(GatewayFixture, StartUpWritesItsLinesInOrderAndLoadsSettings)
     engine::Gateway gateway(folder.storePath(), clock);
     QSignalSpy finished(&gateway, &engine::Gateway::startUpFinished);
     QSignalSpy modemState(&gateway, &engine::Gateway::modemStateChanged);
+    QSignalSpy notices(&gateway, &engine::Gateway::notice);
+    QSignalSpy settingsWanted(&gateway, &engine::Gateway::settingsRequested);
     gateway.setActivityLogOn(true);
     gateway.startUp();
 
+    // With the modem as delivery media the loading ends by connecting, which on a first
+    // start finds no modem settings and sends the operator to them.
     EXPECT_EQ(messagesOf(gateway.activityLog()),
               (QStringList{u"Initializing WebMail-To-SMS Properties."_s, u"Initializing SMS Delivery Properties."_s,
-                           u"Initializing AutoReply On MissedCall Properties."_s, u"Initializing Timer Properties."_s}));
+                           u"Initializing AutoReply On MissedCall Properties."_s, u"Initializing Timer Properties."_s,
+                           u"Connecting to GSM Modem."_s}));
+    ASSERT_EQ(notices.count(), 1);
+    EXPECT_EQ(notices.at(0).at(0).toString(), u"Please set all the settings before connecting with modem."_s);
+    EXPECT_EQ(settingsWanted.count(), 1);
     ASSERT_EQ(finished.count(), 1);
     EXPECT_TRUE(finished.at(0).at(0).toString().isEmpty());
     ASSERT_EQ(modemState.count(), 1);

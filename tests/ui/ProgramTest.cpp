@@ -65,11 +65,12 @@ TEST_F(ProgramFixture, StartsShowsSplashThenLoadsAndExits)
     ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }));
 
     auto* log = program.mainWindow()->findChild<QPlainTextEdit*>(u"txtActivityLog"_s);
-    ASSERT_TRUE(waitUntil([&] { return log->toPlainText().contains(u"Initializing Timer Properties."_s); }));
+    ASSERT_TRUE(waitUntil([&] { return log->toPlainText().contains(u"Connecting to GSM Modem."_s); }));
     const QStringList lines = log->toPlainText().split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4);
+    ASSERT_EQ(lines.size(), 5);
     EXPECT_TRUE(lines.last().endsWith(u"Initializing WebMail-To-SMS Properties."_s));
-    EXPECT_TRUE(dialogs.texts.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.texts.isEmpty(); }));
+    EXPECT_EQ(dialogs.texts, QStringList{u"Please set all the settings before connecting with modem."_s});
 
     QSignalSpy finished(&program, &ui::Program::finished);
     program.exitProgram(0);

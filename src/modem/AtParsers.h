@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace modem {
+
+// Pure readers of modem answers and helpers around them; no I/O here, so each can be tested
+// against captured replies.
+
+// The result of an "AT+CMGL" listing: one entry per message, in the modem's order.
+struct SimListing
+{
+    QStringList index;  // storage index as the modem wrote it
+    QStringList status; // without double quotes, e.g. REC UNREAD
+    QStringList sender; // without double quotes
+    QStringList text;   // line breaks inside a message kept
+    int count() const { return int(index.size()); }
+};
+
+// Splits a listing answer at every "+CMGL: ". A header that is missing repeats the previous
+// one; a message's text ends at the last CR LF of its piece, the last message's at the CR LF
+// that directly precedes the final "OK".
+SimListing parseCmgl(const QString& answer);
+
+// "AT+CLCC": the state name of the first call ("Active", "Held", "Dialing", "Alerting",
+// "Incoming", "Waiting"), "" for another state value, "ERROR", or the answer itself when it
+// lists no call.
+QString callStateFromClcc(const QString& answer);
+
+// The caller's number in a "+CLIP: "<number>",..." line or, failing that, in the number field
+// of a "+CLCC:" line; empty when there is none.
+QString callerNumberIn(const QString& data);
+
+// The storage index that "AT+CMGW" answered ("+CMGW: 12"), empty when there is none.
+QString cmgwIndex(const QString& answer);
+
+// SMS parts of at most 160 characters each, in order; an empty text has no parts.
+QStringList smsParts(const QString& text, int partLength = 160);
+
+// A wait of multiplier x delay factor milliseconds, rounded half to even and kept within a
+// 16-bit integer, as every modem wait is computed.
+int scaledWait(double multiplierMs, double delayFactor);
+
+// The number without its CR LF pairs: how trace lines show modem answers.
+QString withoutCrLf(const QString& text);
+
+// A line the modem sends on its own, not as part of an answer: a ring, the caller's number,
+// a new-message notice. "NO CARRIER" is one only while a call is ringing.
+bool isUnsolicitedLine(const QString& line, bool callRinging);
+
+struct CountryCodeRow
+{
+    qint64 countryId = 0;
+    QString code;
+};
+
+struct CallerIdentity
+{
+    QString countryId = QStringLiteral("0");
+    QString countryCode = QStringLiteral("0");
+    QString national;     // the number after its country code
+    bool isMobile = false; // the national number starts with 9
+};
+
+// Splits a caller's number into country code and national number: "+" or "00" is dropped,
+// the first country row (in the order given) whose code starts the number wins, and a
+// national number longer than 10 characters loses a leading 0.
+CallerIdentity identifyCaller(const QString& number, const std::vector<CountryCodeRow>& countries);
+
+} // namespace modem

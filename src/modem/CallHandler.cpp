@@ -1,0 +1,129 @@
+#include "CallHandler.h"
+
+#include "AtLink.h"
+#include "CallTable.h"
+#include "OutboxTable.h"
+#include "SoundPlayer.h"
+
+using namespace Qt::StringLiterals;
+
+namespace modem {
+
+CallHandler::CallHandler(AtLink& link, const store::Database& db, const store::Clock& clock, SoundPlayer& sounds,
+                         QObject* parent)
+    : QObject(parent), m_link(link), m_db(db), m_clock(clock), m_sounds(sounds)
+{
+}
+
+void CallHandler::setCallRinging(bool ringing)
+{
+    m_callRinging = ringing;
+    m_link.setCallRinging(ringing);
+}
+
+void CallHandler::onUnsolicitedLine(const QString& line)
+{
+    if (line == u"RING"_s || line.startsWith(u"+CRING:"_s))
+        onRing();
+    else if (line.startsWith(u"+CLIP:"_s))
+        onCallerNumber(line);
+    else if (line == u"NO CARRIER"_s) {
+        // The caller hung up.
+        RingCounter = 1;
+        setCallRinging(false);
+        Q_EMIT callerHungUp();
+    }
+}
+
+void CallHandler::onRing()
+{
+    Q_EMIT logLine(u"Incoming call detected."_s);
+    setCallRinging(true);
+    m_sounds.PlayWaveFile(u"ringing.wav"_s);
+    if (RingCounter == 1)
+        CLIPFoundCounter = 0;
+    ++RingCounter;
+}
+
+void CallHandler::onCallerNumber(const QString& line)
+{
+    const QString number = callerNumberIn(line);
+    if (number.isEmpty())
+        return;
+    ++CLIPFoundCounter;
+    LastCallerNumber = number;
+    Q_EMIT logLine(u"ALERT : Incoming call detected from the number '"_s + number + u"'"_s);
+    if (CLIPFoundCounter == 1) {
+        RecordIncomingCall(number);
+        LastCallStatus = u"RINGING"_s;
+    }
+    if (IsSetupWindowOpen)
+        Q_EMIT notice(u"Please close all opened forms in application to disply Incomming Call."_s);
+    else
+        IdentifyCallerNumber(number);
+}
+
+void CallHandler::callEnded()
+{
+    if (m_callRinging) {
+        RingCounter = 1;
+        setCallRinging(false);
+    }
+}
+
+void CallHandler::RecordIncomingCall(const QString& number)
+{
+    auto recorded = store::CallTable(m_db).insert(m_clock.now(), number.isEmpty() ? QString() : number, true);
+    if (!recorded)
+        Q_EMIT logLine(u"**ERROR** The call from '%1' could not be recorded: %2"_s.arg(number, recorded.error().message));
+}
+
+void CallHandler::IdentifyCallerNumber(const QString& number)
+{
+    Q_EMIT callerIdentified();
+    std::vector<CountryCodeRow> countries;
+    auto st = m_db.prepare(u"SELECT CountryId, CountryCode FROM Country ORDER BY CountryId"_s);
+    while (st.next().value_or(false))
+        countries.push_back({st.integer(0), st.text(1)});
+
+    const CallerIdentity identity = identifyCaller(number, countries);
+    CountryID = identity.countryId;
+    CountryCode = identity.countryCode;
+    if (identity.isMobile) {
+        IsLastCallerNumberMobile = true;
+        MobileNumber = identity.national;
+    } else {
+        MobileNumber = u"0"_s;
+    }
+}
+
+bool CallHandler::CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText)
+{
+    if (!replyOn)
+        return false;
+    const auto mentionsACall = [](const QString& data) {
+        return data.contains(u"CLCC"_s) || data.contains(u"CLIP"_s) || data.contains(u"RING"_s);
+    };
+    const QString& data = callStateAnswer;
+    if (LastCallStatus.toUpper() != u"RINGING"_s || LastCallerNumber.size() <= 9 || mentionsACall(data) ||
+        !IsLastCallerNumberMobile)
+        return false;
+    // "OK" alone: the modem reports no call any more.
+    if (!data.contains(u"OK"_s) || replyText.isEmpty())
+        return false;
+
+    auto queued = store::OutboxTable(m_db).insert(LastCallerNumber.trimmed(), replyText, m_clock.now());
+    if (!queued) {
+        // Kept for the next tick rather than lost.
+        Q_EMIT logLine(u"**ERROR** The reply to the missed call from '%1' could not be queued: %2"_s.arg(
+            LastCallerNumber, queued.error().message));
+        return false;
+    }
+    LastCallStatus.clear();
+    IsLastCallerNumberMobile = false;
+    LastCallerNumber.clear();
+    Q_EMIT missedCallReplyQueued();
+    return true;
+}
+
+} // namespace modem

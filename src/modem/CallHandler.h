@@ -1,0 +1,69 @@
+#pragma once
+
+#include "AtParsers.h"
+#include "Clock.h"
+#include "Database.h"
+
+#include <QObject>
+
+namespace modem {
+
+class AtLink;
+class SoundPlayer;
+
+// Notices incoming voice calls from the lines the modem sends on its own: logs each ring,
+// records the call at its first caller number, identifies the caller's country, and queues
+// the missed-call reply once the call is over. The gateway never answers a call.
+class CallHandler final : public QObject
+{
+    Q_OBJECT
+
+public:
+    CallHandler(AtLink& link, const store::Database& db, const store::Clock& clock, SoundPlayer& sounds,
+                QObject* parent = nullptr);
+
+    // A line from AtLink::unsolicitedLine.
+    void onUnsolicitedLine(const QString& line);
+
+    void IdentifyCallerNumber(const QString& number);
+    void RecordIncomingCall(const QString& number);
+    // Queues the reply for the last caller when the call-state answer of this tick says no
+    // call is left. Returns true when a reply was queued.
+    bool CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText);
+    // A call-state query found no call: the ringing is over.
+    void callEnded();
+
+    // The settings screen or a modem search is open: the caller is not identified then.
+    bool IsSetupWindowOpen = false;
+
+    int RingCounter = 1;
+    int CLIPFoundCounter = 0;
+    QString LastCallerNumber;
+    QString LastCallStatus;
+    bool IsLastCallerNumberMobile = false;
+    QString CountryID = QStringLiteral("0");
+    QString CountryCode = QStringLiteral("0");
+    QString MobileNumber = QStringLiteral("0");
+    bool callRinging() const { return m_callRinging; }
+
+Q_SIGNALS:
+    void logLine(const QString& message);
+    void notice(const QString& text);
+    // The caller hung up before anyone could answer: the timers may run again.
+    void callerHungUp();
+    void callerIdentified();
+    void missedCallReplyQueued();
+
+private:
+    void onRing();
+    void onCallerNumber(const QString& line);
+    void setCallRinging(bool ringing);
+
+    AtLink& m_link;
+    const store::Database& m_db;
+    const store::Clock& m_clock;
+    SoundPlayer& m_sounds;
+    bool m_callRinging = false;
+};
+
+} // namespace modem

@@ -1,0 +1,92 @@
+#include "Frm_AutoReplyOnMissedCall.h"
+
+#include "Dialogs.h"
+#include "Gateway.h"
+#include "GatewaySettings.h"
+#include "SettingsTables.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, engine::Gateway* gateway,
+                                                     Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
+{
+    setObjectName(u"Frm_AutoReplyOnMissedCall"_s);
+    setWindowTitle(u"AutoReply on Missed Call"_s);
+
+    auto* explanation = new QLabel(u"If some one calls you on your SIM card mobile number connected with this software, it "
+                                   u"can automatically send the caller following SMS if this option is enabled."_s,
+                                   this);
+    explanation->setWordWrap(true);
+    m_message = new QPlainTextEdit(this);
+    m_message->setObjectName(u"txtMessage"_s);
+    m_message->setTabChangesFocus(true);
+    m_enabled = new QCheckBox(u"Enable Autoreply SMS on Missed Calls"_s, this);
+    m_enabled->setObjectName(u"chkEnableAutoReply"_s);
+    auto* saveButton = new QPushButton(u"&Save"_s, this);
+    saveButton->setObjectName(u"cmdSave"_s);
+    auto* exitButton = new QPushButton(u"E&xit"_s, this);
+    exitButton->setObjectName(u"cmdExit"_s);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    buttons->addWidget(exitButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(explanation);
+    layout->addWidget(new QLabel(u"Message (Max.Length 160 Characters) :"_s, this));
+    layout->addWidget(m_message);
+    layout->addWidget(m_enabled);
+    layout->addLayout(buttons);
+    resize(460, 300);
+
+    connect(m_message, &QPlainTextEdit::textChanged, this, &Frm_AutoReplyOnMissedCall::limitLength);
+    connect(saveButton, &QPushButton::clicked, this, &Frm_AutoReplyOnMissedCall::save);
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto row = store::SettingsTables(m_db).missedCallReply();
+    if (!row) {
+        m_dialogs.error(this, u"The missed-call reply could not be read: "_s + row.error().message);
+    } else if (row->has_value()) {
+        const QString text = store::trimBlanks((*row)->Message);
+        if (!text.isEmpty())
+            m_message->setPlainText(text);
+        m_enabled->setChecked((*row)->IsActive);
+    }
+}
+
+void Frm_AutoReplyOnMissedCall::limitLength()
+{
+    const QString text = m_message->toPlainText();
+    if (text.size() <= kMaxLength)
+        return;
+    QSignalBlocker block(m_message);
+    m_message->setPlainText(text.left(kMaxLength));
+    m_message->moveCursor(QTextCursor::End);
+}
+
+void Frm_AutoReplyOnMissedCall::save()
+{
+    // The text box separates lines with LF; an SMS written here keeps the store's CR LF.
+    const QString text = store::trimBlanks(m_message->toPlainText()).replace(u"\n"_s, u"\r\n"_s);
+    auto saved = store::SettingsTables(m_db).saveMissedCallReply({text, m_enabled->isChecked()});
+    if (!saved) {
+        m_dialogs.error(this, u"The missed-call reply could not be saved: "_s + saved.error().message);
+        return;
+    }
+    // The text applies at once; switching the reply on or off applies at the next start.
+    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway, text] { gateway->setMissedCallReplyText(text); },
+                              Qt::QueuedConnection);
+    accept();
+}
+
+} // namespace ui

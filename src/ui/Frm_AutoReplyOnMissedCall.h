@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Database.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QPlainTextEdit;
+
+namespace engine {
+class Gateway;
+}
+
+namespace ui {
+
+class Dialogs;
+
+// The text sent back to a caller who rang a mobile number and hung up, and its switch.
+class Frm_AutoReplyOnMissedCall final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxLength = 160;
+
+    Frm_AutoReplyOnMissedCall(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+                              QWidget* parent = nullptr);
+
+private:
+    void save();
+    void limitLength();
+
+    const store::Database& m_db;
+    engine::Gateway* m_gateway;
+    Dialogs& m_dialogs;
+    QPlainTextEdit* m_message;
+    QCheckBox* m_enabled;
+};
+
+} // namespace ui
