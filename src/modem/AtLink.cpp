@@ -93,9 +93,10 @@ AtLink::~AtLink()
 bool AtLink::ConfigurePort(const QString& portPath, const LineSettings& settings, QSerialPort::FlowControl flow)
 {
     if (m_port.isOpen()) {
-        Q_EMIT notice(u"Comm Port : "_s + m_port.portName() + u" already open or some other program is using it."_s);
+        Q_EMIT notice(u"Comm Port : "_s + m_portPath + u" already open or some other program is using it."_s);
         return false;
     }
+    m_portPath = portPath;
     m_port.setPortName(portPath);
     m_port.setBaudRate(settings.baudRate);
     m_port.setParity(settings.parity);
@@ -127,7 +128,7 @@ bool AtLink::OpenPort()
     }
 
     ModemConnected = false;
-    const QString path = m_port.portName();
+    const QString& path = m_portPath;
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
         m_openFailure = QFileInfo::exists(path) ? OpenFailure::Other : OpenFailure::NotFound;

@@ -47,7 +47,7 @@ public:
     // Closes the port and resets the link state.
     void ClosePort();
     bool isOpen() const;
-    QString portPath() const { return m_port.portName(); }
+    QString portPath() const { return m_portPath; }
     OpenFailure lastOpenFailure() const { return m_openFailure; }
     QString lastOpenFailureText() const { return m_openFailureText; }
 
@@ -91,6 +91,7 @@ private:
     QString decode(const QByteArray& bytes) const;
 
     QSerialPort m_port;
+    QString m_portPath; // as configured; QSerialPort keeps only the short name
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureText;
     QByteArray m_raw;       // received bytes not yet split into lines

@@ -3,29 +3,14 @@
 # (no notification area there) and checks what an administrator would: the store is made,
 # encrypted, holds every table, the start-up lines come in order, the program stays up
 # minimised, refuses a second copy on the same store, and ends cleanly on SIGTERM.
-set -u
 program="$1"
-work="$(mktemp -d /tmp/tarvogate-app-XXXXXX)"
-trap 'kill -9 "${pid:-0}" "${xvfb:-0}" 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; echo "--- program output:"; cat "$work/out.txt" 2>/dev/null; exit 1; }
-
+. "$(dirname "$0")/xvfb-common.sh"
 cp "$program" "$work/tarvogate"
-mkdir -p "$work/xdg-runtime" && chmod 700 "$work/xdg-runtime"
-export XDG_RUNTIME_DIR="$work/xdg-runtime"
-unset QT_QPA_PLATFORM
-
-# A display number of our own; Xvfb runs without a window manager or notification area.
-for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
-export DISPLAY="$display"
 
 cd "$work"
 ./tarvogate >out.txt 2>&1 &
 pid=$!
+pids+=($pid)
 
 for _ in $(seq 1 300); do
     grep -q "Connecting to GSM Modem." out.txt 2>/dev/null && break
@@ -53,6 +38,7 @@ kill -0 "$pid" 2>/dev/null || fail "the program did not stay running"
 # A second copy on the same store says so (on standard error and in a message box).
 ./tarvogate >second.txt 2>&1 &
 second=$!
+pids+=($second)
 for _ in $(seq 1 200); do grep -q "already running" second.txt 2>/dev/null && break; sleep 0.05; done
 grep -q "already running" second.txt || { cat second.txt; fail "a second copy was not refused"; }
 kill -9 "$second" 2>/dev/null

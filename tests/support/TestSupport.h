@@ -13,6 +13,14 @@
 
 #include <functional>
 
+#include <ostream>
+
+// Readable QString values in GoogleTest's failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace testing_support {
 
 // A clock the test sets by hand.

@@ -97,6 +97,11 @@ TEST_F(MainWindowFixture, FrameMenusAndToolbar)
         ASSERT_NE(action(name), nullptr) << name.toStdString();
     }
     EXPECT_TRUE(action(u"mnuAbout"_s)->isEnabled());
+    // No modem is connected: Connect is offered, Disconnect not.
+    EXPECT_TRUE(action(u"start"_s)->isEnabled());
+    EXPECT_FALSE(action(u"mnustop"_s)->isEnabled());
+    EXPECT_EQ(action(u"tbrConnect"_s)->text(), u"Connect"_s);
+    EXPECT_TRUE(action(u"mnuAutoreplyOnMissedCall"_s)->isEnabled());
     EXPECT_TRUE(action(u"Exit"_s)->isEnabled());
 
     EXPECT_EQ(action(u"tbrConnect"_s)->toolTip(), u"Connect to Modem."_s);
@@ -255,4 +260,24 @@ TEST(WaitWindow, CaptionAndText)
     auto* text = wait.findChild<QLabel*>(u"lblWait"_s);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), u"Processing Please Wait ............"_s);
+}
+
+TEST_F(MainWindowFixture, ToolbarFollowsTheCall)
+{
+    openWindow(false);
+    auto* reports = window->findChild<QToolButton*>(u"tbrReports"_s);
+    Q_EMIT gateway->callerHungUp();
+    EXPECT_EQ(action(u"tbrMessageBox"_s)->text(), u"Call Receive"_s);
+    EXPECT_FALSE(action(u"tbrMessageBox"_s)->isEnabled());
+    EXPECT_FALSE(reports->isEnabled());
+    Q_EMIT gateway->callerIdentified();
+    EXPECT_TRUE(reports->isEnabled());
+    EXPECT_EQ(action(u"tbrMessageBox"_s)->text(), u"Call Receive"_s); // the caption stays
+
+    Q_EMIT gateway->modemStateChanged(true, false); // connected, then the start-up failed
+    EXPECT_FALSE(action(u"start"_s)->isEnabled());
+    EXPECT_TRUE(action(u"mnustop"_s)->isEnabled());
+    EXPECT_EQ(action(u"tbrConnect"_s)->text(), u"Connect"_s);
+    Q_EMIT gateway->modemStateChanged(true, true);
+    EXPECT_EQ(action(u"tbrConnect"_s)->text(), u"Disconnect"_s);
 }
