@@ -51,6 +51,9 @@ public Q_SLOTS:
     void startUp();
     // Stops every timer and closes what the engine holds; the thread can end afterwards.
     void shutDown();
+    // May be called from any thread: cuts short the modem wait in progress, so shutDown
+    // comes without waiting for a silent modem.
+    void requestStop() { m_link.requestAbort(); }
 
     void AddToActivityLog(const QString& message);
     void setActivityLogOn(bool on);

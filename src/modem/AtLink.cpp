@@ -267,9 +267,10 @@ QString AtLink::ReadResponse(const QString& expected, int waitMs)
         }
         if (text.contains(u"NO CARRIER\r\n"_s))
             break;
-        if (deadline.hasExpired())
+        if (deadline.hasExpired() || m_abort)
             break;
-        m_port.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+        // Short slices, so that a request to end is noticed while a modem stays silent.
+        m_port.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
     }
     ModemBusy = false;
     // Once the modem has failed the command, the answer is that failure and nothing else.

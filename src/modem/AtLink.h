@@ -4,6 +4,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <atomic>
+
 namespace modem {
 
 // Why a port did not open, in terms a person can act on.
@@ -65,6 +67,10 @@ public:
     void setCharacterSet(const QString& characterSet);
     // While a call rings, "NO CARRIER" means the caller hung up rather than a command failed.
     void setCallRinging(bool ringing) { m_callRinging = ringing; }
+    // The program is ending: every wait in progress or to come ends at once. The one call
+    // that may come from another thread, so that leaving never waits for a silent modem.
+    void requestAbort() { m_abort = true; }
+    bool isAborting() const { return m_abort; }
 
     QString LastModemResponse;
     bool LastCommandSucceeded = true;
@@ -100,6 +106,7 @@ private:
     bool m_errorSeen = false;
     bool m_utf8 = false;
     bool m_callRinging = false;
+    std::atomic<bool> m_abort = false;
 };
 
 } // namespace modem

@@ -173,7 +173,7 @@ SimCommands::SendResult SimCommands::SendMessageDirect(const QString& number, co
             break;
         }
         QDeadlineTimer deadline(qint64(kConfirmSeconds * 1000 * m_delayFactor()));
-        while (!answer.contains(u"OK"_s) && !deadline.hasExpired() && m_link.ModemConnected) {
+        while (!answer.contains(u"OK"_s) && !deadline.hasExpired() && m_link.ModemConnected && !m_link.isAborting()) {
             answer = m_link.ReadResponse(u"OK"_s, bodyWait);
             m_link.LastModemResponse = answer;
         }

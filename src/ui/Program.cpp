@@ -121,7 +121,9 @@ void Program::exitProgram(int status)
     if (m_splash)
         m_splash->close();
     if (m_gateway != nullptr && m_engineThread.isRunning()) {
-        // Waits for the job in progress to finish, so no send is cut off half-booked.
+        // The job in progress ends its modem wait at once and finishes its store work, so no
+        // send is cut off half-booked and the window is not held up by a silent modem.
+        m_gateway->requestStop();
         QMetaObject::invokeMethod(m_gateway, &engine::Gateway::shutDown, Qt::BlockingQueuedConnection);
         m_engineThread.quit();
         m_engineThread.wait();

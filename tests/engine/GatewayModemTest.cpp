@@ -57,7 +57,10 @@ struct GatewayModemTest : ::testing::Test
 
     void startGateway()
     {
-        gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
+        // The shipped sounds are found; nothing is played aloud in a test.
+        gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock,
+                                                    QStringLiteral(TARVOGATE_SOURCE_DIR) + u"/resources"_s);
+        gateway->sounds().setMuted(true);
         gateway->setActivityLogOn(true);
         gateway->startUp();
     }
@@ -158,6 +161,7 @@ TEST_F(GatewayModemTest, RingIsLoggedRecordedOnceAndIdentified)
     EXPECT_TRUE(gateway->calls().IsLastCallerNumberMobile);
     EXPECT_EQ(gateway->calls().LastCallStatus, u"RINGING"_s);
     EXPECT_EQ(identified.size(), 1);
+    EXPECT_EQ(gateway->sounds().playCount(), 1);
 
     // The same call rings again: logged again, recorded no more.
     sim.ring(u"+919812345678"_s);

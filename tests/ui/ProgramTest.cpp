@@ -1,7 +1,9 @@
 #include "FakeDialogs.h"
 #include "Gateway.h"
 #include "MDI_Frmmanage.h"
+#include "ModemSimulator.h"
 #include "Program.h"
+#include "SettingsTables.h"
 #include "Store.h"
 #include "TestSupport.h"
 #include "frmSplash.h"
@@ -164,5 +166,35 @@ TEST_F(ProgramFixture, WideButLowScreenAsksNothing)
     EXPECT_FALSE(program.start().has_value());
     EXPECT_TRUE(dialogs.texts.isEmpty());
     program.exitProgram(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, SilentModemLeavesTheWindowResponsiveAndTheExitPrompt)
+{
+    modemsim::ModemSimulator sim;
+    ASSERT_TRUE(sim.start());
+    sim.script(QString(), {modemsim::Behaviour::Silence, -1});
+    {
+        QDir().mkpath(folder.path());
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        // Every wait of the start-up sequence becomes a second long: seven of them for ATE0.
+        ASSERT_TRUE(store::SettingsTables(*db).saveModemSettings(
+            {u"1"_s, sim.portName(), u"115200"_s, u"8"_s, u"n"_s, u"1"_s, u"0"_s, u"GSM"_s, false, u"20"_s}));
+    }
+    ui::Program program(dialogs, clock, options());
+    ASSERT_FALSE(program.start().has_value());
+    ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }));
+    ASSERT_TRUE(sim.waitForCommand(u"ATE0"_s, 5000));
+
+    // The engine waits for the modem on its own thread; the window goes on handling events.
+    bool handled = false;
+    QTimer::singleShot(10, program.mainWindow(), [&] { handled = true; });
+    EXPECT_TRUE(waitUntil([&] { return handled; }, 1000));
+
+    QElapsedTimer exiting;
+    exiting.start();
+    program.exitProgram(0);
+    EXPECT_LT(exiting.elapsed(), 5000); // not the seven seconds the modem would have been given
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
