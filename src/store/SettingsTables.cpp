@@ -101,9 +101,11 @@ std::expected<std::optional<ModemSettingsRow>, StoreError> SettingsTables::modem
                             st.text(5), st.text(6), st.text(7), st.boolean(8), st.text(9)};
 }
 
-std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::activeMissedCallReply() const
+namespace {
+
+std::expected<std::optional<MissedCallReplyRow>, StoreError> firstMissedCallReply(const Database& db, const QString& where)
 {
-    auto st = m_db.prepare(u"SELECT Message, IsActive FROM AutoReply_OnMissedCall WHERE IsActive<>0 LIMIT 1"_s);
+    auto st = db.prepare(u"SELECT Message, IsActive FROM AutoReply_OnMissedCall "_s + where + u" LIMIT 1"_s);
     auto found = st.next();
     if (!found)
         return std::unexpected(found.error());
@@ -112,15 +114,16 @@ std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::act
     return MissedCallReplyRow{st.text(0), st.boolean(1)};
 }
 
+} // namespace
+
+std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::activeMissedCallReply() const
+{
+    return firstMissedCallReply(m_db, u"WHERE IsActive<>0"_s);
+}
+
 std::expected<std::optional<MissedCallReplyRow>, StoreError> SettingsTables::missedCallReply() const
 {
-    auto st = m_db.prepare(u"SELECT Message, IsActive FROM AutoReply_OnMissedCall LIMIT 1"_s);
-    auto found = st.next();
-    if (!found)
-        return std::unexpected(found.error());
-    if (!*found)
-        return std::nullopt;
-    return MissedCallReplyRow{st.text(0), st.boolean(1)};
+    return firstMissedCallReply(m_db, QString());
 }
 
 std::expected<void, StoreError> SettingsTables::savePop3Settings(const Pop3SettingsRow& row) const
