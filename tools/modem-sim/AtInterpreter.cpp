@@ -75,6 +75,30 @@ std::optional<int> singleValue(const QByteArray& text, int low, int high, int om
     return value;
 }
 
+// The values 0 to `high` as a test command lists them: two are named, more are a span.
+QByteArray valueRange(int high)
+{
+    return high == 1 ? QByteArray("(0,1)") : "(0-" + number(high) + ")";
+}
+
+template <std::size_t N> QByteArray joined(const std::array<int, N>& values)
+{
+    QByteArrayList shown;
+    for (const int value : values)
+        shown.append(number(value));
+    return shown.join(',');
+}
+
+// The type of the number before it: `fallback` when it is left out, empty when it is not a number.
+std::optional<int> numberTypeAt(const QList<Argument>& arguments, qsizetype at, int fallback)
+{
+    if (arguments.size() <= at || arguments[at].isEmpty())
+        return fallback;
+    bool valid = false;
+    const int type = arguments[at].value.toInt(&valid);
+    return valid ? std::optional(type) : std::nullopt;
+}
+
 QByteArray cmeText(int code)
 {
     switch (code) {
@@ -214,10 +238,7 @@ void AtInterpreter::executeLine(const QByteArray& line, Clock::time_point now)
         }
     }
 
-    QByteArray answer;
-    for (const QByteArray& text : std::as_const(m_info))
-        answer.append(info(text));
-    m_info.clear();
+    QByteArray answer = takeInfo();
     if (outcome.kind == Outcome::Prompt) {
         m_output.append(answer + "\r\n> ");
         m_inBody = true;
@@ -263,8 +284,7 @@ void AtInterpreter::finishBody(bool cancelled, Clock::time_point now)
         if (!text || size > limit) {
             outcome = cms(kInvalidTextModeParameter);
         } else if (pending.send) {
-            const int reference = m_nextReference;
-            m_nextReference = m_nextReference % 255 + 1;
+            const int reference = takeReference();
             m_sent.append(SentMessage{pending.number, *text, reference, false});
             m_info.append("+CMGS: " + number(reference));
         } else {
@@ -280,12 +300,16 @@ void AtInterpreter::finishBody(bool cancelled, Clock::time_point now)
         }
     }
 
+    respond(takeInfo() + result(outcome), pending.delayMs, now);
+}
+
+QByteArray AtInterpreter::takeInfo()
+{
     QByteArray answer;
     for (const QByteArray& text : std::as_const(m_info))
         answer.append(info(text));
     m_info.clear();
-    answer.append(result(outcome));
-    respond(answer, pending.delayMs, now);
+    return answer;
 }
 
 void AtInterpreter::respond(const QByteArray& answer, int delayMs, Clock::time_point now)
@@ -423,21 +447,31 @@ QByteArray AtInterpreter::listHeader(int index, const Stored& message) const
 
 QByteArray AtInterpreter::readHeader(const Stored& message) const
 {
-    const QByteArray dcs = message.ucs2 ? "8" : "0";
-    const QByteArray centre =
-        quoted(encodeString(m_settings.serviceCentre)) + "," + number(m_settings.serviceCentreType);
     QByteArray header =
         "+CMGR: " + quoted(message.status.toLatin1()) + "," + quoted(encodeString(message.number)) + ",";
-    if (isIncoming(message.status)) {
+    if (isIncoming(message.status))
         header.append("," + quoted(timestampText(message.timestamp)));
-        if (m_settings.showHeaders)
-            header.append("," + number(message.numberType) + ",4,0," + dcs + "," + centre + "," +
-                          number(messageLength(message)));
-    } else if (m_settings.showHeaders) {
-        header.append("," + number(message.numberType) + ",17,0," + dcs + ",167," + centre + "," +
-                      number(messageLength(message)));
-    }
+    if (m_settings.showHeaders)
+        header.append(headerDetails(message));
     return header;
+}
+
+QByteArray AtInterpreter::headerDetails(const Stored& message) const
+{
+    // A received message shows how it was delivered; a stored one shows how it would be submitted, validity
+    // period included.
+    const bool incoming = isIncoming(message.status);
+    return "," + number(message.numberType) + (incoming ? ",4,0," : ",17,0,") + (message.ucs2 ? "8" : "0") +
+           (incoming ? "," : ",167,") + quoted(encodeString(m_settings.serviceCentre)) + "," +
+           number(m_settings.serviceCentreType) + "," + number(messageLength(message));
+}
+
+int AtInterpreter::takeReference()
+{
+    // A message reference is one octet, and 0 is not used.
+    const int reference = m_nextReference;
+    m_nextReference = m_nextReference % 255 + 1;
+    return reference;
 }
 
 int AtInterpreter::lowestFreeIndex() const
@@ -515,9 +549,7 @@ int AtInterpreter::injectIncomingSms(const QString& sender, const QString& text)
                              !CharacterSet::fitsGsmAlphabet(text)};
         QByteArray header = "+CMT: " + quoted(encodeString(sender)) + ",," + quoted(timestampText(message.timestamp));
         if (m_settings.showHeaders)
-            header.append("," + number(message.numberType) + ",4,0," + (message.ucs2 ? "8" : "0") + "," +
-                          quoted(encodeString(m_settings.serviceCentre)) + "," + number(m_settings.serviceCentreType) +
-                          "," + number(messageLength(message)));
+            header.append(headerDetails(message));
         m_output.append(unsolicited(header + "\r\n" + messageData(message)));
         return 0;
     }
@@ -648,31 +680,28 @@ AtInterpreter::Outcome AtInterpreter::execute(const Command& command)
     return handler ? (this->*handler)(command) : error();
 }
 
-AtInterpreter::Outcome AtInterpreter::echoCommand(const Command& command)
+AtInterpreter::Outcome AtInterpreter::switchCommand(const Command& command, bool& setting)
 {
     const auto value = singleValue(command.arguments, 0, 1, 0);
     if (command.form != Command::Action || !value)
         return error();
-    m_settings.echo = *value == 1;
+    setting = *value == 1;
     return ok();
+}
+
+AtInterpreter::Outcome AtInterpreter::echoCommand(const Command& command)
+{
+    return switchCommand(command, m_settings.echo);
 }
 
 AtInterpreter::Outcome AtInterpreter::verboseCommand(const Command& command)
 {
-    const auto value = singleValue(command.arguments, 0, 1, 0);
-    if (command.form != Command::Action || !value)
-        return error();
-    m_settings.verbose = *value == 1;
-    return ok();
+    return switchCommand(command, m_settings.verbose);
 }
 
 AtInterpreter::Outcome AtInterpreter::quietCommand(const Command& command)
 {
-    const auto value = singleValue(command.arguments, 0, 1, 0);
-    if (command.form != Command::Action || !value)
-        return error();
-    m_settings.quiet = *value == 1;
-    return ok();
+    return switchCommand(command, m_settings.quiet);
 }
 
 AtInterpreter::Outcome AtInterpreter::resetCommand(const Command& command)
@@ -728,34 +757,29 @@ AtInterpreter::Outcome AtInterpreter::dialCommand(const Command&)
     return {Outcome::NoCarrier, 0};
 }
 
-AtInterpreter::Outcome AtInterpreter::manufacturerCommand(const Command& command)
+AtInterpreter::Outcome AtInterpreter::identityCommand(const Command& command, const QByteArray& answer)
 {
     if (command.form == Command::Test)
         return ok();
     if (command.form != Command::Action)
         return error();
-    m_info.append(m_manufacturer.toLatin1());
+    m_info.append(answer);
     return ok();
+}
+
+AtInterpreter::Outcome AtInterpreter::manufacturerCommand(const Command& command)
+{
+    return identityCommand(command, m_manufacturer.toLatin1());
 }
 
 AtInterpreter::Outcome AtInterpreter::modelCommand(const Command& command)
 {
-    if (command.form == Command::Test)
-        return ok();
-    if (command.form != Command::Action)
-        return error();
-    m_info.append(m_model.toLatin1());
-    return ok();
+    return identityCommand(command, m_model.toLatin1());
 }
 
 AtInterpreter::Outcome AtInterpreter::revisionCommand(const Command& command)
 {
-    if (command.form == Command::Test)
-        return ok();
-    if (command.form != Command::Action)
-        return error();
-    m_info.append(m_revision.toLatin1());
-    return ok();
+    return identityCommand(command, m_revision.toLatin1());
 }
 
 AtInterpreter::Outcome AtInterpreter::serialNumberCommand(const Command& command)
@@ -770,96 +794,95 @@ AtInterpreter::Outcome AtInterpreter::serialNumberCommand(const Command& command
 
 AtInterpreter::Outcome AtInterpreter::subscriberCommand(const Command& command)
 {
-    if (command.form == Command::Test)
-        return ok();
-    if (command.form != Command::Action)
-        return error();
-    m_info.append(m_imsi.toLatin1());
-    return ok();
+    return identityCommand(command, m_imsi.toLatin1());
 }
 
 AtInterpreter::Outcome AtInterpreter::capabilitiesCommand(const Command& command)
 {
-    if (command.form == Command::Test)
+    return identityCommand(command, "+GCAP: +CGSM");
+}
+
+AtInterpreter::Outcome AtInterpreter::extendedCommand(const Command& command, const std::function<Outcome()>& set,
+                                                      const QByteArray& readAnswer, const QByteArray& testAnswer)
+{
+    switch (command.form) {
+    case Command::Set:
+        return set();
+    case Command::Read:
+        m_info.append(readAnswer);
         return ok();
-    if (command.form != Command::Action)
-        return error();
-    m_info.append("+GCAP: +CGSM");
-    return ok();
+    case Command::Test:
+        if (!testAnswer.isEmpty())
+            m_info.append(testAnswer);
+        return ok();
+    case Command::Action:
+        break;
+    }
+    return error();
+}
+
+template <typename T>
+AtInterpreter::Outcome AtInterpreter::numberSetting(const Command& command, T& setting, int high, int omitted,
+                                                    const QByteArray& readTail)
+{
+    const auto set = [&] {
+        const auto value = singleValue(command.arguments, 0, high, omitted);
+        if (!value)
+            return error();
+        setting = static_cast<T>(*value);
+        return ok();
+    };
+    return extendedCommand(command, set, command.name + ": " + number(static_cast<int>(setting)) + readTail,
+                           command.name + ": " + valueRange(high));
+}
+
+template <std::size_t N>
+AtInterpreter::Outcome AtInterpreter::numberListSetting(const Command& command, std::array<int, N>& setting,
+                                                        std::array<int, N> start, const std::array<int, N>& highest)
+{
+    const auto set = [&] {
+        const auto values = integers(command.arguments);
+        if (!values || values->size() > static_cast<qsizetype>(N))
+            return error();
+        for (qsizetype i = 0; i < values->size(); ++i) {
+            const auto slot = static_cast<std::size_t>(i);
+            const std::optional<int> value = values->at(i);
+            if (!value)
+                continue;
+            if (*value < 0 || *value > highest[slot])
+                return error();
+            start[slot] = *value;
+        }
+        setting = start;
+        return ok();
+    };
+    QByteArrayList ranges;
+    for (const int high : highest)
+        ranges.append(valueRange(high));
+    return extendedCommand(command, set, command.name + ": " + joined(setting), command.name + ": " + ranges.join(','));
 }
 
 AtInterpreter::Outcome AtInterpreter::flowControlCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 2, 2);
-        if (!value)
-            return error();
-        m_settings.flowControl = *value;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+FLO: " + number(m_settings.flowControl));
-        return ok();
-    case Command::Test:
-        m_info.append("+FLO: (0-2)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    return numberSetting(command, m_settings.flowControl, 2, 2);
 }
 
 AtInterpreter::Outcome AtInterpreter::localFlowControlCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto values = integers(command.arguments);
-        if (!values || values->size() > 2)
-            return error();
-        std::array<int, 2> flow = {2, 2};
-        for (qsizetype i = 0; i < values->size(); ++i) {
-            const int value = values->at(i).value_or(2);
-            if (value < 0 || value > 2)
-                return error();
-            flow[static_cast<std::size_t>(i)] = value;
-        }
-        m_settings.localFlowControl = flow;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+IFC: " + number(m_settings.localFlowControl[0]) + "," + number(m_settings.localFlowControl[1]));
-        return ok();
-    case Command::Test:
-        m_info.append("+IFC: (0-2),(0-2)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    // What is left out goes back to hardware flow control, not to what was set before.
+    return numberListSetting(command, m_settings.localFlowControl, {2, 2}, {2, 2});
 }
 
 AtInterpreter::Outcome AtInterpreter::bitRateCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set:
-        return integers(command.arguments) ? ok() : error();
-    case Command::Read:
-        m_info.append("+IPR: 115200");
-        return ok();
-    case Command::Test:
-        m_info.append("+IPR: (),(1200,2400,4800,9600,19200,38400,57600,115200)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    // Any rate is taken; the pseudo-terminal does not care.
+    const auto set = [&] { return integers(command.arguments) ? ok() : error(); };
+    return extendedCommand(command, set, "+IPR: 115200", "+IPR: (),(1200,2400,4800,9600,19200,38400,57600,115200)");
 }
 
 AtInterpreter::Outcome AtInterpreter::characterSetCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto arguments = CommandLine::arguments(command.arguments);
         if (!arguments || arguments->size() > 1)
             return error();
@@ -872,141 +895,49 @@ AtInterpreter::Outcome AtInterpreter::characterSetCommand(const Command& command
             return error();
         m_settings.characterSet = *kind;
         return ok();
-    }
-    case Command::Read:
-        m_info.append("+CSCS: " + quoted(CharacterSet::name(m_settings.characterSet).toLatin1()));
-        return ok();
-    case Command::Test: {
-        QByteArrayList names;
-        for (const QString& name : CharacterSet::names())
-            names.append(quoted(name.toLatin1()));
-        m_info.append("+CSCS: (" + names.join(',') + ")");
-        return ok();
-    }
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    QByteArrayList names;
+    for (const QString& name : CharacterSet::names())
+        names.append(quoted(name.toLatin1()));
+    return extendedCommand(command, set, "+CSCS: " + quoted(CharacterSet::name(m_settings.characterSet).toLatin1()),
+                           "+CSCS: (" + names.join(',') + ")");
 }
 
 AtInterpreter::Outcome AtInterpreter::callerIdCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 1, 0);
-        if (!value)
-            return error();
-        m_settings.callerId = *value == 1;
-        return ok();
-    }
-    case Command::Read:
-        // The second number says the network provisions the service.
-        m_info.append("+CLIP: " + number(m_settings.callerId ? 1 : 0) + ",1");
-        return ok();
-    case Command::Test:
-        m_info.append("+CLIP: (0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    // The second number says the network provisions the service.
+    return numberSetting(command, m_settings.callerId, 1, 0, ",1");
 }
 
 AtInterpreter::Outcome AtInterpreter::messageFormatCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 1, 0);
-        if (!value)
-            return error();
-        m_settings.textMode = *value == 1;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+CMGF: " + number(m_settings.textMode ? 1 : 0));
-        return ok();
-    case Command::Test:
-        m_info.append("+CMGF: (0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    return numberSetting(command, m_settings.textMode, 1);
 }
 
 AtInterpreter::Outcome AtInterpreter::errorReportCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 2, 0);
-        if (!value)
-            return error();
-        m_settings.errorReports = *value;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+CMEE: " + number(m_settings.errorReports));
-        return ok();
-    case Command::Test:
-        m_info.append("+CMEE: (0-2)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    return numberSetting(command, m_settings.errorReports, 2);
 }
 
 AtInterpreter::Outcome AtInterpreter::showHeadersCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 1, 0);
-        if (!value)
-            return error();
-        m_settings.showHeaders = *value == 1;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+CSDH: " + number(m_settings.showHeaders ? 1 : 0));
-        return ok();
-    case Command::Test:
-        m_info.append("+CSDH: (0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    return numberSetting(command, m_settings.showHeaders, 1);
 }
 
 AtInterpreter::Outcome AtInterpreter::messageServiceCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 1, 0);
-        if (!value)
-            return error();
-        m_settings.messageService = *value;
+    const Outcome outcome = numberSetting(command, m_settings.messageService, 1, 0, ",1,1,1");
+    // Either service supports receiving, sending and broadcast messages alike.
+    if (command.form == Command::Set && outcome.kind == Outcome::Ok)
         m_info.append("+CSMS: 1,1,1");
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+CSMS: " + number(m_settings.messageService) + ",1,1,1");
-        return ok();
-    case Command::Test:
-        m_info.append("+CSMS: (0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    return outcome;
 }
 
 AtInterpreter::Outcome AtInterpreter::storageCommand(const Command& command)
 {
     const QByteArray used = number(static_cast<int>(m_sim.size()));
     const QByteArray total = number(m_capacity);
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto arguments = CommandLine::arguments(command.arguments);
         if (!arguments || arguments->isEmpty() || arguments->size() > 3)
             return error();
@@ -1017,59 +948,36 @@ AtInterpreter::Outcome AtInterpreter::storageCommand(const Command& command)
         }
         m_info.append("+CPMS: " + used + "," + total + "," + used + "," + total + "," + used + "," + total);
         return ok();
-    }
-    case Command::Read: {
-        const QByteArray one = "\"SM\"," + used + "," + total;
-        m_info.append("+CPMS: " + one + "," + one + "," + one);
-        return ok();
-    }
-    case Command::Test:
-        m_info.append("+CPMS: (\"SM\"),(\"SM\"),(\"SM\")");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    const QByteArray one = "\"SM\"," + used + "," + total;
+    return extendedCommand(command, set, "+CPMS: " + one + "," + one + "," + one, "+CPMS: (\"SM\"),(\"SM\"),(\"SM\")");
 }
 
 AtInterpreter::Outcome AtInterpreter::serviceCentreCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto arguments = CommandLine::arguments(command.arguments);
         if (!arguments || arguments->isEmpty() || arguments->size() > 2 || arguments->front().isEmpty())
             return error();
         const auto centre = decodeString(arguments->front());
         if (!centre)
             return error();
-        int type = numberTypeOf(*centre);
-        if (arguments->size() == 2 && !arguments->at(1).isEmpty()) {
-            bool valid = false;
-            type = arguments->at(1).value.toInt(&valid);
-            if (!valid)
-                return error();
-        }
+        const auto type = numberTypeAt(*arguments, 1, numberTypeOf(*centre));
+        if (!type)
+            return error();
         m_settings.serviceCentre = *centre;
-        m_settings.serviceCentreType = type;
+        m_settings.serviceCentreType = *type;
         return ok();
-    }
-    case Command::Read:
-        m_info.append("+CSCA: " + quoted(encodeString(m_settings.serviceCentre)) + "," +
-                      number(m_settings.serviceCentreType));
-        return ok();
-    case Command::Test:
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    return extendedCommand(command, set,
+                           "+CSCA: " + quoted(encodeString(m_settings.serviceCentre)) + "," +
+                               number(m_settings.serviceCentreType));
 }
 
 AtInterpreter::Outcome AtInterpreter::submitParametersCommand(const Command& command)
 {
     auto& parameters = m_settings.submitParameters;
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto arguments = CommandLine::arguments(command.arguments);
         if (!arguments || arguments->size() > 4)
             return error();
@@ -1088,58 +996,20 @@ AtInterpreter::Outcome AtInterpreter::submitParametersCommand(const Command& com
         }
         parameters = updated;
         return ok();
-    }
-    case Command::Read:
-        m_info.append("+CSMP: " + number(parameters[0]) + "," + number(parameters[1]) + "," + number(parameters[2]) +
-                      "," + number(parameters[3]));
-        return ok();
-    case Command::Test:
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    return extendedCommand(command, set, "+CSMP: " + joined(parameters));
 }
 
 AtInterpreter::Outcome AtInterpreter::newMessageIndicationCommand(const Command& command)
 {
-    auto& indication = m_settings.newMessageIndication;
-    switch (command.form) {
-    case Command::Set: {
-        static constexpr std::array<int, 5> kHighest = {3, 3, 3, 2, 1};
-        const auto values = integers(command.arguments);
-        if (!values || values->size() > 5)
-            return error();
-        auto updated = indication;
-        for (qsizetype i = 0; i < values->size(); ++i) {
-            const auto slot = static_cast<std::size_t>(i);
-            if (!values->at(i))
-                continue;
-            const int value = *values->at(i);
-            if (value < 0 || value > kHighest[slot])
-                return error();
-            updated[slot] = value;
-        }
-        indication = updated;
-        return ok();
-    }
-    case Command::Read:
-        m_info.append("+CNMI: " + number(indication[0]) + "," + number(indication[1]) + "," + number(indication[2]) +
-                      "," + number(indication[3]) + "," + number(indication[4]));
-        return ok();
-    case Command::Test:
-        m_info.append("+CNMI: (0-3),(0-3),(0-3),(0-2),(0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    // What is left out keeps its value.
+    return numberListSetting(command, m_settings.newMessageIndication, m_settings.newMessageIndication,
+                             {3, 3, 3, 2, 1});
 }
 
 AtInterpreter::Outcome AtInterpreter::functionalityCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto values = integers(command.arguments);
         if (!values || values->isEmpty() || values->size() > 2 || !values->front())
             return error();
@@ -1148,34 +1018,15 @@ AtInterpreter::Outcome AtInterpreter::functionalityCommand(const Command& comman
             return error();
         m_settings.functionality = level;
         return ok();
-    }
-    case Command::Read:
-        m_info.append("+CFUN: " + number(m_settings.functionality));
-        return ok();
-    case Command::Test:
-        m_info.append("+CFUN: (0,1,4),(0,1)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    return extendedCommand(command, set, "+CFUN: " + number(m_settings.functionality), "+CFUN: (0,1,4),(0,1)");
 }
 
 AtInterpreter::Outcome AtInterpreter::pinCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Read:
-        m_info.append("+CPIN: READY");
-        return ok();
-    case Command::Test:
-        return ok();
-    case Command::Set:
-        // Nothing waits for a PIN.
-        return cme(3);
-    case Command::Action:
-        break;
-    }
-    return error();
+    // Nothing waits for a PIN.
+    const auto set = [] { return cme(3); };
+    return extendedCommand(command, set, "+CPIN: READY");
 }
 
 AtInterpreter::Outcome AtInterpreter::signalQualityCommand(const Command& command)
@@ -1192,34 +1043,14 @@ AtInterpreter::Outcome AtInterpreter::signalQualityCommand(const Command& comman
 
 AtInterpreter::Outcome AtInterpreter::registrationCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
-        const auto value = singleValue(command.arguments, 0, 2, 0);
-        if (!value)
-            return error();
-        m_settings.registrationReports = *value;
-        return ok();
-    }
-    case Command::Read: {
-        QByteArray line = "+CREG: " + number(m_settings.registrationReports) + ",1";
-        if (m_settings.registrationReports == 2)
-            line.append(",\"1A2B\",\"00C3D4E5\"");
-        m_info.append(line);
-        return ok();
-    }
-    case Command::Test:
-        m_info.append("+CREG: (0-2)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    // Always registered at home; the most talkative level names the cell as well.
+    const QByteArray status = m_settings.registrationReports == 2 ? ",1,\"1A2B\",\"00C3D4E5\"" : ",1";
+    return numberSetting(command, m_settings.registrationReports, 2, 0, status);
 }
 
 AtInterpreter::Outcome AtInterpreter::operatorCommand(const Command& command)
 {
-    switch (command.form) {
-    case Command::Set: {
+    const auto set = [&] {
         const auto arguments = CommandLine::arguments(command.arguments);
         if (!arguments || arguments->isEmpty() || arguments->size() > 4)
             return error();
@@ -1234,22 +1065,14 @@ AtInterpreter::Outcome AtInterpreter::operatorCommand(const Command& command)
             m_settings.operatorFormat = format;
         }
         return ok();
-    }
-    case Command::Read: {
-        const QString name = m_settings.operatorFormat == 2   ? m_operatorCode
-                             : m_settings.operatorFormat == 1 ? QStringLiteral("Tarvo")
-                                                              : m_operatorName;
-        m_info.append("+COPS: 0," + number(m_settings.operatorFormat) + "," + quoted(encodeString(name)));
-        return ok();
-    }
-    case Command::Test:
-        m_info.append("+COPS: (2," + quoted(encodeString(m_operatorName)) + ",\"Tarvo\"," +
-                      quoted(m_operatorCode.toLatin1()) + "),,(0-4),(0-2)");
-        return ok();
-    case Command::Action:
-        break;
-    }
-    return error();
+    };
+    const QString name = m_settings.operatorFormat == 2   ? m_operatorCode
+                         : m_settings.operatorFormat == 1 ? QStringLiteral("Tarvo")
+                                                          : m_operatorName;
+    return extendedCommand(command, set,
+                           "+COPS: 0," + number(m_settings.operatorFormat) + "," + quoted(encodeString(name)),
+                           "+COPS: (2," + quoted(encodeString(m_operatorName)) + ",\"Tarvo\"," +
+                               quoted(m_operatorCode.toLatin1()) + "),,(0-4),(0-2)");
 }
 
 AtInterpreter::Outcome AtInterpreter::listCallsCommand(const Command& command)
@@ -1373,13 +1196,10 @@ AtInterpreter::Outcome AtInterpreter::writeMessageCommand(const Command& command
             return error();
         pending.number = *number;
     }
-    pending.numberType = numberTypeOf(pending.number);
-    if (arguments->size() > 1 && !arguments->at(1).isEmpty()) {
-        bool valid = false;
-        pending.numberType = arguments->at(1).value.toInt(&valid);
-        if (!valid)
-            return error();
-    }
+    const auto type = numberTypeAt(*arguments, 1, numberTypeOf(pending.number));
+    if (!type)
+        return error();
+    pending.numberType = *type;
     if (arguments->size() > 2 && !arguments->at(2).isEmpty()) {
         pending.status = statusName(arguments->at(2).value);
         if (pending.status.isEmpty())
@@ -1417,8 +1237,7 @@ AtInterpreter::Outcome AtInterpreter::sendStoredCommand(const Command& command)
     }
     if (recipient.isEmpty())
         return cms(kOperationNotAllowed);
-    const int reference = m_nextReference;
-    m_nextReference = m_nextReference % 255 + 1;
+    const int reference = takeReference();
     m_sent.append(SentMessage{recipient, message.text, reference, true});
     message.status = kStoSent;
     m_info.append("+CMSS: " + number(reference));
@@ -1441,14 +1260,11 @@ AtInterpreter::Outcome AtInterpreter::sendMessageCommand(const Command& command)
         return error();
     PendingBody pending;
     pending.send = true;
+    const auto type = numberTypeAt(*arguments, 1, numberTypeOf(*recipient));
+    if (!type)
+        return error();
     pending.number = *recipient;
-    pending.numberType = numberTypeOf(*recipient);
-    if (arguments->size() == 2 && !arguments->at(1).isEmpty()) {
-        bool valid = false;
-        pending.numberType = arguments->at(1).value.toInt(&valid);
-        if (!valid)
-            return error();
-    }
+    pending.numberType = *type;
     m_pendingBody = pending;
     return {Outcome::Prompt, 0};
 }

@@ -11,8 +11,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -128,6 +131,7 @@ private:
     void process(Clock::time_point now);
     void executeLine(const QByteArray& line, Clock::time_point now);
     void finishBody(bool cancelled, Clock::time_point now);
+    QByteArray takeInfo();
     void respond(const QByteArray& answer, int delayMs, Clock::time_point now);
     std::optional<Behaviour> takeScript(const QByteArray& commandText, const QByteArray* wholeLine);
     Outcome scriptedOutcome(const Behaviour& behaviour) const;
@@ -144,6 +148,8 @@ private:
     QByteArray timestampText(const QDateTime& timestamp) const;
     QByteArray listHeader(int index, const Stored& message) const;
     QByteArray readHeader(const Stored& message) const;
+    QByteArray headerDetails(const Stored& message) const;
+    int takeReference();
     int lowestFreeIndex() const;
     static int numberTypeOf(const QString& number);
     static QString statusName(const QByteArray& given);
@@ -154,6 +160,22 @@ private:
     static Outcome error() { return {Outcome::Error, 0}; }
     static Outcome cms(int code) { return {Outcome::CmsError, code}; }
     static Outcome cme(int code) { return {Outcome::CmeError, code}; }
+
+    // An extended command that holds a setting; its read and test answers are given ready, `testAnswer` empty when
+    // the test command answers no more than OK.
+    Outcome extendedCommand(const Command& command, const std::function<Outcome()>& set, const QByteArray& readAnswer,
+                            const QByteArray& testAnswer = {});
+    // A setting that is one number from 0 to `high`; `omitted` is what "=" alone sets, `readTail` what the read
+    // answer shows after the value.
+    template <typename T>
+    Outcome numberSetting(const Command& command, T& setting, int high, int omitted = 0,
+                          const QByteArray& readTail = {});
+    // Values left out of a set command take theirs from `start`.
+    template <std::size_t N>
+    Outcome numberListSetting(const Command& command, std::array<int, N>& setting, std::array<int, N> start,
+                              const std::array<int, N>& highest);
+    Outcome switchCommand(const Command& command, bool& setting);
+    Outcome identityCommand(const Command& command, const QByteArray& answer);
 
     Outcome echoCommand(const Command& command);
     Outcome verboseCommand(const Command& command);

@@ -65,17 +65,6 @@ int extensionSeptet(char16_t c)
     return -1;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::optional<CharacterSet::Kind> CharacterSet::fromName(const QString& name)
@@ -215,6 +204,17 @@ std::optional<QString> CharacterSet::fromUcs2Hex(const QByteArray& hex)
         out.append(QChar(static_cast<char16_t>(unit)));
     }
     return out;
+}
+
+int CharacterSet::hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
 }
 
 QByteArray CharacterSet::toOctetHex(const QByteArray& octets)

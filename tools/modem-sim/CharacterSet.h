@@ -40,6 +40,8 @@ public:
     static std::optional<QString> fromUcs2Hex(const QByteArray& hex);
     static QByteArray toOctetHex(const QByteArray& octets);
     static std::optional<QByteArray> fromOctetHex(const QByteArray& hex);
+    // -1 for a character that is not a hex digit.
+    static int hexValue(char c);
 };
 
 } // namespace modemsim

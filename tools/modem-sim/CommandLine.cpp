@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "CharacterSet.h"
+
 namespace modemsim {
 
 namespace {
@@ -26,15 +28,14 @@ bool isNameCharacter(char c)
            c == '_';
 }
 
-int hexValue(char c)
+// The byte a backslash and two hex digits at `at` stand for; -1 when that is not what is there.
+int escapedByte(const QByteArray& text, qsizetype at)
 {
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    if (text[at] != '\\' || at + 2 >= text.size())
+        return -1;
+    const int high = CharacterSet::hexValue(text[at + 1]);
+    const int low = CharacterSet::hexValue(text[at + 2]);
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
 qsizetype digitsEnd(const QByteArray& line, qsizetype from)
@@ -161,9 +162,9 @@ std::optional<QList<Argument>> CommandLine::arguments(const QByteArray& text)
         if (inString) {
             if (c == '"') {
                 inString = false;
-            } else if (c == '\\' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            } else if (const int escaped = escapedByte(text, i); escaped >= 0) {
                 // Strings carry awkward bytes as a backslash and two hex digits.
-                current.value.append(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+                current.value.append(static_cast<char>(escaped));
                 i += 2;
             } else {
                 current.value.append(c);

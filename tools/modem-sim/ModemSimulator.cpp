@@ -137,6 +137,17 @@ void ModemSimulator::wake()
     }
 }
 
+void ModemSimulator::speakUnprompted(const std::function<void(AtInterpreter&)>& action)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        action(*m_interpreter);
+        flushOutputLocked();
+    }
+    // The serving thread may sleep in poll() with nothing to write; what the modem said has to go out now.
+    wake();
+}
+
 void ModemSimulator::trace(QByteArray& pending, const char* direction, const QByteArray& bytes, bool complete)
 {
     if (!m_trace)
@@ -231,12 +242,7 @@ int ModemSimulator::addMessage(const QString& status, const QString& sender, con
 int ModemSimulator::injectIncomingSms(const QString& sender, const QString& text)
 {
     int index = -1;
-    {
-        const std::lock_guard lock(m_mutex);
-        index = m_interpreter->injectIncomingSms(sender, text);
-        flushOutputLocked();
-    }
-    wake();
+    speakUnprompted([&](AtInterpreter& modem) { index = modem.injectIncomingSms(sender, text); });
     return index;
 }
 
@@ -248,32 +254,17 @@ QList<SimMessage> ModemSimulator::simMessages() const
 
 void ModemSimulator::ring(const QString& number, int type)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_interpreter->ring(number, type);
-        flushOutputLocked();
-    }
-    wake();
+    speakUnprompted([&](AtInterpreter& modem) { modem.ring(number, type); });
 }
 
 void ModemSimulator::hangUp()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_interpreter->hangUp();
-        flushOutputLocked();
-    }
-    wake();
+    speakUnprompted([](AtInterpreter& modem) { modem.hangUp(); });
 }
 
 void ModemSimulator::sendUnsolicited(const QString& text)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_interpreter->sendUnsolicited(text);
-        flushOutputLocked();
-    }
-    wake();
+    speakUnprompted([&](AtInterpreter& modem) { modem.sendUnsolicited(text); });
 }
 
 void ModemSimulator::script(const QString& commandPrefix, Behaviour behaviour)

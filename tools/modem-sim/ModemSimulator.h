@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -107,6 +108,7 @@ private:
     void serve();
     void flushOutputLocked();
     void wake();
+    void speakUnprompted(const std::function<void(AtInterpreter&)>& action);
     void trace(QByteArray& pending, const char* direction, const QByteArray& bytes, bool complete);
     void closeDescriptors();
 
