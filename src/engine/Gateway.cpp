@@ -1,6 +1,7 @@
 #include "Gateway.h"
 
 #include "ModemStartUp.h"
+#include "Pop3Mailbox.h"
 #include "SerialPortName.h"
 #include "SettingsTables.h"
 #include "Store.h"
@@ -308,6 +309,24 @@ void Gateway::onSendTick()
 
 void Gateway::onMailboxTick()
 {
+    if (!m_settings.IsEnabled || !m_db.isOpen())
+        return;
+    AddToActivityLog(u"Checking POP3 account for Webmail-to-SMS on the server: "_s + m_settings.POP3MailServer);
+    mail::MailboxPollHooks hooks;
+    hooks.log = [this](const QString& line) { AddToActivityLog(line); };
+    hooks.notice = [this](const QString& text) { Q_EMIT notice(text); };
+    mail::ProcessWebMailToSMSMailbox(m_settings, m_db, m_clock, hooks, m_pop3TimeoutMs);
+}
+
+QString Gateway::SendEmailToSMSGateway(const store::OutboxRow& row)
+{
+    return mail::SendEmailToSMSGateway(m_smtp, m_settings, row, [this](const QString& line) { AddToActivityLog(line); });
+}
+
+void Gateway::setMailTimeoutMs(int timeoutMs)
+{
+    m_pop3TimeoutMs = timeoutMs;
+    m_smtp.setTimeoutMs(timeoutMs);
 }
 
 } // namespace engine

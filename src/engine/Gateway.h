@@ -10,6 +10,8 @@
 #include "SimCommands.h"
 #include "SoundPlayer.h"
 
+#include "SmtpGateway.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -42,6 +44,12 @@ public:
     QTimer& Timer_WebMailToSMS() { return m_timerWebMailToSMS; }
     QTimer& timerRefreshHomePage() { return m_timerRefreshHomePage; }
 
+    // One outbox row to the SMTP SMS gateway; the empty text when the server took it.
+    QString SendEmailToSMSGateway(const store::OutboxRow& row);
+    mail::SmtpGateway& smtp() { return m_smtp; }
+    // The wait for an unanswering mail server (10 s for the mailbox by default).
+    void setMailTimeoutMs(int timeoutMs);
+
     // The answer of the latest call-state query, read by the missed-call reply check.
     const QString& lastCallStateAnswer() const { return m_lastCallStateAnswer; }
 
@@ -67,6 +75,8 @@ public Q_SLOTS:
     void refreshTick();
     void PollCallState();
     void setSetupWindowOpen(bool open);
+    // One poll of the e-mail-to-SMS mailbox, as the mailbox timer runs it.
+    void onMailboxTick();
     void setMissedCallReplyText(const QString& text);
 
 Q_SIGNALS:
@@ -93,7 +103,6 @@ private:
     void applyTimers();
     void onReceiveTick();
     void onSendTick();
-    void onMailboxTick();
     void reportStoreError(const store::StoreError& error);
 
     QString m_storePath;
@@ -115,6 +124,8 @@ private:
     modem::SoundPlayer m_sounds;
     modem::SimCommands m_sim;
     modem::CallHandler m_calls;
+    mail::SmtpGateway m_smtp;
+    int m_pop3TimeoutMs = 10000;
 
     QTimer m_timer1;
     QTimer m_timer2;

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <atomic>
+
 using namespace Qt::StringLiterals;
 
 namespace store {
@@ -316,6 +318,11 @@ void Database::rollback() const
         (void)exec(u"ROLLBACK"_s);
 }
 
+bool Database::inTransaction() const
+{
+    return m_db != nullptr && !sqlite3_get_autocommit(m_db);
+}
+
 qint64 Database::lastInsertId() const
 {
     return m_db == nullptr ? 0 : sqlite3_last_insert_rowid(m_db);
@@ -335,20 +342,41 @@ StoreError Database::lastError() const
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(const Database& db) : m_db(db), m_started(db.begin())
+namespace {
+std::atomic<int> gSavepointCounter = 0;
+}
+
+Transaction::Transaction(const Database& db) : m_db(db), m_nested(db.inTransaction())
 {
+    if (m_nested) {
+        m_savepoint = u"tarvogate_sp%1"_s.arg(++gSavepointCounter);
+        m_started = m_db.exec(u"SAVEPOINT "_s + m_savepoint);
+    } else {
+        m_started = m_db.begin();
+    }
 }
 
 Transaction::~Transaction()
 {
-    if (!m_done && m_started)
+    if (m_done || !m_started)
+        return;
+    if (m_nested) {
+        (void)m_db.exec(u"ROLLBACK TO "_s + m_savepoint);
+        (void)m_db.exec(u"RELEASE "_s + m_savepoint);
+    } else {
         m_db.rollback();
+    }
 }
 
 std::expected<void, StoreError> Transaction::commit()
 {
     if (!m_started)
         return m_started;
+    if (m_nested) {
+        auto result = m_db.exec(u"RELEASE "_s + m_savepoint);
+        m_done = bool(result);
+        return result;
+    }
     m_done = true;
     auto result = m_db.commit();
     if (!result)

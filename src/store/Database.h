@@ -93,6 +93,7 @@ public:
     std::expected<void, StoreError> commit() const;
     void rollback() const;
 
+    bool inTransaction() const;
     qint64 lastInsertId() const;
     int changes() const;
     StoreError lastError() const;
@@ -105,7 +106,9 @@ private:
     QString m_path;
 };
 
-// Rolls back unless committed, so an early return never leaves half a change behind.
+// Rolls back unless committed, so an early return never leaves half a change behind. Inside
+// another transaction it becomes a savepoint: its part is undone alone, and the outer
+// transaction decides about the whole.
 class Transaction
 {
 public:
@@ -119,6 +122,8 @@ public:
 
 private:
     const Database& m_db;
+    bool m_nested = false;
+    QString m_savepoint;
     std::expected<void, StoreError> m_started;
     bool m_done = false;
 };

@@ -161,10 +161,21 @@ std::expected<void, StoreError> migrateTo1(const Database& db)
     return fillCountries(db);
 }
 
+// The mailbox poll remembers every message it has handled by the server's unique id, so a
+// message whose delete failed, or that was skipped, is never processed or charged again.
+std::expected<void, StoreError> migrateTo2(const Database& db)
+{
+    return db.exec(u"CREATE TABLE WebMailToSMS_HandledMessages ("
+                   u"Mailbox TEXT NOT NULL, Uidl TEXT NOT NULL, HandledOn TEXT, "
+                   u"KeepOnServer INTEGER NOT NULL DEFAULT 0, "
+                   u"PRIMARY KEY (Mailbox, Uidl))"_s);
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1},
+    {2, &migrateTo2},
 };
 
 } // namespace

@@ -185,3 +185,39 @@ TEST(Database, SecondConnectionSeesCommittedRows)
     ASSERT_TRUE(store::OutboxTable(*engine).insert(u"1"_s, u"hi"_s, QDateTime::currentDateTime()));
     EXPECT_EQ(store::OutboxTable(*screens).countPending().value_or(-1), 1);
 }
+
+TEST(Database, NestedTransactionUndoesOnlyItsPart)
+{
+    TempFolder folder;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    store::OutboxTable outbox(*db);
+    {
+        store::Transaction outer(*db);
+        ASSERT_TRUE(outer.started());
+        ASSERT_TRUE(outbox.insert(u"1"_s, u"outer"_s, QDateTime::currentDateTime()));
+        {
+            store::Transaction inner(*db);
+            ASSERT_TRUE(inner.started());
+            ASSERT_TRUE(outbox.insert(u"2"_s, u"inner, undone"_s, QDateTime::currentDateTime()));
+        }
+        {
+            store::Transaction inner(*db);
+            ASSERT_TRUE(outbox.insert(u"3"_s, u"inner, kept"_s, QDateTime::currentDateTime()));
+            ASSERT_TRUE(inner.commit());
+        }
+        ASSERT_TRUE(outer.commit());
+    }
+    auto st = db->prepare(u"SELECT group_concat(RecipientMobileNo) FROM (SELECT RecipientMobileNo FROM Message_OutBox ORDER BY 1)"_s);
+    ASSERT_TRUE(st.next().value_or(false));
+    EXPECT_EQ(st.text(0), u"1,3"_s);
+
+    {
+        // An inner part that was kept still goes when the outer transaction is not committed.
+        store::Transaction outer(*db);
+        store::Transaction inner(*db);
+        ASSERT_TRUE(outbox.insert(u"4"_s, u"gone with the outer"_s, QDateTime::currentDateTime()));
+        ASSERT_TRUE(inner.commit());
+    }
+    EXPECT_EQ(outbox.countPending().value_or(-1), 2);
+}

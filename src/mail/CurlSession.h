@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+typedef void CURL;
+
+namespace mail {
+
+// What a failed transfer tells the operator: the server's reply code and text when the server
+// refused, otherwise libcurl's own code and message.
+struct TransferError
+{
+    int code = 0;
+    QString description;
+};
+
+// One libcurl easy handle, reused from transfer to transfer so a POP3 session (and its
+// deletes, which take effect at QUIT) spans several requests. Records the server's reply lines
+// for error texts and for what the server offered.
+class CurlSession
+{
+public:
+    CurlSession();
+    ~CurlSession();
+    CurlSession(const CurlSession&) = delete;
+    CurlSession& operator=(const CurlSession&) = delete;
+
+    CURL* handle() const { return m_curl; }
+    // Resets every option (the connection stays cached) and installs the recorders.
+    void reset();
+    // Runs the transfer; on failure returns the error in the operator's terms.
+    std::optional<TransferError> perform();
+    // Ends the session (QUIT) and starts a fresh handle.
+    void close();
+
+    QByteArray body;             // what the transfer downloaded
+    QStringList serverLines;     // every reply line the server sent, in order
+    QStringList commandsSent;    // the protocol commands we sent (credentials masked)
+    std::function<bool()> onUpload; // return false to abort before the message data goes out
+    QByteArray upload;
+
+private:
+    static size_t writeBody(char* data, size_t size, size_t count, void* self);
+    static size_t readUpload(char* buffer, size_t size, size_t count, void* self);
+    static int debug(CURL*, int type, char* data, size_t size, void* self);
+
+    CURL* m_curl = nullptr;
+    qsizetype m_uploadOffset = 0;
+    char m_errorBuffer[256] = {};
+};
+
+// "host" as a URL authority, with brackets around an IPv6 address.
+QString urlHost(const QString& host);
+
+} // namespace mail

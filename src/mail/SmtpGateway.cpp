@@ -1,0 +1,169 @@
+#include "SmtpGateway.h"
+
+#include <curl/curl.h>
+
+#include <QSysInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace mail {
+
+namespace {
+
+QString errorText(const TransferError& error)
+{
+    return u"Error "_s + QString::number(error.code) + u": "_s + error.description + u"\r\n"_s;
+}
+
+// RFC 4954: an EHLO reply line "250-AUTH LOGIN PLAIN" lists the mechanisms.
+bool offersAuthentication(const QStringList& serverLines)
+{
+    for (const QString& line : serverLines) {
+        const QString keyword = line.mid(4).trimmed();
+        if (line.startsWith(u"250"_s) && (keyword.startsWith(u"AUTH "_s) || keyword.startsWith(u"AUTH="_s)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString smsSenderName(const QString& rowFromName, const QString& defaultFromName)
+{
+    const QString name = store::trimBlanks(rowFromName);
+    return name.isEmpty() ? defaultFromName : name;
+}
+
+QString smsSenderAddress(const QString& senderName, const QString& maskingDomain, const QString& yourEmailAddress)
+{
+    return maskingDomain.isEmpty() ? yourEmailAddress : senderName + u"@"_s + maskingDomain;
+}
+
+QString smsRecipientAddress(const QString& mobileNumber, const QString& postfix)
+{
+    return store::trimBlanks(mobileNumber) + u"@"_s + postfix;
+}
+
+std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server)
+{
+    // A POP3 session of its own: the SMTP session's connection stays as it is.
+    CurlSession pop;
+    pop.reset();
+    CURL* curl = pop.handle();
+    const QString scheme = server.pop3Port == 995 ? u"pop3s"_s : u"pop3"_s;
+    const QByteArray url = (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.pop3Port) + u"/"_s).toUtf8();
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    const QByteArray user = server.userName.toUtf8();
+    const QByteArray password = server.password.toUtf8();
+    curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
+    return pop.perform();
+}
+
+QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const QString& recipient,
+                          const QByteArray& message, const std::function<void(const QString&)>& status)
+{
+    const bool authenticate = server.authenticationRequired && server.authenticationType != 0;
+    if (authenticate && server.authenticationType == 1) {
+        status(u"Logging in to the POP3 server %1:%2 before sending."_s.arg(server.server).arg(server.pop3Port));
+        if (auto error = popBeforeSmtp(server))
+            return errorText(*error);
+    }
+
+    m_session.reset();
+    CURL* curl = m_session.handle();
+    // 465 is SMTP over TLS from the first byte (RFC 8314); the URL's path names us in EHLO.
+    const QString scheme = server.port == 465 ? u"smtps"_s : u"smtp"_s;
+    QString helo = QSysInfo::machineHostName();
+    if (helo.isEmpty())
+        helo = u"localhost"_s;
+    const QByteArray url =
+        (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.port) + u"/"_s + helo).toUtf8();
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    if (server.port != 465)
+        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeoutMs));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
+
+    const QByteArray user = server.userName.toUtf8();
+    const QByteArray password = server.password.toUtf8();
+    const bool smtpAuth = authenticate && (server.authenticationType == 2 || server.authenticationType == 3);
+    if (smtpAuth) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, server.authenticationType == 2 ? "AUTH=LOGIN" : "AUTH=PLAIN");
+    }
+
+    const QByteArray from = (u"<"_s + sender + u">"_s).toUtf8();
+    const QByteArray to = (u"<"_s + recipient + u">"_s).toUtf8();
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
+    curl_slist* recipients = curl_slist_append(nullptr, to.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
+    m_session.upload = message;
+
+    // libcurl sends without logging in when the server offers no AUTH at all; a gateway that
+    // requires a login must not have its messages go out unauthenticated.
+    bool authMissing = false;
+    m_session.onUpload = [&] {
+        authMissing = smtpAuth && !offersAuthentication(m_session.serverLines);
+        return !authMissing;
+    };
+
+    status(u"Connecting to the SMTP server %1:%2."_s.arg(server.server).arg(server.port));
+    const auto error = m_session.perform();
+    curl_slist_free_all(recipients);
+
+    for (const QString& command : m_session.commandsSent) {
+        if (command.startsWith(u"AUTH"_s)) {
+            status(u"Authenticating as %1."_s.arg(server.userName));
+            break;
+        }
+    }
+    if (authMissing)
+        return errorText({530, u"The SMTP server offers no authentication; the message was not sent."_s});
+    if (error)
+        return errorText(*error);
+    status(u"Message to %1 accepted by the SMTP server."_s.arg(recipient));
+    return {};
+}
+
+QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings& settings, const store::OutboxRow& row,
+                              const std::function<void(const QString&)>& log)
+{
+    const QString name = smsSenderName(row.fromName, settings.SMSSMTPFromName);
+    const QString sender = smsSenderAddress(name, settings.MaskingDomain, settings.SMSSMTPYourEmailAddress);
+    const QString recipient = smsRecipientAddress(row.recipient, settings.SMSSMTPEmailPostfix);
+    log(u"Sending SMS to "_s + recipient + u" using external SMS gateway '"_s + settings.SMSSMTPServer +
+        u"' using Encode-Type: "_s + QString::number(settings.SMSSMTPEncodeType));
+
+    OutgoingMail mail;
+    mail.from = sender;
+    mail.to = recipient;
+    mail.subject = QString(u""_s);
+    mail.body = store::trimBlanks(row.message);
+    mail.encodeType = settings.SMSSMTPEncodeType == 1 ? EncodeType::UuEncode : EncodeType::Mime;
+
+    SmtpServer server;
+    server.server = settings.SMSSMTPServer;
+    server.port = settings.SMSSMTPPort;
+    server.authenticationRequired = settings.IsSMSSMTPAuthenticationRequired;
+    server.authenticationType = settings.SMSSMTPAuthenticationType;
+    if (server.authenticationRequired) {
+        server.userName = settings.SMSSMTPUserName;
+        server.password = settings.SMSSMTPPassword;
+    }
+    // The POP3 login before sending goes to the same server; its port is the mailbox's when
+    // the mailbox lives there, else POP3's own.
+    bool ok = false;
+    const int mailboxPort = settings.POP3Port.toInt(&ok);
+    server.pop3Port = ok && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0 ? mailboxPort : 110;
+    return gateway.send(server, sender, recipient, buildMail(mail), log);
+}
+
+} // namespace mail
