@@ -105,9 +105,19 @@ int CurlSession::debug(CURL*, int type, char* data, size_t size, void* self)
     auto* session = static_cast<CurlSession*>(self);
     const QString text = QString::fromUtf8(data, qsizetype(size)).trimmed();
     if (type == CURLINFO_HEADER_IN) {
-        for (const QString& line : text.split(u"\r\n"_s, Qt::SkipEmptyParts))
-            session->serverLines << line.trimmed();
+        for (const QString& raw : text.split(u"\r\n"_s, Qt::SkipEmptyParts)) {
+            const QString line = raw.trimmed();
+            session->serverLines << line;
+            if (session->m_readingEhlo && line.startsWith(u"250"_s)) {
+                session->capabilities << line.mid(4).trimmed();
+                session->m_readingEhlo = line.size() > 3 && line.at(3) == u'-';
+            }
+        }
     } else if (type == CURLINFO_HEADER_OUT) {
+        if (text.startsWith(u"EHLO"_s)) {
+            session->capabilities.clear();
+            session->m_readingEhlo = true;
+        }
         // Never keep a password: an AUTH line and whatever follows it carry credentials.
         const bool credentials = text.startsWith(u"AUTH"_s) || text.startsWith(u"PASS"_s) ||
                                  (!session->commandsSent.isEmpty() && session->commandsSent.last().startsWith(u"AUTH"_s) &&

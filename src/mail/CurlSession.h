@@ -38,7 +38,10 @@ public:
     void close();
 
     QByteArray body;             // what the transfer downloaded
-    QStringList serverLines;     // every reply line the server sent, in order
+    QStringList serverLines;     // every reply line the server sent in this transfer, in order
+    // What the server offered in its last EHLO reply (RFC 5321 4.1.1.1). It outlives a reset,
+    // because a reused connection is not greeted again.
+    QStringList capabilities;
     QStringList commandsSent;    // the protocol commands we sent (credentials masked)
     std::function<bool()> onUpload; // return false to abort before the message data goes out
     QByteArray upload;
@@ -50,6 +53,7 @@ private:
 
     CURL* m_curl = nullptr;
     qsizetype m_uploadOffset = 0;
+    bool m_readingEhlo = false;
     char m_errorBuffer[256] = {};
 };
 

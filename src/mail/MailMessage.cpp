@@ -114,8 +114,13 @@ QByteArray buildMail(const OutgoingMail& mail)
     g_mime_message_set_message_id(message.p, messageId);
     g_free(messageId);
 
+    // The text goes in as UTF-8 bytes: g_mime_text_part_set_text would pick a charset of
+    // its own (Latin-1 for "Grüße"), and SMS gateways expect UTF-8.
     GMimeTextPart* text = g_mime_text_part_new_with_subtype("plain");
-    g_mime_text_part_set_text(text, mail.body.toUtf8().constData());
+    const QByteArray utf8 = mail.body.toUtf8();
+    GRef<GMimeStream> content(g_mime_stream_mem_new_with_buffer(utf8.constData(), size_t(utf8.size())));
+    GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.p, GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(GMIME_PART(text), wrapper.p);
     g_mime_text_part_set_charset(text, "utf-8");
     g_mime_part_set_content_encoding(GMIME_PART(text), mail.encodeType == EncodeType::UuEncode
                                                            ? GMIME_CONTENT_ENCODING_UUENCODE

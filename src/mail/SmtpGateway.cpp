@@ -15,12 +15,11 @@ QString errorText(const TransferError& error)
     return u"Error "_s + QString::number(error.code) + u": "_s + error.description + u"\r\n"_s;
 }
 
-// RFC 4954: an EHLO reply line "250-AUTH LOGIN PLAIN" lists the mechanisms.
-bool offersAuthentication(const QStringList& serverLines)
+// RFC 4954: the EHLO keyword "AUTH LOGIN PLAIN" lists the mechanisms.
+bool offersAuthentication(const QStringList& capabilities)
 {
-    for (const QString& line : serverLines) {
-        const QString keyword = line.mid(4).trimmed();
-        if (line.startsWith(u"250"_s) && (keyword.startsWith(u"AUTH "_s) || keyword.startsWith(u"AUTH="_s)))
+    for (const QString& keyword : capabilities) {
+        if (keyword.startsWith(u"AUTH "_s) || keyword.startsWith(u"AUTH="_s))
             return true;
     }
     return false;
@@ -111,7 +110,7 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     // requires a login must not have its messages go out unauthenticated.
     bool authMissing = false;
     m_session.onUpload = [&] {
-        authMissing = smtpAuth && !offersAuthentication(m_session.serverLines);
+        authMissing = smtpAuth && !offersAuthentication(m_session.capabilities);
         return !authMissing;
     };
 

@@ -31,6 +31,8 @@ class SmtpGateway
 public:
     explicit SmtpGateway(int timeoutMs = 60000) : m_timeoutMs(timeoutMs) {}
     void setTimeoutMs(int timeoutMs) { m_timeoutMs = timeoutMs; }
+    // The commands of the last send, credentials masked: what the server was asked.
+    const QStringList& lastCommands() const { return m_session.commandsSent; }
 
     // Sends one message. Returns the empty text when the server accepted it, otherwise
     // "Error " + number + ": " + description + CR LF. Each step is reported through status.
