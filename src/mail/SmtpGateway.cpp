@@ -118,11 +118,12 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     const auto error = m_session.perform();
     curl_slist_free_all(recipients);
 
+    // One status line per step the session went through, in their order.
     for (const QString& command : m_session.commandsSent) {
-        if (command.startsWith(u"AUTH"_s)) {
+        if (command.startsWith(u"AUTH"_s))
             status(u"Authenticating as %1."_s.arg(server.userName));
-            break;
-        }
+        else if (command.startsWith(u"MAIL FROM"_s))
+            status(u"Sending the message to %1."_s.arg(recipient));
     }
     if (authMissing)
         return errorText({530, u"The SMTP server offers no authentication; the message was not sent."_s});
