@@ -7,6 +7,7 @@
 #include "Store.h"
 
 #include <QLoggingCategory>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -40,6 +41,16 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
       m_sounds(m_programDir, this),
       m_sim(m_link, [this] { return m_settings.ModemDelayFactor; }),
       m_calls(m_link, m_db, clock, m_sounds, this),
+      m_dispatcher({m_db, clock, m_settings, m_link, m_sim,
+                    [this](const store::OutboxRow& row) { return SendEmailToSMSGateway(row); },
+                    [this](const QString& line) { AddToActivityLog(line); }, [this] { Q_EMIT messagesSent(); },
+                    [](int ms) { QThread::msleep(ulong(ms)); }}),
+      m_receiver({m_db, clock, m_link, m_sim, m_sounds, [this](const QString& line) { AddToActivityLog(line); },
+                  [this](const QString& text) { Q_EMIT notice(text); },
+                  [this](qint64 id, const QString& sender, const QString& text, const QDateTime& when) {
+                      Q_EMIT messageStored(id, sender, text, when);
+                  },
+                  [this] { Q_EMIT inboxChanged(); }}),
       m_timer1(this),
       m_timer2(this),
       m_timerWebMailToSMS(this),
@@ -141,8 +152,18 @@ void Gateway::startUp()
     applyTimers();
     m_timerRefreshHomePage.start(1000);
 
-    if (m_settings.SMSDeliveryMedia.compare(u"SMTPSMSGATEWAY"_s, Qt::CaseInsensitive) != 0)
+    // A run that never finished leaves its rows SENDING; the settings screen's reset frees them.
+    if (auto sending = store::OutboxTable(m_db).countSending(); sending && *sending > 0)
+        AddToActivityLog(u"**NOTICE** %1 outbox message(s) were left 'SENDING' by an earlier run and are not sent "
+                         u"again until their status is reset in the settings."_s.arg(*sending));
+
+    if (m_settings.SMSDeliveryMedia.compare(u"SMTPSMSGATEWAY"_s, Qt::CaseInsensitive) != 0) {
         ConnectModem();
+    } else {
+        // E-mail delivery needs no modem: an unattended restart must go on sending.
+        m_timer2Period = m_settings.SendIntervalSeconds * 1000;
+        applyTimers();
+    }
 
     Q_EMIT startUpFinished(m_pendingError);
     m_pendingError.clear();
@@ -301,10 +322,50 @@ void Gateway::shutDown()
 
 void Gateway::onReceiveTick()
 {
+    if (!m_link.ModemConnected || !m_link.ModemInitialised)
+        return;
+    m_timer1Period = m_settings.ReceiveIntervalSeconds * 1000;
+    applyTimers();
+    if (m_link.ModemBusy || m_link.ReceiveInProgress)
+        return;
+    AddToActivityLog(u"Checking for new SMS on SIM card."_s);
+    ReceiveSIMMessages(modem::scaledWait(400, m_settings.ModemDelayFactor));
 }
 
 void Gateway::onSendTick()
 {
+    const QString media = m_settings.SMSDeliveryMedia.toUpper();
+    if (media != u"SMTPSMSGATEWAY"_s && media != u"MIXMODE"_s && !(m_link.ModemInitialised && m_link.ModemConnected))
+        return;
+    m_timer2Period = m_settings.SendIntervalSeconds * 1000;
+    applyTimers();
+    if (m_link.ModemBusy)
+        return;
+    AddToActivityLog(u"Checking if there are any SMS to be sent."_s);
+    SendOutboxMessages();
+}
+
+void Gateway::SendOutboxMessages()
+{
+    if (m_db.isOpen())
+        m_dispatcher.SendOutboxMessages();
+}
+
+void Gateway::ReceiveSIMMessages(int waitMs)
+{
+    if (m_db.isOpen())
+        m_receiver.ReceiveSIMMessages(waitMs);
+}
+
+void Gateway::sendAll()
+{
+    SendOutboxMessages();
+}
+
+void Gateway::receiveAll()
+{
+    ReceiveSIMMessages(modem::scaledWait(200, m_settings.ModemDelayFactor));
+    Q_EMIT receiveFinished();
 }
 
 void Gateway::onMailboxTick()

@@ -12,6 +12,9 @@
 
 #include "SmtpGateway.h"
 
+#include "InboxReceiver.h"
+#include "OutboxDispatcher.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -75,6 +78,16 @@ public Q_SLOTS:
     void refreshTick();
     void PollCallState();
     void setSetupWindowOpen(bool open);
+    // Every pending outbox row, as the send timer sends them.
+    void SendOutboxMessages();
+    // Every received SMS on the SIM into the inbox; waitMs for the listing.
+    void ReceiveSIMMessages(int waitMs);
+    // "Send All" and "Receive All" of the screens: the same jobs, started by a person.
+    void sendAll();
+    void receiveAll();
+    // The timers' ticks, with their guards: a tick that finds the modem busy does nothing.
+    void onReceiveTick();
+    void onSendTick();
     // One poll of the e-mail-to-SMS mailbox, as the mailbox timer runs it.
     void onMailboxTick();
     void setMissedCallReplyText(const QString& text);
@@ -94,6 +107,13 @@ Q_SIGNALS:
     void settingsRequested();
     void callerHungUp();
     void callerIdentified();
+    // Rows were booked SENT: the message box redraws its tree.
+    void messagesSent();
+    // A received SMS is in the inbox (the message box shows it in bold on its inbox).
+    void messageStored(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
+    void inboxChanged();
+    // A receive run the operator started is over.
+    void receiveFinished();
     // An error description the loading left pending, shown once by the main window; empty
     // when there was none.
     void startUpFinished(const QString& pendingError);
@@ -101,8 +121,6 @@ Q_SIGNALS:
 private:
     void armMailboxTimer();
     void applyTimers();
-    void onReceiveTick();
-    void onSendTick();
     void reportStoreError(const store::StoreError& error);
 
     QString m_storePath;
@@ -125,6 +143,8 @@ private:
     modem::SimCommands m_sim;
     modem::CallHandler m_calls;
     mail::SmtpGateway m_smtp;
+    OutboxDispatcher m_dispatcher;
+    InboxReceiver m_receiver;
     int m_pop3TimeoutMs = 10000;
 
     QTimer m_timer1;

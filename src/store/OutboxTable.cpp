@@ -39,3 +39,68 @@ std::expected<qint64, StoreError> OutboxTable::countPending() const
 }
 
 } // namespace store
+
+namespace store {
+
+namespace {
+
+std::expected<void, StoreError> setStatus(const Database& db, qint64 id, const QString& status)
+{
+    auto st = db.prepare(u"UPDATE Message_OutBox SET DeliveryStatus=?1 WHERE Outbox_Id=?2"_s);
+    st.bind(1, status);
+    st.bind(2, id);
+    return st.run();
+}
+
+} // namespace
+
+std::expected<std::vector<OutboxRow>, StoreError> OutboxTable::pendingSnapshot() const
+{
+    auto st = m_db.prepare(u"SELECT Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryDatetime, "
+                           u"DeliveryStatus, SMSFromName FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
+                           u"(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"_s);
+    std::vector<OutboxRow> rows;
+    for (;;) {
+        auto more = st.next();
+        if (!more)
+            return std::unexpected(more.error());
+        if (!*more)
+            return rows;
+        rows.push_back({st.integer(0), st.text(1), st.text(2), fromIsoText(st.text(3)), st.text(4), st.text(5), st.text(6)});
+    }
+}
+
+std::expected<bool, StoreError> OutboxTable::claim(qint64 id)
+{
+    auto st = m_db.prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENDING' WHERE Outbox_Id=?1 AND "
+                           u"DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')"_s);
+    st.bind(1, id);
+    if (auto r = st.run(); !r)
+        return std::unexpected(r.error());
+    return m_db.changes() == 1;
+}
+
+std::expected<void, StoreError> OutboxTable::bookSent(qint64 id, const QDateTime& when)
+{
+    auto st = m_db.prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENT', DeliveryDatetime=?1 WHERE Outbox_Id=?2"_s);
+    st.bind(1, isoText(when));
+    st.bind(2, id);
+    return st.run();
+}
+
+std::expected<void, StoreError> OutboxTable::releaseToPending(qint64 id)
+{
+    return setStatus(m_db, id, u""_s);
+}
+
+std::expected<void, StoreError> OutboxTable::markFaultyNumber(qint64 id)
+{
+    return setStatus(m_db, id, u"FAULTY NUMBER"_s);
+}
+
+std::expected<qint64, StoreError> OutboxTable::countSending() const
+{
+    return m_db.prepare(u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'"_s).scalar();
+}
+
+} // namespace store

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <vector>
+
 namespace store {
 
 struct OutboxRow
@@ -27,6 +29,17 @@ public:
                                              const QString& fromName = {});
     std::expected<OutboxRow, StoreError> row(qint64 id) const;
     std::expected<qint64, StoreError> countPending() const;
+
+    // The rows a send run takes on: not delivered, no status yet; oldest first.
+    std::expected<std::vector<OutboxRow>, StoreError> pendingSnapshot() const;
+    // Takes a pending row for this run. False when another run (or another gateway on the
+    // same store) has taken or finished it meanwhile, so no row is ever sent twice.
+    std::expected<bool, StoreError> claim(qint64 id);
+    std::expected<void, StoreError> bookSent(qint64 id, const QDateTime& when);
+    std::expected<void, StoreError> releaseToPending(qint64 id);
+    std::expected<void, StoreError> markFaultyNumber(qint64 id);
+    // Rows left SENDING by a run that never finished.
+    std::expected<qint64, StoreError> countSending() const;
 
 private:
     const Database& m_db;

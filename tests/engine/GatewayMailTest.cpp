@@ -1,5 +1,6 @@
 #include "Gateway.h"
 #include "MailServers.h"
+#include "OutboxTable.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestMailbox.h"
@@ -86,4 +87,50 @@ TEST(GatewayMail, PollingOffLogsNothing)
     const QString before = gateway.activityLog().text();
     gateway.onMailboxTick();
     EXPECT_EQ(gateway.activityLog().text(), before);
+}
+
+TEST(GatewayMail, DispatcherSendsByEmailAndKeepsRefusedRowsPending)
+{
+    const MailServers& servers = MailServers::instance();
+    ASSERT_TRUE(servers.available());
+    TempFolder folder;
+    FakeClock clock;
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    auto settings = store::SettingsTables(*db).timerSetting().value().value();
+    settings.SMSDeliveryMedia = u"SMTPSMSGATEWAY"_s;
+    settings.SMSSMTPServer = u"127.0.0.1"_s;
+    settings.SMSSMTPPort = servers.value(u"SMTP_PORT"_s);
+    settings.SMSSMTPEmailPostfix = u"sms.example.org"_s;
+    settings.SMSSMTPYourEmailAddress = u"gateway@mail.example.org"_s;
+    ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(settings));
+    store::OutboxTable outbox(*db);
+    const qint64 good = outbox.insert(u"4915112345678"_s, u"by e-mail"_s, clock.now()).value();
+
+    {
+        engine::Gateway gateway(folder.storePath(), clock);
+        gateway.setActivityLogOn(true);
+        gateway.startUp();
+        const auto before = servers.delivered().size();
+        gateway.SendOutboxMessages();
+        EXPECT_EQ(outbox.row(good).value().status, u"SENT"_s);
+        EXPECT_FALSE(outbox.row(good).value().deliveredAt.isNull());
+        EXPECT_TRUE(waitUntil([&] { return servers.delivered().size() > before; }, 5000));
+        EXPECT_TRUE(gateway.activityLog().text().contains(u"SMS sent successfully. Now removing it from outbox."_s));
+    }
+
+    // A server that refuses the recipient (this port wants a login first): the row stays
+    // pending, with the server's error and the "could not be sent" line.
+    settings.SMSSMTPPort = servers.value(u"SMTP_AUTH_PORT"_s);
+    ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(settings));
+    const qint64 refused = outbox.insert(u"4915112345679"_s, u"refused"_s, clock.now()).value();
+    engine::Gateway refusing(folder.storePath(), clock);
+    refusing.setActivityLogOn(true);
+    refusing.startUp();
+    refusing.SendOutboxMessages();
+    EXPECT_EQ(outbox.row(refused).value().status, QString(u""_s));
+    EXPECT_TRUE(outbox.row(refused).value().deliveredAt.isNull());
+    EXPECT_TRUE(refusing.activityLog().text().contains(u"**ERROR** SMS delivery failed. Error 5"_s))
+        << refusing.activityLog().text().toStdString();
+    EXPECT_TRUE(refusing.activityLog().text().contains(u"**ERROR** SMS could not be sent to 4915112345679"_s));
 }

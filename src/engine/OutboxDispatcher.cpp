@@ -1,0 +1,166 @@
+#include "OutboxDispatcher.h"
+
+#include "AtLink.h"
+#include "SimCommands.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace engine {
+
+namespace {
+
+const QString kModem = u"MODEM"_s;
+const QString kSmtp = u"SMTPSMSGATEWAY"_s;
+const QString kMixMode = u"MIXMODE"_s;
+const QString kNotCommunicating = u"Computer is not communicating with the modem. Please select the option 'Listen To "
+                                  u"Modem' before executing any modem commands."_s;
+
+} // namespace
+
+bool isSendableNumber(const QString& number)
+{
+    static const QRegularExpression digits(u"^\\+?[0-9]+$"_s);
+    return digits.match(number.trimmed()).hasMatch();
+}
+
+MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, const QString& route)
+{
+    MixModeChoice choice;
+    QString n = number.trimmed();
+    n.remove(u'+');
+    if (n.startsWith(u'0'))
+        n.remove(0, 1);
+    choice.comparedNumber = n;
+    const QString rule = route.trimmed();
+    if (rule != kModem && rule != kSmtp)
+        return choice;
+    for (const QString& prefix : prefixes) {
+        // An empty entry (from "98,,97" or a trailing comma) would match every number.
+        if (!prefix.isEmpty() && n.startsWith(prefix)) {
+            choice.route = rule;
+            choice.matchedPrefix = prefix;
+            return choice;
+        }
+    }
+    choice.route = rule == kModem ? kSmtp : kModem;
+    return choice;
+}
+
+bool OutboxDispatcher::canGoOn() const
+{
+    const QString media = m_context.settings.SMSDeliveryMedia.toUpper();
+    return media == kSmtp || media == kMixMode || m_context.link.ModemConnected;
+}
+
+void OutboxDispatcher::SendOutboxMessages()
+{
+    store::OutboxTable outbox(m_context.db);
+    auto snapshot = outbox.pendingSnapshot();
+    if (!snapshot) {
+        m_context.log(u"**ERROR** "_s + snapshot.error().message);
+        return;
+    }
+    m_context.log(u"Total "_s + QString::number(snapshot->size()) + u" SMS to be sent."_s);
+    if (snapshot->empty())
+        return;
+    if (!canGoOn()) {
+        m_context.log(kNotCommunicating);
+        return;
+    }
+
+    bool lastSent = false;
+    for (const store::OutboxRow& row : *snapshot) {
+        if (!canGoOn())
+            break; // the modem went away during the run: the rest waits for the next one
+        m_context.link.SendInProgress = true;
+        const Outcome outcome = sendOne(row);
+        m_context.link.SendInProgress = false;
+        if (outcome != Outcome::Skipped)
+            lastSent = outcome == Outcome::Sent;
+    }
+    if (lastSent)
+        m_context.messagesSent();
+}
+
+OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
+{
+    store::OutboxTable outbox(m_context.db);
+    const QString number = row.recipient.trimmed();
+    if (!isSendableNumber(number)) {
+        // Never retried; also a "+" followed by something that is no number.
+        if (auto r = outbox.markFaultyNumber(row.id); !r)
+            m_context.log(u"**ERROR** "_s + r.error().message);
+        return Outcome::Skipped;
+    }
+    const QString text = store::trimBlanks(row.message);
+    const store::GatewaySettings& settings = m_context.settings;
+    const QString media = settings.SMSDeliveryMedia.toUpper();
+
+    QString route;
+    if (media == kMixMode && !settings.MixModeMobileNumbers.trimmed().isEmpty()) {
+        MixModeChoice choice = chooseMixModeRoute(number, settings.MixModePrefixes, settings.MixModeRoute);
+        m_context.log(u"Checking the rules for MIX-MODE SMS delivery for number: "_s + choice.comparedNumber + u"."_s);
+        if (choice.matchedPrefix)
+            m_context.log(u"Rule matched! Number is starting with '"_s + *choice.matchedPrefix + u"'"_s);
+        route = choice.route;
+    }
+
+    bool sent = false;
+    bool claimed = false;
+    // Taken before it goes out, so a second run, or a second gateway on the same store,
+    // never sends it again; a row someone else took is left to them.
+    const auto claim = [&]() -> bool {
+        auto taken = outbox.claim(row.id);
+        if (!taken) {
+            m_context.log(u"**ERROR** "_s + taken.error().message);
+            return false;
+        }
+        claimed = *taken;
+        return claimed;
+    };
+
+    if (media == kModem || route == kModem) {
+        if (!m_context.link.ModemConnected) {
+            m_context.log(kNotCommunicating);
+        } else if (settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s || settings.SIMCardDeliveryMode == u"DIRECT DELIVER"_s) {
+            if (!claim())
+                return Outcome::Skipped;
+            const bool stored = settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s;
+            m_context.log(u"Sending SMS to "_s + row.recipient + u" using GSM modem and method - "_s +
+                          (stored ? u"STORE & DELIVER."_s : u"DIRECT DELIVERY."_s));
+            const auto result = stored ? m_context.sim.SendMessageStoreAndDeliver(number, text)
+                                       : m_context.sim.SendMessageDirect(number, text);
+            sent = result.sent;
+        }
+    } else if (media == kSmtp || route == kSmtp) {
+        if (!claim())
+            return Outcome::Skipped;
+        const QString error = m_context.sendEmail(row);
+        if (error.isEmpty())
+            sent = true;
+        else
+            m_context.log(u"**ERROR** SMS delivery failed. "_s + error);
+    }
+
+    if (sent) {
+        m_context.log(u"SMS sent successfully. Now removing it from outbox."_s);
+        if (auto r = outbox.bookSent(row.id, m_context.clock.now()); !r)
+            m_context.log(u"**ERROR** The sent SMS could not be booked: "_s + r.error().message);
+        m_context.messagesSent();
+        m_context.pause(100);
+        return Outcome::Sent;
+    }
+    m_context.log(u"**ERROR** SMS could not be sent to "_s + row.recipient +
+                  u" (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+                  u"connecting to remote SMS SMTP server.)"_s);
+    // Only a row this run took goes back; an untaken one is still pending, or someone else's.
+    if (claimed) {
+        if (auto r = outbox.releaseToPending(row.id); !r)
+            m_context.log(u"**ERROR** "_s + r.error().message);
+    }
+    return Outcome::NotSent;
+}
+
+} // namespace engine

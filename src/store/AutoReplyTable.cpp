@@ -1,0 +1,54 @@
+#include "AutoReplyTable.h"
+
+using namespace Qt::StringLiterals;
+
+namespace store {
+
+std::expected<bool, StoreError> AutoReplyTable::isSwitchedOn() const
+{
+    auto st = m_db.prepare(u"SELECT SendAutoReply FROM SMS_AutoReplySettings LIMIT 1"_s);
+    auto found = st.next();
+    if (!found)
+        return std::unexpected(found.error());
+    return *found && st.boolean(0);
+}
+
+std::expected<void, StoreError> AutoReplyTable::setSwitchedOn(bool on)
+{
+    Transaction transaction(m_db);
+    if (!transaction.started())
+        return transaction.started();
+    if (auto r = m_db.exec(u"DELETE FROM SMS_AutoReplySettings"_s); !r)
+        return r;
+    auto st = m_db.prepare(u"INSERT INTO SMS_AutoReplySettings (SendAutoReply) VALUES (?1)"_s);
+    st.bind(1, on);
+    if (auto r = st.run(); !r)
+        return r;
+    return transaction.commit();
+}
+
+std::expected<std::vector<AutoReplyRow>, StoreError> AutoReplyTable::all() const
+{
+    auto st = m_db.prepare(u"SELECT CommandId, SMS_Command, SMS_Reply FROM SMS_AutoReply ORDER BY CommandId"_s);
+    std::vector<AutoReplyRow> rows;
+    for (;;) {
+        auto more = st.next();
+        if (!more)
+            return std::unexpected(more.error());
+        if (!*more)
+            return rows;
+        rows.push_back({st.integer(0), st.text(1), st.text(2)});
+    }
+}
+
+std::expected<qint64, StoreError> AutoReplyTable::insert(const QString& command, const QString& reply)
+{
+    auto st = m_db.prepare(u"INSERT INTO SMS_AutoReply (SMS_Command, SMS_Reply) VALUES (?1, ?2)"_s);
+    st.bind(1, command);
+    st.bind(2, reply);
+    if (auto r = st.run(); !r)
+        return std::unexpected(r.error());
+    return m_db.lastInsertId();
+}
+
+} // namespace store
