@@ -360,6 +360,7 @@ void Gateway::ReceiveSIMMessages(int waitMs)
 void Gateway::sendAll()
 {
     SendOutboxMessages();
+    Q_EMIT sendFinished();
 }
 
 void Gateway::receiveAll()

@@ -112,8 +112,9 @@ Q_SIGNALS:
     // A received SMS is in the inbox (the message box shows it in bold on its inbox).
     void messageStored(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
     void inboxChanged();
-    // A receive run the operator started is over.
+    // A receive or send run the operator started is over.
     void receiveFinished();
+    void sendFinished();
     // An error description the loading left pending, shown once by the main window; empty
     // when there was none.
     void startUpFinished(const QString& pendingError);

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 namespace store {
 
 // Message_InBox: one row per received SMS.
@@ -15,6 +17,9 @@ public:
     // IsRead is left to its default, so a new row is unread.
     std::expected<qint64, StoreError> insert(const QString& sender, const QString& message, const QDateTime& when);
     std::expected<qint64, StoreError> countUnread() const;
+    // The message text, and the row marked read; nothing when the row is gone.
+    std::expected<std::optional<QString>, StoreError> readMessage(qint64 id);
+    std::expected<void, StoreError> remove(qint64 id);
 
 private:
     const Database& m_db;

@@ -98,6 +98,14 @@ std::expected<void, StoreError> OutboxTable::markFaultyNumber(qint64 id)
     return setStatus(m_db, id, u"FAULTY NUMBER"_s);
 }
 
+std::expected<void, StoreError> OutboxTable::remove(qint64 id, bool sent)
+{
+    auto st = m_db.prepare(sent ? u"DELETE FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL AND Outbox_Id=?1"_s
+                                : u"DELETE FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND Outbox_Id=?1"_s);
+    st.bind(1, id);
+    return st.run();
+}
+
 std::expected<qint64, StoreError> OutboxTable::countSending() const
 {
     return m_db.prepare(u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'"_s).scalar();

@@ -38,6 +38,8 @@ public:
     std::expected<void, StoreError> bookSent(qint64 id, const QDateTime& when);
     std::expected<void, StoreError> releaseToPending(qint64 id);
     std::expected<void, StoreError> markFaultyNumber(qint64 id);
+    // Deletes a row of the Outbox (sent == false) or of the Sent Items (sent == true) only.
+    std::expected<void, StoreError> remove(qint64 id, bool sent);
     // Rows left SENDING by a run that never finished.
     std::expected<qint64, StoreError> countSending() const;
 

@@ -5,6 +5,7 @@
 #include "Pictures.h"
 #include "cls_SysTrayCls.h"
 #include "Frm_AutoReplyOnMissedCall.h"
+#include "Frm_MessageBox.h"
 #include "frm_About.h"
 #include "frm_HomePage.h"
 
@@ -84,7 +85,8 @@ void MDI_Frmmanage::buildMenus()
             [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::DisconnectModem, Qt::QueuedConnection); });
 
     QMenu* messages = namedMenu(bar, u"Message Box"_s, u"mnuMsgBox"_s);
-    namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s, false);
+    QAction* messageBox = namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s);
+    connect(messageBox, &QAction::triggered, this, &MDI_Frmmanage::openMessageBox);
     namedAction(messages, u"POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
 
     QAction* about = bar->addAction(u"About"_s);
@@ -113,7 +115,7 @@ void MDI_Frmmanage::buildToolBar()
     m_toolMessageBox = toolbar->addAction(messageBoxIcon(), u"Message Box"_s);
     m_toolMessageBox->setObjectName(u"tbrMessageBox"_s);
     m_toolMessageBox->setToolTip(u"Open Message box."_s);
-    m_toolMessageBox->setEnabled(false);
+    connect(m_toolMessageBox, &QAction::triggered, this, &MDI_Frmmanage::openMessageBox);
 
     // The button itself does nothing; only its two drop-down entries act.
     auto* reportsMenu = new QMenu(this);
@@ -162,6 +164,7 @@ void MDI_Frmmanage::load()
     PageSize = 100;
     m_home = new frm_HomePage(m_db, m_gateway, m_clock, this);
     setCentralWidget(m_home);
+    connect(m_home, &frm_HomePage::messageBoxRequested, this, &MDI_Frmmanage::openMessageBox);
     onModemStateChanged(false, false);
     // The engine's steps run on its own thread, queued behind the log switch the dashboard
     // has just turned on, so the first line is not dropped.
@@ -190,7 +193,7 @@ void MDI_Frmmanage::onCallerHungUp()
 void MDI_Frmmanage::onCallerIdentified()
 {
     // The message box opens from button 2 whatever its caption, once that screen exists.
-    m_toolMessageBox->setEnabled(m_messageBoxAvailable);
+    m_toolMessageBox->setEnabled(true);
     m_toolReports->setEnabled(true);
 }
 
@@ -199,6 +202,22 @@ void MDI_Frmmanage::askForSettings(const QString& question)
     showMaximized();
     // The settings screen is not part of this build yet; the answer changes nothing then.
     m_dialogs.question(this, question);
+}
+
+void MDI_Frmmanage::openMessageBox()
+{
+    if (m_messageBox) {
+        m_messageBox->showNormal();
+        m_messageBox->raise();
+        m_messageBox->activateWindow();
+        return;
+    }
+    m_messageBox = new Frm_MessageBox(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
+    connect(m_messageBox, &Frm_MessageBox::outboxChanged, m_home, &frm_HomePage::refreshCounters);
+    m_messageBox->open(m_home != nullptr ? m_home->msgType : QString());
+    if (m_home != nullptr)
+        m_home->msgType.clear();
+    m_messageBox->show();
 }
 
 void MDI_Frmmanage::openAutoReplyOnMissedCall()

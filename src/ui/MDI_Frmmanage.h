@@ -4,6 +4,9 @@
 #include "Database.h"
 
 #include <QMainWindow>
+#include <QPointer>
+
+#include "Frm_MessageBox.h"
 
 class QAction;
 class QMenu;
@@ -42,6 +45,11 @@ public:
     QMenu* trayMenu() const { return m_trayMenu; }
     bool isTrayAvailable() const { return m_trayAvailable; }
 
+    // Opens the message box, or brings the open one forward (its folder then stays).
+    void openMessageBox();
+    bool IsMessageBoxOpen() const { return !m_messageBox.isNull(); }
+    Frm_MessageBox* messageBox() const { return m_messageBox.data(); }
+
     bool IsSetupWindowOpen = false;
     int PageSize = 0;
 
@@ -73,7 +81,7 @@ private:
     const store::Clock& m_clock;
     bool m_trayAvailable;
     bool m_exiting = false;
-    bool m_messageBoxAvailable = false; // the message box screen is not part of this build yet
+    QPointer<Frm_MessageBox> m_messageBox;
 
     frm_HomePage* m_home = nullptr;
     cls_SysTrayCls* m_tray = nullptr;

@@ -231,17 +231,26 @@ TEST_F(MainWindowFixture, LogLinksSwitchAndClear)
     EXPECT_FALSE(logText().contains(u"after start"_s));
 }
 
-TEST_F(MainWindowFixture, InboxAndOutboxLinksChooseTheFolder)
+TEST_F(MainWindowFixture, InboxAndOutboxLinksOpenTheMessageBoxOnTheirFolder)
 {
     openWindow(false);
     ui::frm_HomePage* home = window->homePage();
     EXPECT_TRUE(home->msgType.isEmpty());
-    QSignalSpy requested(home, &ui::frm_HomePage::messageBoxRequested);
     link(u"lblInBox"_s)->click();
-    EXPECT_EQ(home->msgType, u"I"_s);
+    ASSERT_TRUE(window->IsMessageBoxOpen());
+    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Inbox);
+    EXPECT_TRUE(home->msgType.isEmpty()); // read by the opening
+
+    // Already open: only brought forward, the folder stays and the wish waits for next time.
     link(u"lblOutBox"_s)->click();
+    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Inbox);
     EXPECT_EQ(home->msgType, u"O"_s);
-    EXPECT_EQ(requested.count(), 2);
+
+    window->messageBox()->close();
+    ASSERT_TRUE(testing_support::waitUntil([&] { return !window->IsMessageBoxOpen(); }));
+    action(u"mnuSMSMessageBox"_s)->trigger();
+    ASSERT_TRUE(window->IsMessageBoxOpen());
+    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Outbox);
 }
 
 TEST(AboutWindow, NamesVersionLicenceAndLibraries)

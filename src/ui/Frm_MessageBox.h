@@ -1,0 +1,115 @@
+#pragma once
+
+#include "Clock.h"
+#include "Database.h"
+#include "MessageListQuery.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace engine {
+class Gateway;
+}
+
+namespace ui {
+
+class Dialogs;
+class frm_Wait;
+
+// The operator's view of the messages: the folder tree with its counts, a paged list of the
+// folder chosen, a search by mobile number, the preview, and compose, send, receive, reply,
+// forward and delete.
+class Frm_MessageBox final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Folder { None, Inbox, Outbox, Sent };
+
+    Frm_MessageBox(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
+                   int pageSize, QWidget* parent = nullptr);
+    ~Frm_MessageBox() override;
+
+    // The opening steps: msgType "I" shows the Inbox, "O" the Outbox, anything else no list.
+    void open(const QString& msgType);
+
+    void fillTreeView();
+    void fillListInbox();
+    void fillListOutbox();
+    void fillListSent();
+    void DeleteSMS();
+
+    Folder folder() const { return m_folder; }
+    int currentPage() const { return m_page; }
+    int pageCount() const { return m_pageCount; }
+
+Q_SIGNALS:
+    // A message was queued through compose: the dashboard may count it at once.
+    void outboxChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolBar();
+    void selectFolder(Folder folder);
+    void fill(Folder folder);
+    void refillShown();
+    void setRowButtons(bool enabled);
+    void onTreeClicked(QTreeWidgetItem* item);
+    void onRowClicked(QTreeWidgetItem* item);
+    void onHeaderClicked(int column);
+    void onPageEdited(const QString& text);
+    void onPageEntered();
+    void compose(const QString& numbers, const QString& message);
+    void reply();
+    void forward();
+    void receiveAll();
+    void addStoredMessage(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
+    void emptyPreview();
+    QString searchText() const;
+
+    const store::Database& m_db;
+    engine::Gateway* m_gateway;
+    Dialogs& m_dialogs;
+    const store::Clock& m_clock;
+    int m_pageSize;
+
+    Folder m_folder = Folder::None;
+    int m_page = 1;
+    int m_pageCount = 0;
+    QString m_inboxSort;
+    QString m_outboxSort;
+    QString m_sentSort;
+
+    QAction* m_reply = nullptr;
+    QAction* m_forward = nullptr;
+    QAction* m_delete = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_inboxNode = nullptr;
+    QTreeWidgetItem* m_outboxNode = nullptr;
+    QTreeWidgetItem* m_sentNode = nullptr;
+    QRadioButton* m_all = nullptr;
+    QRadioButton* m_unread = nullptr;
+    QLineEdit* m_search = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QPushButton* m_previous = nullptr;
+    QPushButton* m_next = nullptr;
+    QLineEdit* m_pageBox = nullptr;
+    QLabel* m_pagesCaption = nullptr;
+    QLabel* m_name = nullptr;
+    QLabel* m_number = nullptr;
+    QPlainTextEdit* m_message = nullptr;
+    QPointer<frm_Wait> m_wait;
+};
+
+} // namespace ui

@@ -1,0 +1,132 @@
+#include "frm_ComposeSMS.h"
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "GatewaySettings.h"
+#include "OutboxTable.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+namespace {
+
+// Operators paste numbers written for people ("+49 151 1234.5678"); the modem wants digits
+// only. An empty piece still gives a number: the send run marks it faulty, so the operator
+// sees the mistake in the sent items instead of losing it silently.
+QStringList mobileNumbers(const QString& text)
+{
+    QStringList numbers;
+    for (const QString& piece : text.split(u',')) {
+        QString number = store::trimBlanks(piece);
+        number.remove(u'.');
+        number.remove(u' ');
+        numbers << store::trimBlanks(number);
+    }
+    return numbers;
+}
+
+} // namespace
+
+frm_ComposeSMS::frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent)
+    : QDialog(parent), m_db(db), m_dialogs(dialogs), m_clock(clock)
+{
+    setObjectName(u"frm_ComposeSMS"_s);
+    setWindowTitle(u"Compose & Send SMS"_s);
+    setModal(true);
+
+    m_numbers = new QLineEdit(this);
+    m_numbers->setObjectName(u"MobileNumbers"_s);
+    // A long list of recipients is the point of this box; QLineEdit's default cap would cut it.
+    m_numbers->setMaxLength(std::numeric_limits<int>::max());
+    auto* hint = new QLabel(u"Separate multiple mobile numbers by commas, e.g. +4915112345678, 01711234567"_s, this);
+    hint->setWordWrap(true);
+    m_message = new QPlainTextEdit(this);
+    m_message->setObjectName(u"Message"_s);
+    m_message->setTabChangesFocus(true);
+    auto* sendButton = new QPushButton(u"Send SMS"_s, this);
+    sendButton->setObjectName(u"Command1"_s);
+
+    auto* messageLabels = new QHBoxLayout;
+    messageLabels->addWidget(new QLabel(u"Enter Your Message Here :"_s, this));
+    messageLabels->addStretch();
+    messageLabels->addWidget(new QLabel(u"(Max. 160 characters)"_s, this));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(sendButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(u"Enter Mobile Numbers :"_s, this));
+    layout->addWidget(m_numbers);
+    layout->addWidget(hint);
+    layout->addLayout(messageLabels);
+    layout->addWidget(m_message);
+    layout->addLayout(buttons);
+    resize(460, 320);
+
+    connect(m_message, &QPlainTextEdit::textChanged, this, &frm_ComposeSMS::limitLength);
+    connect(sendButton, &QPushButton::clicked, this, &frm_ComposeSMS::send);
+}
+
+void frm_ComposeSMS::setMobileNumbers(const QString& numbers)
+{
+    m_numbers->setText(numbers);
+}
+
+void frm_ComposeSMS::setMessage(const QString& message)
+{
+    // Stored texts break lines with CR LF, and the text box would read CR and LF as two breaks.
+    m_message->setPlainText(QString(message).replace(u"\r\n"_s, u"\n"_s));
+}
+
+void frm_ComposeSMS::limitLength()
+{
+    const QString text = m_message->toPlainText();
+    if (text.size() <= kMaxLength)
+        return;
+    QSignalBlocker block(m_message);
+    m_message->setPlainText(text.left(kMaxLength));
+    m_message->moveCursor(QTextCursor::End);
+}
+
+void frm_ComposeSMS::send()
+{
+    const QString message = m_message->toPlainText();
+    if (store::trimBlanks(m_numbers->text()).isEmpty() || store::trimBlanks(message).isEmpty()) {
+        m_dialogs.information(this, u"You must enter the mobile number and the message."_s);
+        return;
+    }
+
+    // The message goes out as typed, blanks included. The text box separates lines with LF;
+    // the store keeps CR LF.
+    const QString stored = QString(message).replace(u"\n"_s, u"\r\n"_s);
+    const QDateTime queuedAt = m_clock.now();
+    // All recipients or none: a half-queued list could not be told apart from a finished one,
+    // and sending again would message the first recipients twice.
+    store::Transaction transaction(m_db);
+    auto queued = transaction.started();
+    store::OutboxTable outbox(m_db);
+    for (const QString& number : mobileNumbers(m_numbers->text())) {
+        if (!queued)
+            break;
+        if (auto row = outbox.insert(number, stored, queuedAt, QString()); !row)
+            queued = std::unexpected(row.error());
+    }
+    if (queued)
+        queued = transaction.commit();
+    if (!queued) {
+        m_dialogs.error(this, u"The message could not be queued: "_s + queued.error().message);
+        return;
+    }
+    accept();
+}
+
+} // namespace ui
