@@ -30,15 +30,7 @@ std::expected<void, StoreError> AutoReplyTable::setSwitchedOn(bool on)
 std::expected<std::vector<AutoReplyRow>, StoreError> AutoReplyTable::all() const
 {
     auto st = m_db.prepare(u"SELECT CommandId, SMS_Command, SMS_Reply FROM SMS_AutoReply ORDER BY CommandId"_s);
-    std::vector<AutoReplyRow> rows;
-    for (;;) {
-        auto more = st.next();
-        if (!more)
-            return std::unexpected(more.error());
-        if (!*more)
-            return rows;
-        rows.push_back({st.integer(0), st.text(1), st.text(2)});
-    }
+    return st.collect([](const Statement& row) { return AutoReplyRow{row.integer(0), row.text(1), row.text(2)}; });
 }
 
 std::expected<qint64, StoreError> AutoReplyTable::insert(const QString& command, const QString& reply)

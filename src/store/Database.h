@@ -7,6 +7,7 @@
 
 #include <expected>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -44,6 +45,20 @@ public:
     std::expected<void, StoreError> run();
     // Runs a "SELECT COUNT(*) ..." style statement and returns its first column.
     std::expected<qint64, StoreError> scalar();
+    // Every row of the result, each made by read(*this).
+    template <typename Read>
+    auto collect(Read read) -> std::expected<std::vector<decltype(read(*this))>, StoreError>
+    {
+        std::vector<decltype(read(*this))> rows;
+        for (;;) {
+            auto more = next();
+            if (!more)
+                return std::unexpected(more.error());
+            if (!*more)
+                return rows;
+            rows.push_back(read(*this));
+        }
+    }
 
     bool isNull(int column) const;
     QString text(int column) const;

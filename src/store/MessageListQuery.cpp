@@ -44,23 +44,22 @@ std::expected<MessageListPage, StoreError> runPage(const Database& db, const QSt
         st.bind(1, search);
     st.bind(2, qint64(query.pageSize));
     st.bind(3, qint64(std::max(query.page - 1, 0)) * query.pageSize);
-    for (;;) {
-        auto more = st.next();
-        if (!more)
-            return std::unexpected(more.error());
-        if (!*more)
-            return page;
+    auto rows = st.collect([&](const Statement& found) {
         MessageListRow row;
-        row.id = st.integer(0);
-        row.number = st.text(1);
-        row.message = st.text(2);
-        row.date = st.text(3);
+        row.id = found.integer(0);
+        row.number = found.text(1);
+        row.message = found.text(2);
+        row.date = found.text(3);
         if (withStatus)
-            row.status = st.text(4);
+            row.status = found.text(4);
         if (withRead)
-            row.isRead = st.boolean(4);
-        page.rows.push_back(row);
-    }
+            row.isRead = found.boolean(4);
+        return row;
+    });
+    if (!rows)
+        return std::unexpected(rows.error());
+    page.rows = std::move(*rows);
+    return page;
 }
 
 } // namespace

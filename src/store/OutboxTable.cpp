@@ -59,15 +59,10 @@ std::expected<std::vector<OutboxRow>, StoreError> OutboxTable::pendingSnapshot()
     auto st = m_db.prepare(u"SELECT Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryDatetime, "
                            u"DeliveryStatus, SMSFromName FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
                            u"(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"_s);
-    std::vector<OutboxRow> rows;
-    for (;;) {
-        auto more = st.next();
-        if (!more)
-            return std::unexpected(more.error());
-        if (!*more)
-            return rows;
-        rows.push_back({st.integer(0), st.text(1), st.text(2), fromIsoText(st.text(3)), st.text(4), st.text(5), st.text(6)});
-    }
+    return st.collect([](const Statement& row) {
+        return OutboxRow{row.integer(0), row.text(1), row.text(2), fromIsoText(row.text(3)), row.text(4), row.text(5),
+                         row.text(6)};
+    });
 }
 
 std::expected<bool, StoreError> OutboxTable::claim(qint64 id)

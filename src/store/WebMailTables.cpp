@@ -32,16 +32,10 @@ std::expected<std::vector<ReceivedMailRow>, StoreError> WebMailTables::all() con
     auto st = m_db.prepare(u"SELECT id, EmailFromName, EmailFromAddress, EmailSubject, EmailDateTime, EmailContentType, "
                            u"EmailTextMessage, MessageReceivedOn, IsEmailSentToSMS, ReasonForNotSendingSMS "
                            u"FROM WebMailToSMS_MessagesReceived ORDER BY id"_s);
-    std::vector<ReceivedMailRow> rows;
-    for (;;) {
-        auto more = st.next();
-        if (!more)
-            return std::unexpected(more.error());
-        if (!*more)
-            return rows;
-        rows.push_back({st.integer(0), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5), st.text(6),
-                        st.text(7), st.boolean(8), st.text(9)});
-    }
+    return st.collect([](const Statement& row) {
+        return ReceivedMailRow{row.integer(0), row.text(1), row.text(2), row.text(3), row.text(4),
+                               row.text(5), row.text(6), row.text(7), row.boolean(8), row.text(9)};
+    });
 }
 
 std::expected<WebMailTables::Handled, StoreError> WebMailTables::handled(const QString& mailbox, const QString& uidl) const

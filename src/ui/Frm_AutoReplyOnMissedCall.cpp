@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include "SmsTextEdit.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -27,9 +29,8 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
                                    u"can automatically send the caller following SMS if this option is enabled."_s,
                                    this);
     explanation->setWordWrap(true);
-    m_message = new QPlainTextEdit(this);
+    m_message = new SmsTextEdit(kMaxLength, this);
     m_message->setObjectName(u"txtMessage"_s);
-    m_message->setTabChangesFocus(true);
     m_enabled = new QCheckBox(u"Enable Autoreply SMS on Missed Calls"_s, this);
     m_enabled->setObjectName(u"chkEnableAutoReply"_s);
     auto* saveButton = new QPushButton(u"&Save"_s, this);
@@ -49,7 +50,6 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
     layout->addLayout(buttons);
     resize(460, 300);
 
-    connect(m_message, &QPlainTextEdit::textChanged, this, &Frm_AutoReplyOnMissedCall::limitLength);
     connect(saveButton, &QPushButton::clicked, this, &Frm_AutoReplyOnMissedCall::save);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -62,16 +62,6 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
             m_message->setPlainText(text);
         m_enabled->setChecked((*row)->IsActive);
     }
-}
-
-void Frm_AutoReplyOnMissedCall::limitLength()
-{
-    const QString text = m_message->toPlainText();
-    if (text.size() <= kMaxLength)
-        return;
-    QSignalBlocker block(m_message);
-    m_message->setPlainText(text.left(kMaxLength));
-    m_message->moveCursor(QTextCursor::End);
 }
 
 void Frm_AutoReplyOnMissedCall::save()

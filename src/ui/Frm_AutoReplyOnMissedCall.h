@@ -28,7 +28,6 @@ public:
 
 private:
     void save();
-    void limitLength();
 
     const store::Database& m_db;
     engine::Gateway* m_gateway;

@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include "SmsTextEdit.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -50,9 +52,8 @@ frm_ComposeSMS::frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, cons
     m_numbers->setMaxLength(std::numeric_limits<int>::max());
     auto* hint = new QLabel(u"Separate multiple mobile numbers by commas, e.g. +4915112345678, 01711234567"_s, this);
     hint->setWordWrap(true);
-    m_message = new QPlainTextEdit(this);
+    m_message = new SmsTextEdit(kMaxLength, this);
     m_message->setObjectName(u"Message"_s);
-    m_message->setTabChangesFocus(true);
     auto* sendButton = new QPushButton(u"Send SMS"_s, this);
     sendButton->setObjectName(u"Command1"_s);
 
@@ -72,7 +73,6 @@ frm_ComposeSMS::frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, cons
     layout->addLayout(buttons);
     resize(460, 320);
 
-    connect(m_message, &QPlainTextEdit::textChanged, this, &frm_ComposeSMS::limitLength);
     connect(sendButton, &QPushButton::clicked, this, &frm_ComposeSMS::send);
 }
 
@@ -85,16 +85,6 @@ void frm_ComposeSMS::setMessage(const QString& message)
 {
     // Stored texts break lines with CR LF, and the text box would read CR and LF as two breaks.
     m_message->setPlainText(QString(message).replace(u"\r\n"_s, u"\n"_s));
-}
-
-void frm_ComposeSMS::limitLength()
-{
-    const QString text = m_message->toPlainText();
-    if (text.size() <= kMaxLength)
-        return;
-    QSignalBlocker block(m_message);
-    m_message->setPlainText(text.left(kMaxLength));
-    m_message->moveCursor(QTextCursor::End);
 }
 
 void frm_ComposeSMS::send()

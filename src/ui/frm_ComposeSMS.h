@@ -30,7 +30,6 @@ public:
 
 private:
     void send();
-    void limitLength();
 
     const store::Database& m_db;
     Dialogs& m_dialogs;
