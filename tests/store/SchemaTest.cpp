@@ -201,6 +201,9 @@ TEST(Schema, DashboardAndListFiltersUseIndexes)
         u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL"_s,
         u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callDateTime>='2026-01-01 00:00:00' AND callDateTime<'2026-01-02 00:00:00'"_s,
         u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived WHERE MessageReceivedOn>='2026-01-01 00:00:00'"_s,
+        u"SELECT COUNT(*) FROM Message_InBox WHERE substr(SenderMobileNo, -10) = substr('+4915112345678', -10)"_s,
+        u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
+        u"substr(RecipientMobileNo, -10) = substr('+4915112345678', -10)"_s,
     };
     for (const QString& query : queries) {
         auto plan = db->prepare(u"EXPLAIN QUERY PLAN "_s + query);
