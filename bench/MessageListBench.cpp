@@ -25,7 +25,8 @@ struct FilledInbox
         const QDateTime start(QDate(2025, 1, 1), QTime(0, 0));
         store::InboxTable inbox(db);
         for (int i = 0; i < rows; ++i)
-            (void)inbox.insert(u"+49151%1"_s.arg(i, 8, 10, QChar(u'0')), u"message text"_s, start.addSecs(qint64(i) * 60));
+            (void)inbox.insert(u"+49151%1"_s.arg(i, 8, 10, QChar(u'0')), u"message text"_s,
+                               start.addSecs(qint64(i) * 60));
         (void)transaction.commit();
     }
 };

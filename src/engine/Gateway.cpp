@@ -32,15 +32,9 @@ void applyTimer(QTimer& timer, int milliseconds, bool enabled)
 }
 
 Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDir, QObject* parent)
-    : QObject(parent),
-      m_storePath(std::move(storePath)),
-      m_clock(clock),
-      m_log(clock),
-      m_programDir(std::move(programDir)),
-      m_link(this),
-      m_sounds(m_programDir, this),
-      m_sim(m_link, [this] { return m_settings.ModemDelayFactor; }),
-      m_calls(m_link, m_db, clock, m_sounds, this),
+    : QObject(parent), m_storePath(std::move(storePath)), m_clock(clock), m_log(clock),
+      m_programDir(std::move(programDir)), m_link(this), m_sounds(m_programDir, this),
+      m_sim(m_link, [this] { return m_settings.ModemDelayFactor; }), m_calls(m_link, m_db, clock, m_sounds, this),
       m_dispatcher({m_db, clock, m_settings, m_link, m_sim,
                     [this](const store::OutboxRow& row) { return SendEmailToSMSGateway(row); },
                     [this](const QString& line) { AddToActivityLog(line); }, [this] { Q_EMIT messagesSent(); },
@@ -51,10 +45,7 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
                       Q_EMIT messageStored(id, sender, text, when);
                   },
                   [this] { Q_EMIT inboxChanged(); }}),
-      m_timer1(this),
-      m_timer2(this),
-      m_timerWebMailToSMS(this),
-      m_timerRefreshHomePage(this)
+      m_timer1(this), m_timer2(this), m_timerWebMailToSMS(this), m_timerRefreshHomePage(this)
 {
     m_timer1.setObjectName(u"Timer1"_s);
     m_timer2.setObjectName(u"Timer2"_s);
@@ -216,7 +207,8 @@ void Gateway::ConnectModem()
 
     if (m_link.ModemConnected && m_link.isOpen()) {
         AddToActivityLog(u"Connection to GSM Modem successful."_s);
-        modem::InitialiseModem(m_link, flowControl, characterSet, modemRow.EnabledCallerId, m_settings.ModemDelayFactor);
+        modem::InitialiseModem(m_link, flowControl, characterSet, modemRow.EnabledCallerId,
+                               m_settings.ModemDelayFactor);
         m_timer1Period = m_settings.ReceiveIntervalSeconds * 1000;
         m_timer2Period = m_settings.SendIntervalSeconds * 1000;
         applyTimers();
@@ -382,7 +374,8 @@ void Gateway::onMailboxTick()
 
 QString Gateway::SendEmailToSMSGateway(const store::OutboxRow& row)
 {
-    return mail::SendEmailToSMSGateway(m_smtp, m_settings, row, [this](const QString& line) { AddToActivityLog(line); });
+    return mail::SendEmailToSMSGateway(m_smtp, m_settings, row,
+                                       [this](const QString& line) { AddToActivityLog(line); });
 }
 
 void Gateway::setMailTimeoutMs(int timeoutMs)

@@ -19,7 +19,8 @@ QString inboxSender(const QString& listedSender)
     return u"+"_s + sender;
 }
 
-std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText, const std::vector<store::AutoReplyRow>& rows)
+std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
+                                                const std::vector<store::AutoReplyRow>& rows)
 {
     QString text = messageText.trimmed();
     text.remove(u"\r\n"_s);
@@ -71,7 +72,8 @@ void InboxReceiver::ReceiveSIMMessages(int waitMs)
             auto stored = store::InboxTable(m_context.db).insert(sender, text, now);
             if (!stored) {
                 // Not stored, so it stays on the SIM for the next run.
-                m_context.log(u"**ERROR** The SMS from %1 could not be stored: %2"_s.arg(sender, stored.error().message));
+                m_context.log(
+                    u"**ERROR** The SMS from %1 could not be stored: %2"_s.arg(sender, stored.error().message));
                 break;
             }
             handledAny = true;

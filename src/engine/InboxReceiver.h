@@ -24,7 +24,8 @@ namespace engine {
 QString inboxSender(const QString& listedSender);
 
 // The first command (in table order) that the message contains anywhere, letter case aside.
-std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText, const std::vector<store::AutoReplyRow>& rows);
+std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
+                                                const std::vector<store::AutoReplyRow>& rows);
 
 // Moves every received SMS from the SIM into the inbox, deletes it from the SIM once it is
 // stored, and queues the keyword reply it asks for.

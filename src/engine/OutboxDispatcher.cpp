@@ -124,7 +124,8 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
     if (media == kModem || route == kModem) {
         if (!m_context.link.ModemConnected) {
             m_context.log(kNotCommunicating);
-        } else if (settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s || settings.SIMCardDeliveryMode == u"DIRECT DELIVER"_s) {
+        } else if (settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s ||
+                   settings.SIMCardDeliveryMode == u"DIRECT DELIVER"_s) {
             if (!claim())
                 return Outcome::Skipped;
             const bool stored = settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s;

@@ -52,7 +52,12 @@ public:
     void SendOutboxMessages();
 
 private:
-    enum class Outcome { NotSent, Sent, Skipped };
+    enum class Outcome
+    {
+        NotSent,
+        Sent,
+        Skipped
+    };
     Outcome sendOne(const store::OutboxRow& row);
     bool canGoOn() const;
 

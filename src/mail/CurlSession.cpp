@@ -120,8 +120,8 @@ int CurlSession::debug(CURL*, int type, char* data, size_t size, void* self)
         }
         // Never keep a password: an AUTH line and whatever follows it carry credentials.
         const bool credentials = text.startsWith(u"AUTH"_s) || text.startsWith(u"PASS"_s) ||
-                                 (!session->commandsSent.isEmpty() && session->commandsSent.last().startsWith(u"AUTH"_s) &&
-                                  !text.contains(u' '));
+                                 (!session->commandsSent.isEmpty() &&
+                                  session->commandsSent.last().startsWith(u"AUTH"_s) && !text.contains(u' '));
         session->commandsSent << (credentials ? text.section(u' ', 0, 1) + u" ***"_s : text);
     }
     return 0;

@@ -37,12 +37,12 @@ public:
     // Ends the session (QUIT) and starts a fresh handle.
     void close();
 
-    QByteArray body;             // what the transfer downloaded
-    QStringList serverLines;     // every reply line the server sent in this transfer, in order
+    QByteArray body;         // what the transfer downloaded
+    QStringList serverLines; // every reply line the server sent in this transfer, in order
     // What the server offered in its last EHLO reply (RFC 5321 4.1.1.1). It outlives a reset,
     // because a reused connection is not greeted again.
     QStringList capabilities;
-    QStringList commandsSent;    // the protocol commands we sent (credentials masked)
+    QStringList commandsSent;       // the protocol commands we sent (credentials masked)
     std::function<bool()> onUpload; // return false to abort before the message data goes out
     QByteArray upload;
 

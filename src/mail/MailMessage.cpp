@@ -19,8 +19,7 @@ void ensureGMime()
 }
 
 // Owns one GObject reference.
-template <typename T>
-struct GRef
+template <typename T> struct GRef
 {
     T* p = nullptr;
     explicit GRef(T* object) : p(object) {}

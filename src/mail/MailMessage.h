@@ -20,7 +20,11 @@ struct ParsedMail
 
 ParsedMail parseMail(const QByteArray& raw);
 
-enum class EncodeType { Mime = 0, UuEncode = 1 };
+enum class EncodeType
+{
+    Mime = 0,
+    UuEncode = 1
+};
 
 struct OutgoingMail
 {

@@ -13,8 +13,7 @@ namespace mail {
 
 Pop3Mailbox::Pop3Mailbox(Account account)
     : m_account(std::move(account)), m_user(m_account.userName.toUtf8()), m_password(m_account.password.toUtf8())
-{
-}
+{}
 
 Pop3Mailbox::~Pop3Mailbox() = default;
 
@@ -24,7 +23,8 @@ void Pop3Mailbox::prepare(const QString& path)
     CURL* curl = m_session.handle();
     const QString scheme = m_account.port == 995 ? u"pop3s"_s : u"pop3"_s;
     const QByteArray url =
-        (scheme + u"://"_s + urlHost(m_account.server) + u":"_s + QString::number(m_account.port) + u"/"_s + path).toUtf8();
+        (scheme + u"://"_s + urlHost(m_account.server) + u":"_s + QString::number(m_account.port) + u"/"_s + path)
+            .toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     if (m_account.port != 995)
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
@@ -85,7 +85,8 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
 {
     bool portOk = false;
     const int port = settings.POP3Port.toInt(&portOk);
-    Pop3Mailbox mailbox({settings.POP3MailServer, portOk ? port : 110, settings.POP3UserName, settings.POP3Password, timeoutMs});
+    Pop3Mailbox mailbox(
+        {settings.POP3MailServer, portOk ? port : 110, settings.POP3UserName, settings.POP3Password, timeoutMs});
     const QString mailboxName = settings.POP3UserName + u"@"_s + settings.POP3MailServer + u":"_s + settings.POP3Port;
     store::WebMailTables tables(db);
 
@@ -137,8 +138,9 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         // stand or fall together, so a message is never charged twice nor lost half-way.
         store::Transaction transaction(db);
         std::expected<QString, store::StoreError> outcome =
-            transaction.started() ? ProcessWebMailToSMSEmail(db, clock, body, hooks.log)
-                                  : std::expected<QString, store::StoreError>(std::unexpected(transaction.started().error()));
+            transaction.started()
+                ? ProcessWebMailToSMSEmail(db, clock, body, hooks.log)
+                : std::expected<QString, store::StoreError>(std::unexpected(transaction.started().error()));
         std::expected<void, store::StoreError> done;
         if (!outcome) {
             done = std::unexpected(outcome.error());
@@ -162,7 +164,8 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
                 done = transaction.commit();
         }
         if (!done) {
-            hooks.log(u"**ERROR** The e-mail no. %1 could not be filed: %2"_s.arg(entry.number).arg(done.error().message));
+            hooks.log(
+                u"**ERROR** The e-mail no. %1 could not be filed: %2"_s.arg(entry.number).arg(done.error().message));
             continue;
         }
         if (auto error = mailbox.remove(entry.number))

@@ -50,7 +50,8 @@ std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server
     pop.reset();
     CURL* curl = pop.handle();
     const QString scheme = server.pop3Port == 995 ? u"pop3s"_s : u"pop3"_s;
-    const QByteArray url = (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.pop3Port) + u"/"_s).toUtf8();
+    const QByteArray url =
+        (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.pop3Port) + u"/"_s).toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
     const QByteArray user = server.userName.toUtf8();
@@ -162,7 +163,8 @@ QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings
     // the mailbox lives there, else POP3's own.
     bool ok = false;
     const int mailboxPort = settings.POP3Port.toInt(&ok);
-    server.pop3Port = ok && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0 ? mailboxPort : 110;
+    server.pop3Port =
+        ok && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0 ? mailboxPort : 110;
     return gateway.send(server, sender, recipient, buildMail(mail), log);
 }
 

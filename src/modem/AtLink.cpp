@@ -137,7 +137,7 @@ bool AtLink::OpenPort()
         // Qt reports a port locked by another program as a permission error too; only the
         // file's own rights tell them apart.
         m_openFailure = ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0 ? OpenFailure::InUse
-                                                                                       : OpenFailure::Permission;
+                                                                                        : OpenFailure::Permission;
         break;
     case QSerialPort::OpenError:
         m_openFailure = OpenFailure::InUse;

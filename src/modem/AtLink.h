@@ -9,7 +9,14 @@
 namespace modem {
 
 // Why a port did not open, in terms a person can act on.
-enum class OpenFailure { None, NotFound, Permission, InUse, Other };
+enum class OpenFailure
+{
+    None,
+    NotFound,
+    Permission,
+    InUse,
+    Other
+};
 
 // The text the operator reads for a failed open; NotFound is a question (Yes opens the
 // settings), the others are plain messages.
@@ -100,8 +107,8 @@ private:
     QString m_portPath; // as configured; QSerialPort keeps only the short name
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureText;
-    QByteArray m_raw;       // received bytes not yet split into lines
-    QString m_response;     // the current answer, unsolicited lines taken out
+    QByteArray m_raw;         // received bytes not yet split into lines
+    QString m_response;       // the current answer, unsolicited lines taken out
     bool m_heldBlank = false; // a blank line that belongs to the next line (dropped with it if unsolicited)
     bool m_errorSeen = false;
     bool m_utf8 = false;

@@ -53,7 +53,8 @@ QString callStateFromClcc(const QString& answer)
         const QStringList fields = answer.split(u',');
         if (fields.size() < 3)
             return u""_s;
-        static const QString kNames[] = {u"Active"_s, u"Held"_s, u"Dialing"_s, u"Alerting"_s, u"Incoming"_s, u"Waiting"_s};
+        static const QString kNames[] = {u"Active"_s,   u"Held"_s,     u"Dialing"_s,
+                                         u"Alerting"_s, u"Incoming"_s, u"Waiting"_s};
         const QString& value = fields.at(2);
         if (value.size() == 1 && value.at(0) >= u'0' && value.at(0) <= u'5')
             return kNames[value.at(0).unicode() - u'0'];

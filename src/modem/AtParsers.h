@@ -62,7 +62,7 @@ struct CallerIdentity
 {
     QString countryId = QStringLiteral("0");
     QString countryCode = QStringLiteral("0");
-    QString national;     // the number after its country code
+    QString national;      // the number after its country code
     bool isMobile = false; // the national number starts with 9
 };
 

@@ -12,8 +12,7 @@ namespace modem {
 CallHandler::CallHandler(AtLink& link, const store::Database& db, const store::Clock& clock, SoundPlayer& sounds,
                          QObject* parent)
     : QObject(parent), m_link(link), m_db(db), m_clock(clock), m_sounds(sounds)
-{
-}
+{}
 
 void CallHandler::setCallRinging(bool ringing)
 {
@@ -75,7 +74,8 @@ void CallHandler::RecordIncomingCall(const QString& number)
 {
     auto recorded = store::CallTable(m_db).insert(m_clock.now(), number.isEmpty() ? QString() : number, true);
     if (!recorded)
-        Q_EMIT logLine(u"**ERROR** The call from '%1' could not be recorded: %2"_s.arg(number, recorded.error().message));
+        Q_EMIT logLine(
+            u"**ERROR** The call from '%1' could not be recorded: %2"_s.arg(number, recorded.error().message));
 }
 
 void CallHandler::IdentifyCallerNumber(const QString& number)

@@ -14,8 +14,8 @@ namespace {
 // One step of the start-up sequence; the sequence is data, walked by one loop.
 struct Step
 {
-    QString command;      // without the trailing CR
-    QString failure;      // shown after three ERROR answers; empty: none
+    QString command; // without the trailing CR
+    QString failure; // shown after three ERROR answers; empty: none
     bool mustSucceed = true;
     bool traceKeepsLineBreaks = false;
 };
@@ -34,7 +34,8 @@ bool InitialiseModem(AtLink& link, const QString& flowControl, const QString& ch
     if (ok && flow != 0)
         steps.push_back({u"AT+FLO="_s + flowControl, QString(), false, true});
     steps.push_back({u"ATE0"_s, u"Error occured while executing this command: ATE0"_s});
-    steps.push_back({u"AT+CSCS=\""_s + characterSet + u"\""_s, u"Error occured while executing this command: AT+CSCS"_s});
+    steps.push_back(
+        {u"AT+CSCS=\""_s + characterSet + u"\""_s, u"Error occured while executing this command: AT+CSCS"_s});
     if (callerIdOn)
         steps.push_back({u"AT+CLIP=1"_s, u"Your modem does not support 'CallerID' feature."_s});
     steps.push_back({u"AT+CMGF=1"_s, u"Error occured while executing this command: AT+CMGF=1"_s});

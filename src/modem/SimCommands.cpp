@@ -27,8 +27,7 @@ QString lfOnly(const QString& text)
 
 SimCommands::SimCommands(AtLink& link, std::function<double()> delayFactor)
     : m_link(link), m_delayFactor(std::move(delayFactor))
-{
-}
+{}
 
 int SimCommands::wait(double multiplierMs) const
 {
@@ -74,8 +73,8 @@ void SimCommands::DeleteSimMessagesByStatus(const QString& status)
 {
     ListSimMessages(status.toUpper(), wait(200));
     for (int k = 0; k < SimMessageCount; ++k) {
-        m_link.LastModemResponse = m_link.SendCommand(u"AT+CMGD="_s + m_listing.index.at(k) + u"\r"_s, wait(100),
-                                                      u"OK"_s, 5, QString());
+        m_link.LastModemResponse =
+            m_link.SendCommand(u"AT+CMGD="_s + m_listing.index.at(k) + u"\r"_s, wait(100), u"OK"_s, 5, QString());
     }
 }
 
@@ -92,8 +91,8 @@ QString SimCommands::StoreSimMessage(const QString& number, const QString& text)
 {
     const int waitMs = wait(75);
     // Command line and text in one write, without waiting for the prompt.
-    QString answer = m_link.SendCommand(u"AT+CMGW=\""_s + number + u"\"\r"_s + lfOnly(text) + kCtrlZ, waitMs, u"OK"_s, 5,
-                                        u"Error occured while executing this command: AT+CMGW"_s);
+    QString answer = m_link.SendCommand(u"AT+CMGW=\""_s + number + u"\"\r"_s + lfOnly(text) + kCtrlZ, waitMs, u"OK"_s,
+                                        5, u"Error occured while executing this command: AT+CMGW"_s);
     if (m_link.LastCommandSucceeded || answer.contains(u"ERROR"_s)) {
         for (int reread = 0; reread < kStoreRereads && !answer.contains(u"OK"_s); ++reread)
             answer = m_link.ReadResponse(u"OK"_s, waitMs);

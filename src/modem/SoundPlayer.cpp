@@ -7,9 +7,7 @@
 
 namespace modem {
 
-SoundPlayer::SoundPlayer(QString programDir, QObject* parent) : QObject(parent), m_programDir(std::move(programDir))
-{
-}
+SoundPlayer::SoundPlayer(QString programDir, QObject* parent) : QObject(parent), m_programDir(std::move(programDir)) {}
 
 SoundPlayer::~SoundPlayer() = default;
 

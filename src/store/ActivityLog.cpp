@@ -24,8 +24,7 @@ QString longTimeWithoutZone(const QLocale& locale)
 
 ActivityLog::ActivityLog(const Clock& clock, QLocale locale)
     : m_clock(clock), m_locale(std::move(locale)), m_timeFormat(longTimeWithoutZone(m_locale))
-{
-}
+{}
 
 QString ActivityLog::timestamp() const
 {
@@ -45,7 +44,8 @@ bool ActivityLog::add(const QString& message)
     m_text = lineFor(message) + kCrLf + m_text;
     // The cut keeps the newest lines and may end inside a line.
     if (m_text.size() > kTrimAbove)
-        m_text = lineFor(u"**NOTICE** Removing old entries from the activity log."_s) + kCrLf + m_text.left(kKeepWhenTrimmed);
+        m_text = lineFor(u"**NOTICE** Removing old entries from the activity log."_s) + kCrLf +
+                 m_text.left(kKeepWhenTrimmed);
     return true;
 }
 

@@ -6,9 +6,11 @@ using namespace Qt::StringLiterals;
 
 namespace store {
 
-std::expected<qint64, StoreError> CallTable::insert(const QDateTime& when, const QString& callerNumber, bool isMissedCall)
+std::expected<qint64, StoreError> CallTable::insert(const QDateTime& when, const QString& callerNumber,
+                                                    bool isMissedCall)
 {
-    auto st = m_db.prepare(u"INSERT INTO MissedCallStatistics (callDateTime, callerNumber, IsMissCall) VALUES (?1, ?2, ?3)"_s);
+    auto st = m_db.prepare(
+        u"INSERT INTO MissedCallStatistics (callDateTime, callerNumber, IsMissCall) VALUES (?1, ?2, ?3)"_s);
     st.bind(1, isoText(when));
     st.bind(2, callerNumber);
     st.bind(3, isMissedCall);

@@ -226,8 +226,10 @@ std::expected<Database, StoreError> Database::open(const QString& path, const QS
     if (auto probe = db.prepare(u"SELECT count(*) FROM sqlite_master"_s).scalar(); !probe) {
         StoreError error = probe.error();
         if ((error.code & 0xff) == SQLITE_NOTADB)
-            error.message = existed ? u"the file is not a tarvogate store, or it was saved with another password (%1)"_s.arg(error.message)
-                                    : error.message;
+            error.message =
+                existed ? u"the file is not a tarvogate store, or it was saved with another password (%1)"_s.arg(
+                              error.message)
+                        : error.message;
         return std::unexpected(error);
     }
 

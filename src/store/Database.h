@@ -46,8 +46,7 @@ public:
     // Runs a "SELECT COUNT(*) ..." style statement and returns its first column.
     std::expected<qint64, StoreError> scalar();
     // Every row of the result, each made by read(*this).
-    template <typename Read>
-    auto collect(Read read) -> std::expected<std::vector<decltype(read(*this))>, StoreError>
+    template <typename Read> auto collect(Read read) -> std::expected<std::vector<decltype(read(*this))>, StoreError>
     {
         std::vector<decltype(read(*this))> rows;
         for (;;) {
@@ -71,7 +70,8 @@ public:
 private:
     friend class Database;
     Statement(sqlite3* db, sqlite3_stmt* stmt, StoreError prepareError)
-        : m_db(db), m_stmt(stmt), m_prepareError(std::move(prepareError)) {}
+        : m_db(db), m_stmt(stmt), m_prepareError(std::move(prepareError))
+    {}
     StoreError lastError() const;
     std::expected<bool, StoreError> step();
 
@@ -148,4 +148,4 @@ private:
 namespace store {
 // The SQLite version inside the SQLCipher library, for the About window.
 QString sqliteVersion();
-}
+} // namespace store

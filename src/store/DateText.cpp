@@ -25,7 +25,8 @@ DayRange dayRange(const QDate& day)
 
 DayRange dayRange(const QDate& first, const QDate& last)
 {
-    return {first.toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s, last.addDays(1).toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s};
+    return {first.toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s,
+            last.addDays(1).toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s};
 }
 
 } // namespace store

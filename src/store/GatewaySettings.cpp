@@ -140,7 +140,8 @@ void applyTimerPeriods(GatewaySettings& s, const std::optional<TimerSettingRow>&
 namespace {
 
 template <typename Row, typename Apply>
-std::expected<void, StoreError> loadWith(const std::expected<std::optional<Row>, StoreError>& row, GatewaySettings& s, Apply apply)
+std::expected<void, StoreError> loadWith(const std::expected<std::optional<Row>, StoreError>& row, GatewaySettings& s,
+                                         Apply apply)
 {
     if (!row)
         return std::unexpected(row.error());

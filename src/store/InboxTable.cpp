@@ -6,7 +6,8 @@ using namespace Qt::StringLiterals;
 
 namespace store {
 
-std::expected<qint64, StoreError> InboxTable::insert(const QString& sender, const QString& message, const QDateTime& when)
+std::expected<qint64, StoreError> InboxTable::insert(const QString& sender, const QString& message,
+                                                     const QDateTime& when)
 {
     auto st = m_db.prepare(u"INSERT INTO Message_InBox (SenderMobileNo, SenderId, Message, InboxDateTime) "
                            u"VALUES (?1, 0, ?2, ?3)"_s);

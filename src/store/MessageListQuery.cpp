@@ -17,8 +17,8 @@ QString orderBy(const QString& key, const QStringList& allowed, const QString& f
 
 std::expected<MessageListPage, StoreError> runPage(const Database& db, const QString& columns, const QString& from,
                                                    QStringList conditions, const QString& numberColumn,
-                                                   const QString& order, const MessageListQuery& query,
-                                                   bool withStatus, bool withRead)
+                                                   const QString& order, const MessageListQuery& query, bool withStatus,
+                                                   bool withRead)
 {
     QString search;
     const QString text = query.search.trimmed();
@@ -80,8 +80,9 @@ std::expected<MessageListPage, StoreError> inboxPage(const Database& db, const M
     QStringList conditions;
     if (query.unreadOnly)
         conditions << u"IsRead=0"_s;
-    const QString order = orderBy(query.sortKey, {u"InboxDateTime desc"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s},
-                                  u"InboxDateTime desc"_s);
+    const QString order =
+        orderBy(query.sortKey, {u"InboxDateTime desc"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s},
+                u"InboxDateTime desc"_s);
     return runPage(db, u"InBox_Id, SenderMobileNo, Message, InboxDateTime, IsRead"_s, u"Message_InBox"_s, conditions,
                    u"SenderMobileNo"_s, order + u", InBox_Id"_s, query, false, true);
 }
@@ -91,13 +92,14 @@ std::expected<MessageListPage, StoreError> outboxPage(const Database& db, const 
     const QString order =
         orderBy(query.sortKey, {u"OutBoxDateTime"_s, u"RecipientMobileNo"_s, u"Message"_s}, u"OutBoxDateTime"_s);
     return runPage(db, u"Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryStatus"_s, u"Message_OutBox"_s,
-                   {u"DeliveryDatetime IS NULL"_s}, u"RecipientMobileNo"_s, order + u", Outbox_Id"_s, query, true, false);
+                   {u"DeliveryDatetime IS NULL"_s}, u"RecipientMobileNo"_s, order + u", Outbox_Id"_s, query, true,
+                   false);
 }
 
 std::expected<MessageListPage, StoreError> sentPage(const Database& db, const MessageListQuery& query)
 {
-    QString order = orderBy(query.sortKey, {u"DeliveryDatetime"_s, u"RecipientMobileNo"_s, u"Message"_s},
-                            u"DeliveryDatetime"_s);
+    QString order =
+        orderBy(query.sortKey, {u"DeliveryDatetime"_s, u"RecipientMobileNo"_s, u"Message"_s}, u"DeliveryDatetime"_s);
     // Sent items sorted by their delivery time show the newest first.
     if (order.compare(u"DeliveryDatetime"_s, Qt::CaseInsensitive) == 0)
         order += u" desc"_s;

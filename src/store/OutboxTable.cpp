@@ -9,8 +9,9 @@ namespace store {
 std::expected<qint64, StoreError> OutboxTable::insert(const QString& recipient, const QString& message,
                                                       const QDateTime& queuedAt, const QString& fromName)
 {
-    auto st = m_db.prepare(u"INSERT INTO Message_OutBox (RecepId, RecipientMobileNo, Message, OutBoxDateTime, SMSFromName) "
-                           u"VALUES (0, ?1, ?2, ?3, ?4)"_s);
+    auto st =
+        m_db.prepare(u"INSERT INTO Message_OutBox (RecepId, RecipientMobileNo, Message, OutBoxDateTime, SMSFromName) "
+                     u"VALUES (0, ?1, ?2, ?3, ?4)"_s);
     st.bind(1, recipient);
     st.bind(2, message);
     st.bind(3, isoText(queuedAt));
@@ -30,7 +31,8 @@ std::expected<OutboxRow, StoreError> OutboxTable::row(qint64 id) const
         return std::unexpected(found.error());
     if (!*found)
         return std::unexpected(StoreError{0, u"outbox message %1 does not exist"_s.arg(id)});
-    return OutboxRow{st.integer(0), st.text(1), st.text(2), fromIsoText(st.text(3)), st.text(4), st.text(5), st.text(6)};
+    return OutboxRow{st.integer(0), st.text(1), st.text(2), fromIsoText(st.text(3)),
+                     st.text(4),    st.text(5), st.text(6)};
 }
 
 std::expected<qint64, StoreError> OutboxTable::countPending() const
@@ -60,8 +62,8 @@ std::expected<std::vector<OutboxRow>, StoreError> OutboxTable::pendingSnapshot()
                            u"DeliveryStatus, SMSFromName FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
                            u"(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"_s);
     return st.collect([](const Statement& row) {
-        return OutboxRow{row.integer(0), row.text(1), row.text(2), fromIsoText(row.text(3)), row.text(4), row.text(5),
-                         row.text(6)};
+        return OutboxRow{row.integer(0), row.text(1), row.text(2), fromIsoText(row.text(3)),
+                         row.text(4),    row.text(5), row.text(6)};
     });
 }
 
@@ -77,7 +79,8 @@ std::expected<bool, StoreError> OutboxTable::claim(qint64 id)
 
 std::expected<void, StoreError> OutboxTable::bookSent(qint64 id, const QDateTime& when)
 {
-    auto st = m_db.prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENT', DeliveryDatetime=?1 WHERE Outbox_Id=?2"_s);
+    auto st =
+        m_db.prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENT', DeliveryDatetime=?1 WHERE Outbox_Id=?2"_s);
     st.bind(1, isoText(when));
     st.bind(2, id);
     return st.run();

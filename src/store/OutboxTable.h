@@ -25,8 +25,8 @@ class OutboxTable
 public:
     explicit OutboxTable(const Database& db) : m_db(db) {}
 
-    std::expected<qint64, StoreError> insert(const QString& recipient, const QString& message, const QDateTime& queuedAt,
-                                             const QString& fromName = {});
+    std::expected<qint64, StoreError> insert(const QString& recipient, const QString& message,
+                                             const QDateTime& queuedAt, const QString& fromName = {});
     std::expected<OutboxRow, StoreError> row(qint64 id) const;
     std::expected<qint64, StoreError> countPending() const;
 

@@ -208,9 +208,10 @@ std::expected<void, StoreError> ensureSchema(const Database& db)
     if (!version)
         return std::unexpected(version.error());
     if (*version > currentSchemaVersion())
-        return std::unexpected(StoreError{0, u"the store was written by a newer version of tarvogate (schema %1, this program knows %2)"_s
-                                                  .arg(*version)
-                                                  .arg(currentSchemaVersion())});
+        return std::unexpected(
+            StoreError{0, u"the store was written by a newer version of tarvogate (schema %1, this program knows %2)"_s
+                              .arg(*version)
+                              .arg(currentSchemaVersion())});
     if (*version == currentSchemaVersion())
         return {};
 

@@ -24,7 +24,8 @@ QVariant numberOrText(const QString& text)
 
 // Replacing a single-row table is a delete and an insert; together in one transaction.
 template <typename Bind>
-std::expected<void, StoreError> replaceRow(const Database& db, const QString& table, const QString& insertSql, Bind bindValues)
+std::expected<void, StoreError> replaceRow(const Database& db, const QString& table, const QString& insertSql,
+                                           Bind bindValues)
 {
     Transaction transaction(db);
     if (!transaction.started())
@@ -42,8 +43,9 @@ std::expected<void, StoreError> replaceRow(const Database& db, const QString& ta
 
 std::expected<std::optional<Pop3SettingsRow>, StoreError> SettingsTables::pop3Settings() const
 {
-    auto st = m_db.prepare(u"SELECT POP3MailServer, POP3Port, POP3UserName, POP3Password, EmailCheckInterval, IsEnabled "
-                           u"FROM WebMailToSMS_POP3Settings LIMIT 1"_s);
+    auto st =
+        m_db.prepare(u"SELECT POP3MailServer, POP3Port, POP3UserName, POP3Password, EmailCheckInterval, IsEnabled "
+                     u"FROM WebMailToSMS_POP3Settings LIMIT 1"_s);
     auto found = st.next();
     if (!found)
         return std::unexpected(found.error());
@@ -58,7 +60,8 @@ std::expected<std::optional<TimerSettingRow>, StoreError> SettingsTables::timerS
         u"SELECT ReceiveAllMessagesTime, SendAllMessagesTime, EnableReceiveTimer, EnableSendTimer, SMSDeliveryMedia, "
         u"MixModeMobileNumbers, MixModeDeliveryMedia, SIMCardDeliveryMode, SMSSMTPFromName, SMSSMTPYourEmailAddress, "
         u"SMSSMTPServer, SMSSMTPPort, SMSSMTPEmailPostfix, IsFromNameSentByMaskingYourEmail, "
-        u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, SMSSMTPEncodeType "
+        u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, "
+        u"SMSSMTPEncodeType "
         u"FROM Timer_Setting LIMIT 1"_s);
     auto found = st.next();
     if (!found)
@@ -97,13 +100,14 @@ std::expected<std::optional<ModemSettingsRow>, StoreError> SettingsTables::modem
         return std::unexpected(found.error());
     if (!*found)
         return std::nullopt;
-    return ModemSettingsRow{st.text(0), st.text(1), st.text(2), st.text(3), st.text(4),
+    return ModemSettingsRow{st.text(0), st.text(1), st.text(2), st.text(3),    st.text(4),
                             st.text(5), st.text(6), st.text(7), st.boolean(8), st.text(9)};
 }
 
 namespace {
 
-std::expected<std::optional<MissedCallReplyRow>, StoreError> firstMissedCallReply(const Database& db, const QString& where)
+std::expected<std::optional<MissedCallReplyRow>, StoreError> firstMissedCallReply(const Database& db,
+                                                                                  const QString& where)
 {
     auto st = db.prepare(u"SELECT Message, IsActive FROM AutoReply_OnMissedCall "_s + where + u" LIMIT 1"_s);
     auto found = st.next();
@@ -148,7 +152,8 @@ std::expected<void, StoreError> SettingsTables::saveTimerSetting(const TimerSett
         u"INSERT INTO Timer_Setting (ReceiveAllMessagesTime, SendAllMessagesTime, EnableReceiveTimer, EnableSendTimer, "
         u"SMSDeliveryMedia, MixModeMobileNumbers, MixModeDeliveryMedia, SIMCardDeliveryMode, SMSSMTPFromName, "
         u"SMSSMTPYourEmailAddress, SMSSMTPServer, SMSSMTPPort, SMSSMTPEmailPostfix, IsFromNameSentByMaskingYourEmail, "
-        u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, SMSSMTPEncodeType) "
+        u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, "
+        u"SMSSMTPEncodeType) "
         u"VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)"_s,
         [&](Statement& st) {
             st.bind(1, numberOrText(row.ReceiveAllMessagesTime));
@@ -175,29 +180,29 @@ std::expected<void, StoreError> SettingsTables::saveTimerSetting(const TimerSett
 
 std::expected<void, StoreError> SettingsTables::saveModemSettings(const ModemSettingsRow& row) const
 {
-    return replaceRow(m_db, u"ModemSettings"_s,
-                      u"INSERT INTO ModemSettings (CommPortNo, CommPortName, BitsPerSecond, DataBits, Parity, StopBits, "
-                      u"FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor) "
-                      u"VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"_s,
-                      [&](Statement& st) {
-                          st.bind(1, numberOrText(row.CommPortNo));
-                          st.bind(2, row.CommPortName);
-                          st.bind(3, row.BitsPerSecond);
-                          st.bind(4, row.DataBits);
-                          st.bind(5, row.Parity);
-                          st.bind(6, row.StopBits);
-                          st.bind(7, row.FlowControl);
-                          st.bind(8, row.CharacterSet);
-                          st.bind(9, row.EnabledCallerId);
-                          st.bind(10, numberOrText(row.ModemDelayFactor));
-                      });
+    return replaceRow(
+        m_db, u"ModemSettings"_s,
+        u"INSERT INTO ModemSettings (CommPortNo, CommPortName, BitsPerSecond, DataBits, Parity, StopBits, "
+        u"FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor) "
+        u"VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"_s,
+        [&](Statement& st) {
+            st.bind(1, numberOrText(row.CommPortNo));
+            st.bind(2, row.CommPortName);
+            st.bind(3, row.BitsPerSecond);
+            st.bind(4, row.DataBits);
+            st.bind(5, row.Parity);
+            st.bind(6, row.StopBits);
+            st.bind(7, row.FlowControl);
+            st.bind(8, row.CharacterSet);
+            st.bind(9, row.EnabledCallerId);
+            st.bind(10, numberOrText(row.ModemDelayFactor));
+        });
 }
 
 std::expected<void, StoreError> SettingsTables::saveMissedCallReply(const MissedCallReplyRow& row) const
 {
     return replaceRow(m_db, u"AutoReply_OnMissedCall"_s,
-                      u"INSERT INTO AutoReply_OnMissedCall (Message, IsActive) VALUES (?1, ?2)"_s,
-                      [&](Statement& st) {
+                      u"INSERT INTO AutoReply_OnMissedCall (Message, IsActive) VALUES (?1, ?2)"_s, [&](Statement& st) {
                           st.bind(1, row.Message);
                           st.bind(2, row.IsActive);
                       });

@@ -14,8 +14,8 @@ inline constexpr char16_t kStoreKey[] = u"morvik";
 struct StoreLocation
 {
     QString appDir;
-    QString xdgDataHome; // empty: $HOME/.local/share
-    QString installBinDir; // the installed program's folder is never used for data
+    QString xdgDataHome;                               // empty: $HOME/.local/share
+    QString installBinDir;                             // the installed program's folder is never used for data
     std::function<bool(const QString&)> isWritableDir; // empty: a real write test
 
     QString storeDir() const;

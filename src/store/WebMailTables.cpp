@@ -29,16 +29,18 @@ std::expected<qint64, StoreError> WebMailTables::file(const ReceivedMailRow& row
 
 std::expected<std::vector<ReceivedMailRow>, StoreError> WebMailTables::all() const
 {
-    auto st = m_db.prepare(u"SELECT id, EmailFromName, EmailFromAddress, EmailSubject, EmailDateTime, EmailContentType, "
-                           u"EmailTextMessage, MessageReceivedOn, IsEmailSentToSMS, ReasonForNotSendingSMS "
-                           u"FROM WebMailToSMS_MessagesReceived ORDER BY id"_s);
+    auto st =
+        m_db.prepare(u"SELECT id, EmailFromName, EmailFromAddress, EmailSubject, EmailDateTime, EmailContentType, "
+                     u"EmailTextMessage, MessageReceivedOn, IsEmailSentToSMS, ReasonForNotSendingSMS "
+                     u"FROM WebMailToSMS_MessagesReceived ORDER BY id"_s);
     return st.collect([](const Statement& row) {
-        return ReceivedMailRow{row.integer(0), row.text(1), row.text(2), row.text(3), row.text(4),
-                               row.text(5), row.text(6), row.text(7), row.boolean(8), row.text(9)};
+        return ReceivedMailRow{row.integer(0), row.text(1), row.text(2), row.text(3),    row.text(4),
+                               row.text(5),    row.text(6), row.text(7), row.boolean(8), row.text(9)};
     });
 }
 
-std::expected<WebMailTables::Handled, StoreError> WebMailTables::handled(const QString& mailbox, const QString& uidl) const
+std::expected<WebMailTables::Handled, StoreError> WebMailTables::handled(const QString& mailbox,
+                                                                         const QString& uidl) const
 {
     auto st = m_db.prepare(u"SELECT KeepOnServer FROM WebMailToSMS_HandledMessages WHERE Mailbox=?1 AND Uidl=?2"_s);
     st.bind(1, mailbox);
@@ -51,11 +53,12 @@ std::expected<WebMailTables::Handled, StoreError> WebMailTables::handled(const Q
     return st.boolean(0) ? Handled::KeptOnServer : Handled::Filed;
 }
 
-std::expected<void, StoreError> WebMailTables::markHandled(const QString& mailbox, const QString& uidl, const QDateTime& when,
-                                                           bool keepOnServer)
+std::expected<void, StoreError> WebMailTables::markHandled(const QString& mailbox, const QString& uidl,
+                                                           const QDateTime& when, bool keepOnServer)
 {
-    auto st = m_db.prepare(u"INSERT OR IGNORE INTO WebMailToSMS_HandledMessages (Mailbox, Uidl, HandledOn, KeepOnServer) "
-                           u"VALUES (?1, ?2, ?3, ?4)"_s);
+    auto st =
+        m_db.prepare(u"INSERT OR IGNORE INTO WebMailToSMS_HandledMessages (Mailbox, Uidl, HandledOn, KeepOnServer) "
+                     u"VALUES (?1, ?2, ?3, ?4)"_s);
     st.bind(1, mailbox);
     st.bind(2, uidl);
     st.bind(3, isoText(when));

@@ -31,7 +31,12 @@ public:
     std::expected<std::vector<ReceivedMailRow>, StoreError> all() const;
 
     // A mailbox is named "user@server:port"; a message by the server's UIDL.
-    enum class Handled { No, Filed, KeptOnServer };
+    enum class Handled
+    {
+        No,
+        Filed,
+        KeptOnServer
+    };
     std::expected<Handled, StoreError> handled(const QString& mailbox, const QString& uidl) const;
     // keepOnServer: the message was not filed (it held no text) and stays in the mailbox.
     std::expected<void, StoreError> markHandled(const QString& mailbox, const QString& uidl, const QDateTime& when,

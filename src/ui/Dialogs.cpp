@@ -22,7 +22,8 @@ void MessageBoxDialogs::error(QWidget* parent, const QString& text)
 
 Dialogs::Answer MessageBoxDialogs::question(QWidget* parent, const QString& text)
 {
-    return QMessageBox::question(parent, kCaption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes ? Yes : No;
+    return QMessageBox::question(parent, kCaption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes ? Yes
+                                                                                                                 : No;
 }
 
 } // namespace ui

@@ -11,7 +11,11 @@ namespace ui {
 class Dialogs
 {
 public:
-    enum Answer { Yes, No };
+    enum Answer
+    {
+        Yes,
+        No
+    };
 
     virtual ~Dialogs() = default;
     // A message with an OK button.

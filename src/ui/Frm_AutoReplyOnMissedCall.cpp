@@ -5,10 +5,10 @@
 #include "GatewaySettings.h"
 #include "SettingsTables.h"
 
+#include "SmsTextEdit.h"
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include "SmsTextEdit.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,9 +25,10 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
     setObjectName(u"Frm_AutoReplyOnMissedCall"_s);
     setWindowTitle(u"AutoReply on Missed Call"_s);
 
-    auto* explanation = new QLabel(u"If some one calls you on your SIM card mobile number connected with this software, it "
-                                   u"can automatically send the caller following SMS if this option is enabled."_s,
-                                   this);
+    auto* explanation =
+        new QLabel(u"If some one calls you on your SIM card mobile number connected with this software, it "
+                   u"can automatically send the caller following SMS if this option is enabled."_s,
+                   this);
     explanation->setWordWrap(true);
     m_message = new SmsTextEdit(kMaxLength, this);
     m_message->setObjectName(u"txtMessage"_s);
@@ -74,8 +75,8 @@ void Frm_AutoReplyOnMissedCall::save()
         return;
     }
     // The text applies at once; switching the reply on or off applies at the next start.
-    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway, text] { gateway->setMissedCallReplyText(text); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_gateway, [gateway = m_gateway, text] { gateway->setMissedCallReplyText(text); }, Qt::QueuedConnection);
     accept();
 }
 

@@ -1,8 +1,8 @@
 #include "Frm_MessageBox.h"
 
+#include "DateText.h"
 #include "Dialogs.h"
 #include "Gateway.h"
-#include "DateText.h"
 #include "GatewaySettings.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
@@ -385,8 +385,10 @@ void Frm_MessageBox::onHeaderClicked(int column)
 {
     // Column 2 holds names nobody stores; it sorts by the number instead.
     static const QStringList inboxKeys{u"SenderMobileNo"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s};
-    static const QStringList outboxKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s, u"OutBoxDateTime"_s};
-    static const QStringList sentKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s, u"DeliveryDatetime"_s};
+    static const QStringList outboxKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s,
+                                        u"OutBoxDateTime"_s};
+    static const QStringList sentKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s,
+                                      u"DeliveryDatetime"_s};
     if (column < 0 || column > 3)
         return;
     if (m_folder == Folder::Inbox)
@@ -490,7 +492,8 @@ void Frm_MessageBox::addStoredMessage(qint64 id, const QString& sender, const QS
 {
     if (m_folder != Folder::Inbox)
         return;
-    auto* item = new QTreeWidgetItem(m_list, {sender, QString(), oneLine(text), store::isoText(when), QString::number(id)});
+    auto* item =
+        new QTreeWidgetItem(m_list, {sender, QString(), oneLine(text), store::isoText(when), QString::number(id)});
     setBold(item, true);
 }
 

@@ -33,7 +33,13 @@ class Frm_MessageBox final : public QWidget
     Q_OBJECT
 
 public:
-    enum class Folder { None, Inbox, Outbox, Sent };
+    enum class Folder
+    {
+        None,
+        Inbox,
+        Outbox,
+        Sent
+    };
 
     Frm_MessageBox(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
                    int pageSize, QWidget* parent = nullptr);

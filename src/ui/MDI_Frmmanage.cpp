@@ -1,11 +1,11 @@
 #include "MDI_Frmmanage.h"
 
 #include "Dialogs.h"
+#include "Frm_AutoReplyOnMissedCall.h"
+#include "Frm_MessageBox.h"
 #include "Gateway.h"
 #include "Pictures.h"
 #include "cls_SysTrayCls.h"
-#include "Frm_AutoReplyOnMissedCall.h"
-#include "Frm_MessageBox.h"
 #include "frm_About.h"
 #include "frm_HomePage.h"
 
@@ -41,7 +41,8 @@ QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
 
 MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                              const store::Clock& clock, bool trayAvailable, QWidget* parent)
-    : QMainWindow(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock), m_trayAvailable(trayAvailable)
+    : QMainWindow(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock),
+      m_trayAvailable(trayAvailable)
 {
     setObjectName(u"MDI_Frmmanage"_s);
     setWindowTitle(u"tarvogate"_s);
@@ -54,7 +55,8 @@ MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway
 
     connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MDI_Frmmanage::onModemStateChanged);
     connect(m_gateway, &engine::Gateway::startUpFinished, this, &MDI_Frmmanage::onStartUpFinished);
-    connect(m_gateway, &engine::Gateway::notice, this, [this](const QString& text) { m_dialogs.information(this, text); });
+    connect(m_gateway, &engine::Gateway::notice, this,
+            [this](const QString& text) { m_dialogs.information(this, text); });
     connect(m_gateway, &engine::Gateway::noModemFound, this, &MDI_Frmmanage::askForSettings);
     connect(m_gateway, &engine::Gateway::callerHungUp, this, &MDI_Frmmanage::onCallerHungUp);
     connect(m_gateway, &engine::Gateway::callerIdentified, this, &MDI_Frmmanage::onCallerIdentified);

@@ -43,8 +43,7 @@ void paintMark(QPainter& p, const QRectF& r)
         p.drawEllipse(QPointF(r.left() + (37 + i * 6) * u, r.top() + 22 * u), 1.8 * u, 1.8 * u);
 }
 
-template <typename Paint>
-QIcon drawnIcon(Paint paint)
+template <typename Paint> QIcon drawnIcon(Paint paint)
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -98,11 +97,13 @@ QIcon callReceiveIcon()
         p.setBrush(QColor(0x2e, 0x9d, 0x3a));
         QPainterPath handset;
         handset.moveTo(r.left() + 6 * u, r.top() + 8 * u);
-        handset.cubicTo(r.left() + 6 * u, r.top() + 20 * u, r.left() + 12 * u, r.top() + 26 * u, r.left() + 24 * u, r.top() + 26 * u);
+        handset.cubicTo(r.left() + 6 * u, r.top() + 20 * u, r.left() + 12 * u, r.top() + 26 * u, r.left() + 24 * u,
+                        r.top() + 26 * u);
         handset.lineTo(r.left() + 26 * u, r.top() + 21 * u);
         handset.lineTo(r.left() + 20 * u, r.top() + 18 * u);
         handset.lineTo(r.left() + 17 * u, r.top() + 20 * u);
-        handset.cubicTo(r.left() + 14 * u, r.top() + 18 * u, r.left() + 12 * u, r.top() + 16 * u, r.left() + 11 * u, r.top() + 14 * u);
+        handset.cubicTo(r.left() + 14 * u, r.top() + 18 * u, r.left() + 12 * u, r.top() + 16 * u, r.left() + 11 * u,
+                        r.top() + 14 * u);
         handset.lineTo(r.left() + 13 * u, r.top() + 11 * u);
         handset.lineTo(r.left() + 10 * u, r.top() + 5 * u);
         handset.closeSubpath();

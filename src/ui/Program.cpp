@@ -26,10 +26,10 @@ QString screenQuestionText(const QSize& screen)
 {
     return u"Required Screen Resolution: 1024 x 768\r\nCurrent Screen Resolution: %1 x %2\r\n\r\n"
            u"This application requires 1024 x 768 screen resolution. Application may not be displyed properly on your "
-           u"screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x 768.\r\n\r\n"
-           u" Do you want to continue any way?"_s
-        .arg(screen.width())
-        .arg(screen.height());
+           u"screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x "
+           u"768.\r\n\r\n"
+           u" Do you want to continue any way?"_s.arg(screen.width())
+               .arg(screen.height());
 }
 
 Program::Program(Dialogs& dialogs, const store::Clock& clock, ProgramOptions options, QObject* parent)
@@ -61,7 +61,8 @@ std::optional<int> Program::start()
     // Two gateways on one store would drain one modem and send the same outbox twice.
     const QString folder = QFileInfo(m_storePath).absolutePath();
     if (!QDir().mkpath(folder)) {
-        const QString text = u"The folder %1 for the store file cannot be created."_s.arg(QDir::toNativeSeparators(folder));
+        const QString text =
+            u"The folder %1 for the store file cannot be created."_s.arg(QDir::toNativeSeparators(folder));
         std::fprintf(stderr, "tarvogate: %s\n", qPrintable(text));
         m_dialogs.error(nullptr, text);
         return kStoreFailed;
@@ -73,10 +74,11 @@ std::optional<int> Program::start()
         QString host;
         QString app;
         m_lock->getLockInfo(&pid, &host, &app);
-        const QString text = u"tarvogate is already running on the store %1 (process %2). Only one gateway may use a store "
-                             u"at a time; use the running one from its icon or task bar entry."_s
-                                 .arg(QDir::toNativeSeparators(m_storePath))
-                                 .arg(pid);
+        const QString text =
+            u"tarvogate is already running on the store %1 (process %2). Only one gateway may use a store "
+            u"at a time; use the running one from its icon or task bar entry."_s
+                .arg(QDir::toNativeSeparators(m_storePath))
+                .arg(pid);
         std::fprintf(stderr, "tarvogate: %s\n", qPrintable(text));
         m_dialogs.error(nullptr, text);
         return kAlreadyRunning;
@@ -84,7 +86,8 @@ std::optional<int> Program::start()
 
     auto db = store::openStore(m_storePath);
     if (!db) {
-        const QString text = u"The store file %1 cannot be opened: %2"_s.arg(QDir::toNativeSeparators(m_storePath), db.error().message);
+        const QString text =
+            u"The store file %1 cannot be opened: %2"_s.arg(QDir::toNativeSeparators(m_storePath), db.error().message);
         std::fprintf(stderr, "tarvogate: %s\n", qPrintable(text));
         m_dialogs.error(nullptr, text);
         return kStoreFailed;
@@ -92,7 +95,8 @@ std::optional<int> Program::start()
     m_db = std::move(*db);
 
     const QSize screen = measureScreen();
-    if (screen.isValid() && needsScreenQuestion(screen) && m_dialogs.question(nullptr, screenQuestionText(screen)) == Dialogs::No)
+    if (screen.isValid() && needsScreenQuestion(screen) &&
+        m_dialogs.question(nullptr, screenQuestionText(screen)) == Dialogs::No)
         return 0;
 
     m_gateway = new engine::Gateway(m_storePath, m_clock, m_options.location.appDir);

@@ -23,8 +23,8 @@ frm_About::frm_About(QWidget* parent) : QDialog(parent)
              u"modem or an SMTP-to-SMS gateway, receives SMS, answers keywords and missed calls, and turns "
              u"e-mails from registered users into SMS.</p>"
              u"<p>Licence: MIT.</p>"
-             u"<p>Built with Qt %2 (LGPL-3.0) and SQLCipher (SQLite %3, BSD).</p>"_s
-                 .arg(store::programVersion(), QString::fromLatin1(qVersion()), store::sqliteVersion());
+             u"<p>Built with Qt %2 (LGPL-3.0) and SQLCipher (SQLite %3, BSD).</p>"_s.arg(
+                 store::programVersion(), QString::fromLatin1(qVersion()), store::sqliteVersion());
 
     auto* icon = new QLabel(this);
     icon->setPixmap(appIcon().pixmap(64, 64));

@@ -5,10 +5,10 @@
 #include "GatewaySettings.h"
 #include "OutboxTable.h"
 
+#include "SmsTextEdit.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include "SmsTextEdit.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

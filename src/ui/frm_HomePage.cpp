@@ -36,7 +36,8 @@ void showCount(LinkLabel* label, const QString& caption, const std::expected<qin
 
 } // namespace
 
-frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock, QWidget* parent)
+frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
+                           QWidget* parent)
     : QWidget(parent), m_db(db), m_gateway(gateway), m_clock(clock)
 {
     setObjectName(u"frm_HomePage"_s);
@@ -116,7 +117,8 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
     m_start->setEnabled(false);
     m_start->setUnderlined(false);
     m_stop->setEnabled(true);
-    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
 
     msgType.clear();
     m_today->setText(m_clock.now().date().toString(u"dd-MMMM-yyyy"_s));
@@ -135,7 +137,8 @@ void frm_HomePage::refreshCounters()
 
 void frm_HomePage::startLog()
 {
-    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
     m_stop->setEnabled(true);
     m_stop->setUnderlined(true);
     m_start->setEnabled(false);
@@ -144,7 +147,8 @@ void frm_HomePage::startLog()
 
 void frm_HomePage::stopLog()
 {
-    QMetaObject::invokeMethod(m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(false); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(false); }, Qt::QueuedConnection);
     m_stop->setEnabled(false);
     m_stop->setUnderlined(false);
     m_start->setEnabled(true);

@@ -23,7 +23,8 @@ class frm_HomePage final : public QWidget
     Q_OBJECT
 
 public:
-    frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock, QWidget* parent = nullptr);
+    frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
+                 QWidget* parent = nullptr);
 
     // Which folder the message box opens on: "I" inbox, "O" outbox, "" no preference.
     QString msgType;

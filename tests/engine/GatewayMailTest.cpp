@@ -31,7 +31,8 @@ TEST(GatewayMail, RunningGatewayTurnsAMailboxRequestIntoOutboxRows)
                                                              servers.value(u"MAILBOX_USER"_s),
                                                              servers.value(u"MAILBOX_PASSWORD"_s), u"3"_s, true}));
     ASSERT_TRUE(db->exec(u"UPDATE Timer_Setting SET SMSDeliveryMedia='SMTPSMSGATEWAY'"_s));
-    ASSERT_TRUE(mailbox.deliver(TestMailbox::request(u"alice"_s, u"s3cret"_s, u"4915112345678"_s, u"from the timer"_s)));
+    ASSERT_TRUE(
+        mailbox.deliver(TestMailbox::request(u"alice"_s, u"s3cret"_s, u"4915112345678"_s, u"from the timer"_s)));
     const auto scalar = [&](const QString& sql) { return db->prepare(sql).scalar().value_or(-1); };
 
     engine::Gateway gateway(folder.storePath(), clock);
@@ -42,7 +43,8 @@ TEST(GatewayMail, RunningGatewayTurnsAMailboxRequestIntoOutboxRows)
     ASSERT_TRUE(waitUntil([&] { return scalar(u"SELECT SMSBalanceCredits FROM SMS_UserAccounts"_s) == 4; }, 10000));
     EXPECT_TRUE(gateway.activityLog().text().contains(
         u"] : Checking POP3 account for Webmail-to-SMS on the server: 127.0.0.1"_s));
-    EXPECT_EQ(scalar(u"SELECT COUNT(*) FROM Message_OutBox WHERE Message='from the timer' AND SMSFromName='AliceCo'"_s), 1);
+    EXPECT_EQ(scalar(u"SELECT COUNT(*) FROM Message_OutBox WHERE Message='from the timer' AND SMSFromName='AliceCo'"_s),
+              1);
     EXPECT_EQ(scalar(u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived WHERE IsEmailSentToSMS=-1"_s), 1);
     EXPECT_TRUE(waitUntil([&] { return mailbox.count() == 0; }, 5000));
 }

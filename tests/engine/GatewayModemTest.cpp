@@ -81,7 +81,8 @@ TEST_F(GatewayModemTest, StartUpConnectsAndInitialises)
     startGateway();
     EXPECT_TRUE(gateway->link().ModemConnected);
     EXPECT_TRUE(gateway->link().ModemInitialised);
-    EXPECT_TRUE(log().contains(u"] : Connecting to GSM Modem.\r\n"_s) || log().contains(u"] : Connecting to GSM Modem."_s));
+    EXPECT_TRUE(log().contains(u"] : Connecting to GSM Modem.\r\n"_s) ||
+                log().contains(u"] : Connecting to GSM Modem."_s));
     EXPECT_TRUE(log().contains(u"] : Connection to GSM Modem successful."_s));
     EXPECT_TRUE(log().contains(u"] : Response for AT+CMGF=1 is 'OK'"_s));
     EXPECT_EQ(sim.receivedCommands(), (QStringList{u"ATE0"_s, u"AT+CSCS=\"GSM\""_s, u"AT+CLIP=1"_s, u"AT+CMGF=1"_s}));
@@ -153,9 +154,11 @@ TEST_F(GatewayModemTest, RingIsLoggedRecordedOnceAndIdentified)
     startGateway();
     QSignalSpy identified(gateway.get(), &engine::Gateway::callerIdentified);
     sim.ring(u"+919812345678"_s);
-    ASSERT_TRUE(waitUntil([&] { return log().contains(u"ALERT : Incoming call detected from the number '+919812345678'"_s); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return log().contains(u"ALERT : Incoming call detected from the number '+919812345678'"_s); }));
     EXPECT_TRUE(log().contains(u"] : Incoming call detected.\r\n"_s));
-    EXPECT_EQ(count(u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callerNumber='+919812345678' AND IsMissCall=-1"_s), 1);
+    EXPECT_EQ(
+        count(u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callerNumber='+919812345678' AND IsMissCall=-1"_s), 1);
     EXPECT_EQ(gateway->calls().CountryCode, u"91"_s);
     EXPECT_EQ(gateway->calls().MobileNumber, u"9812345678"_s);
     EXPECT_TRUE(gateway->calls().IsLastCallerNumberMobile);

@@ -81,7 +81,8 @@ TEST_F(GatewayFixture, StartUpWritesItsLinesInOrderAndLoadsSettings)
 TEST_F(GatewayFixture, MailboxTimerRunsWhenPollingIsOn)
 {
     prepareStore([](const store::Database& db) {
-        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings({u"pop.example.org"_s, u"110"_s, u"u"_s, u"p"_s, u"45"_s, true}));
+        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings(
+            {u"pop.example.org"_s, u"110"_s, u"u"_s, u"p"_s, u"45"_s, true}));
     });
     engine::Gateway gateway(folder.storePath(), clock);
     gateway.startUp();
@@ -93,7 +94,8 @@ TEST_F(GatewayFixture, MailboxTimerRunsWhenPollingIsOn)
 TEST_F(GatewayFixture, MailboxTimerStaysOffWhenPollingIsOff)
 {
     prepareStore([](const store::Database& db) {
-        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings({u"pop.example.org"_s, u"110"_s, u"u"_s, u"p"_s, u"45"_s, false}));
+        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings(
+            {u"pop.example.org"_s, u"110"_s, u"u"_s, u"p"_s, u"45"_s, false}));
     });
     engine::Gateway gateway(folder.storePath(), clock);
     gateway.startUp();

@@ -48,8 +48,10 @@ TEST(MixModeRule, PrefixesDecideTheRoute)
 
 TEST(Keywords, FirstCommandContainedAnywhereInAnyCase)
 {
-    const std::vector<store::AutoReplyRow> rows = {
-        {1, u"price"_s, u"Prices: see our site"_s}, {2, u"HOURS"_s, u"9 to 5"_s}, {3, u"what's new"_s, u"News!"_s}, {4, u" "_s, u"never"_s}};
+    const std::vector<store::AutoReplyRow> rows = {{1, u"price"_s, u"Prices: see our site"_s},
+                                                   {2, u"HOURS"_s, u"9 to 5"_s},
+                                                   {3, u"what's new"_s, u"News!"_s},
+                                                   {4, u" "_s, u"never"_s}};
     EXPECT_EQ(engine::matchKeyword(u"Hi, what are your opening hours?"_s, rows)->id, 2);
     EXPECT_EQ(engine::matchKeyword(u"hours and PRICE please"_s, rows)->id, 1); // table order, not text order
     EXPECT_EQ(engine::matchKeyword(u"WHAT'S NEW?"_s, rows)->id, 3);
@@ -82,7 +84,8 @@ struct MessageEngineTest : ::testing::Test
         auto opened = store::openStore(folder.storePath());
         ASSERT_TRUE(opened);
         db = std::move(*opened);
-        store::ModemSettingsRow modem{u"1"_s, sim.portName(), u"115200"_s, u"8"_s, u"n"_s, u"1"_s, u"0"_s, u"GSM"_s, true, u"1"_s};
+        store::ModemSettingsRow modem{u"1"_s, sim.portName(), u"115200"_s, u"8"_s, u"n"_s,
+                                      u"1"_s, u"0"_s,         u"GSM"_s,    true,   u"1"_s};
         ASSERT_TRUE(store::SettingsTables(db).saveModemSettings(modem));
     }
 
@@ -214,9 +217,10 @@ TEST_F(MessageEngineTest, ModemNotConnectedLeavesRowsPending)
     const qint64 id = queue(u"4915112345678"_s, u"waiting"_s);
     gateway->clearActivityLog();
     gateway->SendOutboxMessages();
-    EXPECT_EQ(lines(), (QStringList{u"Total 1 SMS to be sent."_s,
-                                    u"Computer is not communicating with the modem. Please select the option 'Listen To "
-                                    u"Modem' before executing any modem commands."_s}));
+    EXPECT_EQ(lines(),
+              (QStringList{u"Total 1 SMS to be sent."_s,
+                           u"Computer is not communicating with the modem. Please select the option 'Listen To "
+                           u"Modem' before executing any modem commands."_s}));
     EXPECT_TRUE(row(id).status.isNull());
 }
 
@@ -371,9 +375,13 @@ TEST_F(MessageEngineTest, UnattendedGatewayReceivesRepliesAndSends)
     EXPECT_EQ(row(queued).status, u"SENT"_s);
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_InBox WHERE SenderMobileNo='+447700900123'"_s), 1);
     EXPECT_TRUE(sim.simMessages().isEmpty());
-    ASSERT_TRUE(waitUntil([&] {
-        return count(u"SELECT COUNT(*) FROM Message_OutBox WHERE RecipientMobileNo='+447700900123' AND DeliveryStatus='SENT'"_s) == 1;
-    }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return count(
+                       u"SELECT COUNT(*) FROM Message_OutBox WHERE RecipientMobileNo='+447700900123' AND DeliveryStatus='SENT'"_s) ==
+                   1;
+        },
+        5000));
     QStringList numbers;
     for (const auto& sent : sim.sentMessages())
         numbers << sent.number;

@@ -3,7 +3,6 @@
 
 #include <QFile>
 
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;

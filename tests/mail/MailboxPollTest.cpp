@@ -68,7 +68,10 @@ struct MailboxPollTest : ::testing::Test
     }
 
     qint64 count(const QString& sql) const { return db.prepare(sql).scalar().value_or(-1); }
-    qint64 balance() const { return count(u"SELECT SMSBalanceCredits FROM SMS_UserAccounts WHERE SMSUserName='alice'"_s); }
+    qint64 balance() const
+    {
+        return count(u"SELECT SMSBalanceCredits FROM SMS_UserAccounts WHERE SMSUserName='alice'"_s);
+    }
 };
 
 } // namespace
@@ -100,7 +103,8 @@ TEST_F(MailboxPollTest, RequestIsQueuedChargedFiledAndDeleted)
     EXPECT_EQ(row.EmailContentType, u"text/plain"_s);
     EXPECT_TRUE(row.IsEmailSentToSMS);
     EXPECT_TRUE(row.ReasonForNotSendingSMS.isNull());
-    EXPECT_EQ(row.EmailDateTime, store::isoText(QDateTime(QDate(2026, 12, 6), QTime(16, 2, 48), Qt::OffsetFromUTC, 19800)));
+    EXPECT_EQ(row.EmailDateTime,
+              store::isoText(QDateTime(QDate(2026, 12, 6), QTime(16, 2, 48), Qt::OffsetFromUTC, 19800)));
     EXPECT_TRUE(row.EmailTextMessage.startsWith(u"Hello gateway,"_s));
 
     EXPECT_EQ(messagesInMailbox(), 0);
@@ -134,7 +138,8 @@ TEST_F(MailboxPollTest, RejectedRequestIsFiledWithItsReasonAndEmptyDateStaysEmpt
     auto filed = store::WebMailTables(db).all();
     ASSERT_TRUE(filed && filed->size() == 1u);
     EXPECT_FALSE(filed->front().IsEmailSentToSMS);
-    EXPECT_EQ(filed->front().ReasonForNotSendingSMS, u"**WARNING** SMS user authentication failed for SMSUserName 'alice'"_s);
+    EXPECT_EQ(filed->front().ReasonForNotSendingSMS,
+              u"**WARNING** SMS user authentication failed for SMSUserName 'alice'"_s);
     EXPECT_TRUE(filed->front().EmailDateTime.isNull());
     EXPECT_EQ(balance(), 5);
     EXPECT_EQ(messagesInMailbox(), 0);
@@ -145,7 +150,8 @@ TEST_F(MailboxPollTest, MessageWhoseDeleteFailedIsNotChargedAgain)
     deliver(requestMail(u"alice"_s, u"s3cret"_s, u"1234567890"_s, u"once"_s));
     // A first poll handled it but its delete never reached the server: the record of the
     // handled message is there, the message too.
-    mail::Pop3Mailbox probe({u"127.0.0.1"_s, servers.port(u"POP3_PORT"_s), settings.POP3UserName, settings.POP3Password});
+    mail::Pop3Mailbox probe(
+        {u"127.0.0.1"_s, servers.port(u"POP3_PORT"_s), settings.POP3UserName, settings.POP3Password});
     auto listed = probe.list();
     ASSERT_TRUE(listed && listed->size() == 1u);
     probe.close();
@@ -188,7 +194,8 @@ TEST_F(MailboxPollTest, ServerDownSilentOrRefusingLogin)
     settings.POP3Port = u"12998"_s;
     poll();
     ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].startsWith(u"**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: 7: "_s))
+    EXPECT_TRUE(
+        log[0].startsWith(u"**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: 7: "_s))
         << log[0].toStdString();
 
     log.clear();
@@ -204,4 +211,3 @@ TEST_F(MailboxPollTest, ServerDownSilentOrRefusingLogin)
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].startsWith(u"**ERROR** WebMail - To - SMS Error While Checking For Your Emails."_s));
 }
-

@@ -1,6 +1,6 @@
+#include "SmtpGateway.h"
 #include "MailMessage.h"
 #include "MailServers.h"
-#include "SmtpGateway.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "AtLink.h"
 #include "AtParsers.h"
+#include "AtLink.h"
 
 #include <QFile>
 
@@ -143,7 +143,8 @@ TEST(UnsolicitedLines, RingsNumbersAndNotices)
 
 TEST(IdentifyCaller, CountryCodeAndMobileRules)
 {
-    const std::vector<modem::CountryCodeRow> countries = {{1, u"1"_s}, {2, u"44"_s}, {3, u"91"_s}, {4, u""_s}, {5, u"4"_s}};
+    const std::vector<modem::CountryCodeRow> countries = {
+        {1, u"1"_s}, {2, u"44"_s}, {3, u"91"_s}, {4, u""_s}, {5, u"4"_s}};
 
     auto uk = modem::identifyCaller(u"00441234567890"_s, countries);
     EXPECT_EQ(uk.countryCode, u"44"_s);

@@ -1,5 +1,5 @@
-#include "ModemStartUp.h"
 #include "SimCommands.h"
+#include "ModemStartUp.h"
 #include "SimulatedModem.h"
 
 #include <gtest/gtest.h>

@@ -208,7 +208,8 @@ TEST(Database, NestedTransactionUndoesOnlyItsPart)
         }
         ASSERT_TRUE(outer.commit());
     }
-    auto st = db->prepare(u"SELECT group_concat(RecipientMobileNo) FROM (SELECT RecipientMobileNo FROM Message_OutBox ORDER BY 1)"_s);
+    auto st = db->prepare(
+        u"SELECT group_concat(RecipientMobileNo) FROM (SELECT RecipientMobileNo FROM Message_OutBox ORDER BY 1)"_s);
     ASSERT_TRUE(st.next().value_or(false));
     EXPECT_EQ(st.text(0), u"1,3"_s);
 

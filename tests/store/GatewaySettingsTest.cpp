@@ -70,10 +70,8 @@ TEST(GatewaySettings, DeliveryMediaIsTrimmedUpperCasedAndChecked)
 {
     auto row = timerRow();
     const std::pair<QString, QString> cases[] = {
-        {u"mixmode "_s, u"MIXMODE"_s},
-        {u" SmtpSmsGateway"_s, u"SMTPSMSGATEWAY"_s},
-        {u"modem"_s, u"MODEM"_s},
-        {u"MODEMS"_s, QString()},
+        {u"mixmode "_s, u"MIXMODE"_s}, {u" SmtpSmsGateway"_s, u"SMTPSMSGATEWAY"_s},
+        {u"modem"_s, u"MODEM"_s},      {u"MODEMS"_s, QString()},
         {u"e-mail"_s, QString()},
     };
     for (const auto& [stored, loaded] : cases) {
@@ -166,7 +164,8 @@ TEST(GatewaySettings, MailboxAndMissedCallReply)
     EXPECT_FALSE(settings.IsEnabled);
     EXPECT_EQ(settings.emailCheckIntervalMs(), 0);
 
-    store::applyMailbox(settings, store::Pop3SettingsRow{u" pop.example.org "_s, u"995"_s, u" user "_s, u" pw "_s, u" 60 "_s, true});
+    store::applyMailbox(
+        settings, store::Pop3SettingsRow{u" pop.example.org "_s, u"995"_s, u" user "_s, u" pw "_s, u" 60 "_s, true});
     EXPECT_EQ(settings.POP3MailServer, u"pop.example.org"_s);
     EXPECT_EQ(settings.POP3UserName, u"user"_s);
     EXPECT_EQ(settings.POP3Password, u"pw"_s);

@@ -82,8 +82,8 @@ TEST_F(MessageListTest, UnreadFilterAndReading)
 
 TEST_F(MessageListTest, TenDigitsMatchTheNumbersEnd)
 {
-    for (const QString& number : {u"+4915112345678"_s, u"004915112345678"_s, u"015112345678"_s, u"1511234567899"_s,
-                                  u"+447700900123"_s})
+    for (const QString& number :
+         {u"+4915112345678"_s, u"004915112345678"_s, u"015112345678"_s, u"1511234567899"_s, u"+447700900123"_s})
         ASSERT_TRUE(store::InboxTable(db).insert(number, u"x"_s, QDateTime::currentDateTime()));
     store::MessageListQuery query;
     query.sortKey = u"SenderMobileNo"_s;

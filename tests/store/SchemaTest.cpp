@@ -1,5 +1,5 @@
-#include "CountryTable.h"
 #include "Schema.h"
+#include "CountryTable.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "StoreLocation.h"
@@ -48,10 +48,11 @@ TEST(Schema, NewStoreHasEveryTableAndColumn)
     EXPECT_EQ(store::schemaVersion(*db).value_or(-1), store::currentSchemaVersion());
 
     const std::pair<QString, QSet<QString>> expected[] = {
-        {u"Message_InBox"_s, lower({u"InBox_Id"_s, u"SenderMobileNo"_s, u"SenderId"_s, u"Message"_s, u"InboxDateTime"_s, u"IsRead"_s})},
+        {u"Message_InBox"_s,
+         lower({u"InBox_Id"_s, u"SenderMobileNo"_s, u"SenderId"_s, u"Message"_s, u"InboxDateTime"_s, u"IsRead"_s})},
         {u"Message_OutBox"_s,
-         lower({u"Outbox_Id"_s, u"RecepId"_s, u"RecipientMobileNo"_s, u"Message"_s, u"OutBoxDateTime"_s, u"DeliveryDatetime"_s,
-                u"DeliveryStatus"_s, u"SMSFromName"_s})},
+         lower({u"Outbox_Id"_s, u"RecepId"_s, u"RecipientMobileNo"_s, u"Message"_s, u"OutBoxDateTime"_s,
+                u"DeliveryDatetime"_s, u"DeliveryStatus"_s, u"SMSFromName"_s})},
         {u"MissedCallStatistics"_s, lower({u"id"_s, u"callDateTime"_s, u"callerNumber"_s, u"IsMissCall"_s})},
         {u"SMS_AutoReply"_s, lower({u"CommandId"_s, u"SMS_Command"_s, u"SMS_Reply"_s})},
         {u"SMS_AutoReplySettings"_s, lower({u"SendAutoReply"_s})},
@@ -65,15 +66,14 @@ TEST(Schema, NewStoreHasEveryTableAndColumn)
                 u"SMSSMTPFromName"_s, u"SMSSMTPYourEmailAddress"_s, u"SMSSMTPServer"_s, u"SMSSMTPPort"_s,
                 u"SMSSMTPEmailPostfix"_s, u"IsFromNameSentByMaskingYourEmail"_s, u"IsSMSSMTPAuthenticationRequired"_s,
                 u"SMSSMTPUserName"_s, u"SMSSMTPPassword"_s, u"SMSSMTPAuthenticationType"_s, u"SMSSMTPEncodeType"_s})},
-        {u"WebMailToSMS_POP3Settings"_s,
-         lower({u"POP3MailServer"_s, u"POP3Port"_s, u"POP3UserName"_s, u"POP3Password"_s, u"EmailCheckInterval"_s, u"IsEnabled"_s})},
+        {u"WebMailToSMS_POP3Settings"_s, lower({u"POP3MailServer"_s, u"POP3Port"_s, u"POP3UserName"_s,
+                                                u"POP3Password"_s, u"EmailCheckInterval"_s, u"IsEnabled"_s})},
         {u"WebMailToSMS_MessagesReceived"_s,
          lower({u"id"_s, u"EmailFromName"_s, u"EmailFromAddress"_s, u"EmailSubject"_s, u"EmailDateTime"_s,
                 u"EmailContentType"_s, u"EmailTextMessage"_s, u"MessageReceivedOn"_s, u"IsEmailSentToSMS"_s,
                 u"ReasonForNotSendingSMS"_s})},
-        {u"SMS_UserAccounts"_s,
-         lower({u"UserId"_s, u"SMSUserName"_s, u"SMSPassword"_s, u"SMSFromName"_s, u"SMSBalanceCredits"_s,
-                u"SMSBalanceCreditsUpdatedOn"_s})},
+        {u"SMS_UserAccounts"_s, lower({u"UserId"_s, u"SMSUserName"_s, u"SMSPassword"_s, u"SMSFromName"_s,
+                                       u"SMSBalanceCredits"_s, u"SMSBalanceCreditsUpdatedOn"_s})},
         {u"Country"_s, lower({u"CountryId"_s, u"CountryName"_s, u"CountryCode"_s, u"IsDefault"_s})},
     };
     for (const auto& [table, columns] : expected) {
@@ -117,7 +117,8 @@ TEST(Schema, CountriesAreFilledWithDiallingCodesAndNoDefault)
     ASSERT_TRUE(db);
     EXPECT_GT(store::CountryTable(*db).count().value_or(0), 200);
     EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Country WHERE IsDefault<>0"_s), 0);
-    EXPECT_EQ(count(*db, u"SELECT COUNT(DISTINCT CountryName) FROM Country"_s), count(*db, u"SELECT COUNT(*) FROM Country"_s));
+    EXPECT_EQ(count(*db, u"SELECT COUNT(DISTINCT CountryName) FROM Country"_s),
+              count(*db, u"SELECT COUNT(*) FROM Country"_s));
 
     const QRegularExpression digits(u"^[0-9]{1,4}$"_s);
     auto st = db->prepare(u"SELECT CountryName, CountryCode FROM Country"_s);

@@ -31,7 +31,7 @@ TEST(CallTable, WholeDayIncludesItsLastMinute)
     ASSERT_TRUE(calls.insert(at(2026, 5, 4, 23, 59, 30), u"+3"_s));
     ASSERT_TRUE(calls.insert(at(2026, 5, 4, 23, 59, 59), u"+4"_s));
     ASSERT_TRUE(calls.insert(at(2026, 5, 4, 14, 0, 0), u"+5"_s, false)); // answered
-    ASSERT_TRUE(calls.insert(at(2026, 5, 5, 0, 0, 0), u"+6"_s));        // the day after
+    ASSERT_TRUE(calls.insert(at(2026, 5, 5, 0, 0, 0), u"+6"_s));         // the day after
 
     EXPECT_EQ(calls.countMissedOn(QDate(2026, 5, 4)).value_or(-1), 4);
     EXPECT_EQ(calls.countMissedOn(QDate(2026, 5, 3)).value_or(-1), 1);
@@ -96,7 +96,8 @@ TEST(OutboxTable, PendingUntilDelivered)
     ASSERT_TRUE(outbox.insert(u"+441235"_s, u"hello"_s, at(2026, 1, 1, 9, 0, 0)));
     EXPECT_EQ(outbox.countPending().value_or(-1), 2);
 
-    auto book = db->prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENT', DeliveryDatetime=?1 WHERE Outbox_Id=?2"_s);
+    auto book =
+        db->prepare(u"UPDATE Message_OutBox SET DeliveryStatus='SENT', DeliveryDatetime=?1 WHERE Outbox_Id=?2"_s);
     book.bind(1, store::isoText(at(2026, 1, 1, 9, 1, 0)));
     book.bind(2, *id);
     ASSERT_TRUE(book.run());

@@ -56,8 +56,8 @@ public:
                                       "Subject: SMS please\r\n");
         if (!date.isEmpty())
             mail += QStringLiteral("Date: ") + date + QStringLiteral("\r\n");
-        mail += QStringLiteral("Content-Type: text/plain; charset=utf-8\r\n\r\nHello gateway,\r\n<smsusername>") + user +
-                QStringLiteral("</smsusername>\r\n<smspassword>") + password +
+        mail += QStringLiteral("Content-Type: text/plain; charset=utf-8\r\n\r\nHello gateway,\r\n<smsusername>") +
+                user + QStringLiteral("</smsusername>\r\n<smspassword>") + password +
                 QStringLiteral("</smspassword>\r\n<tomobilenumbers>") + numbers +
                 QStringLiteral("</tomobilenumbers>\r\n<message>") + text + QStringLiteral("</message>\r\nRegards\r\n");
         return mail.toUtf8();

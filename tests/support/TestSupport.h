@@ -4,10 +4,10 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 

@@ -63,7 +63,8 @@ TEST_F(AutoReplyScreenTest, SaveStoresTheTextAndSwitchAndTellsTheEngine)
     ASSERT_TRUE(row && row->has_value());
     EXPECT_EQ((*row)->Message, u"Sorry, I'm in a meeting. I'll call back."_s);
     EXPECT_TRUE((*row)->IsActive);
-    ASSERT_TRUE(waitUntil([&] { return gateway->settings().MissedCallReplyText == u"Sorry, I'm in a meeting. I'll call back."_s; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return gateway->settings().MissedCallReplyText == u"Sorry, I'm in a meeting. I'll call back."_s; }));
     // The switch itself takes effect at the next start.
     EXPECT_FALSE(gateway->settings().MissedCallReplyOn);
 

@@ -245,8 +245,9 @@ TEST_F(MessageBoxTest, ReplyPutsTheNumberIntoCompose)
     open(u"I"_s);
     clickRow(0);
     QString numbers;
-    EXPECT_TRUE(opensDialog([&] { action(u"tbrReply"_s)->trigger(); },
-                            [&](QDialog* dialog) { numbers = dialog->findChild<QLineEdit*>(u"MobileNumbers"_s)->text(); }));
+    EXPECT_TRUE(
+        opensDialog([&] { action(u"tbrReply"_s)->trigger(); },
+                    [&](QDialog* dialog) { numbers = dialog->findChild<QLineEdit*>(u"MobileNumbers"_s)->text(); }));
     EXPECT_EQ(numbers, u"+4915100000001"_s);
 }
 

@@ -104,7 +104,8 @@ TEST(MessageBoxWalk, ComposeSendReceiveReadAndReply)
     sim.injectIncomingSms(u"+447700900123"_s, u"Can we move it to 11?"_s);
     Q_EMIT tree->itemClicked(folderNode(0), 0);
     box->findChild<QAction*>(u"tbrReceiveAll"_s)->trigger();
-    ASSERT_TRUE(waitUntil([&] { return folderNode(0)->text(0) == u"Inbox(1)"_s && list->topLevelItemCount() == 1; }, 10000));
+    ASSERT_TRUE(
+        waitUntil([&] { return folderNode(0)->text(0) == u"Inbox(1)"_s && list->topLevelItemCount() == 1; }, 10000));
     QTreeWidgetItem* received = list->topLevelItem(0);
     EXPECT_EQ(received->text(0), u"+447700900123"_s);
     EXPECT_TRUE(received->font(0).bold());

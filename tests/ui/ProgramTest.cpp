@@ -1,8 +1,8 @@
+#include "Program.h"
 #include "FakeDialogs.h"
 #include "Gateway.h"
 #include "MDI_Frmmanage.h"
 #include "ModemSimulator.h"
-#include "Program.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestSupport.h"
@@ -52,11 +52,12 @@ TEST(ScreenQuestion, OnlyWhenBothSidesAreSmall)
     EXPECT_FALSE(ui::needsScreenQuestion(QSize(800, 768)));
     EXPECT_TRUE(ui::needsScreenQuestion(QSize(800, 600)));
     EXPECT_TRUE(ui::needsScreenQuestion(QSize(1023, 767)));
-    EXPECT_EQ(ui::screenQuestionText(QSize(800, 600)),
-              u"Required Screen Resolution: 1024 x 768\r\nCurrent Screen Resolution: 800 x 600\r\n\r\n"
-              u"This application requires 1024 x 768 screen resolution. Application may not be displyed properly on your "
-              u"screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x 768."
-              u"\r\n\r\n Do you want to continue any way?"_s);
+    EXPECT_EQ(
+        ui::screenQuestionText(QSize(800, 600)),
+        u"Required Screen Resolution: 1024 x 768\r\nCurrent Screen Resolution: 800 x 600\r\n\r\n"
+        u"This application requires 1024 x 768 screen resolution. Application may not be displyed properly on your "
+        u"screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x 768."
+        u"\r\n\r\n Do you want to continue any way?"_s);
 }
 
 TEST_F(ProgramFixture, StartsShowsSplashThenLoadsAndExits)
