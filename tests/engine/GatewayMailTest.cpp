@@ -49,6 +49,22 @@ TEST(GatewayMail, RunningGatewayTurnsAMailboxRequestIntoOutboxRows)
     EXPECT_TRUE(waitUntil([&] { return mailbox.count() == 0; }, 5000));
 }
 
+namespace {
+
+// E-mail delivery through the test SMTP server on the given port.
+store::TimerSettingRow emailDelivery(const store::Database& db, const QString& port)
+{
+    auto row = store::SettingsTables(db).timerSetting().value().value();
+    row.SMSDeliveryMedia = u"SMTPSMSGATEWAY"_s;
+    row.SMSSMTPServer = u"127.0.0.1"_s;
+    row.SMSSMTPPort = port;
+    row.SMSSMTPEmailPostfix = u"sms.example.org"_s;
+    row.SMSSMTPYourEmailAddress = u"gateway@mail.example.org"_s;
+    return row;
+}
+
+} // namespace
+
 TEST(GatewayMail, SendEmailToSMSGatewayDeliversAnOutboxRow)
 {
     const MailServers& servers = MailServers::instance();
@@ -58,13 +74,7 @@ TEST(GatewayMail, SendEmailToSMSGatewayDeliversAnOutboxRow)
     {
         auto db = store::openStore(folder.storePath());
         ASSERT_TRUE(db);
-        auto row = store::SettingsTables(*db).timerSetting().value().value();
-        row.SMSDeliveryMedia = u"SMTPSMSGATEWAY"_s;
-        row.SMSSMTPServer = u"127.0.0.1"_s;
-        row.SMSSMTPPort = servers.value(u"SMTP_PORT"_s);
-        row.SMSSMTPEmailPostfix = u"sms.example.org"_s;
-        row.SMSSMTPYourEmailAddress = u"gateway@mail.example.org"_s;
-        ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(row));
+        ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(emailDelivery(*db, servers.value(u"SMTP_PORT"_s))));
     }
     engine::Gateway gateway(folder.storePath(), clock);
     gateway.setActivityLogOn(true);
@@ -99,12 +109,7 @@ TEST(GatewayMail, DispatcherSendsByEmailAndKeepsRefusedRowsPending)
     FakeClock clock;
     auto db = store::openStore(folder.storePath());
     ASSERT_TRUE(db);
-    auto settings = store::SettingsTables(*db).timerSetting().value().value();
-    settings.SMSDeliveryMedia = u"SMTPSMSGATEWAY"_s;
-    settings.SMSSMTPServer = u"127.0.0.1"_s;
-    settings.SMSSMTPPort = servers.value(u"SMTP_PORT"_s);
-    settings.SMSSMTPEmailPostfix = u"sms.example.org"_s;
-    settings.SMSSMTPYourEmailAddress = u"gateway@mail.example.org"_s;
+    auto settings = emailDelivery(*db, servers.value(u"SMTP_PORT"_s));
     ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(settings));
     store::OutboxTable outbox(*db);
     const qint64 good = outbox.insert(u"4915112345678"_s, u"by e-mail"_s, clock.now()).value();
