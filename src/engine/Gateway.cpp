@@ -378,6 +378,66 @@ QString Gateway::SendEmailToSMSGateway(const store::OutboxRow& row)
                                        [this](const QString& line) { AddToActivityLog(line); });
 }
 
+void Gateway::startDiscovery(const QStringList& ports)
+{
+    m_discoveryCancelled = false;
+    QMetaObject::invokeMethod(this, [this, ports] { discoverModems(ports); }, Qt::QueuedConnection);
+}
+
+void Gateway::discoverModems(const QStringList& ports)
+{
+    if (m_link.isOpen()) {
+        Q_EMIT notice(u"You can not search for a modem while the computer is connected with the modem. Disconnect "
+                      u"it first."_s);
+        Q_EMIT discoveryFinished({}, 0, true);
+        return;
+    }
+    modem::DiscoveryHooks hooks;
+    hooks.progress = [this](int done, int total) { Q_EMIT discoveryProgress(done, total); };
+    hooks.cancelled = [this] { return m_discoveryCancelled.load() || m_link.isAborting(); };
+    const modem::DiscoveryResult result = modem::discoverModems(m_link, ports, m_settings.ModemDelayFactor, hooks);
+    Q_EMIT discoveryFinished(result.modems, result.searched, result.cancelled);
+}
+
+void Gateway::applyMailboxSettings()
+{
+    if (auto r = store::loadMailbox(m_db, m_settings); !r)
+        reportStoreError(r.error());
+    armMailboxTimer();
+}
+
+void Gateway::applyDeliverySettings()
+{
+    // The values become what the next start would load, also where a field was emptied.
+    store::resetDelivery(m_settings);
+    if (auto r = store::loadDelivery(m_db, m_settings); !r)
+        reportStoreError(r.error());
+}
+
+void Gateway::applyTimerSettings()
+{
+    if (auto r = store::loadTimerPeriods(m_db, m_settings); !r)
+        reportStoreError(r.error());
+    // A disabled timer has the period 0 and stops; an enabled one runs only with the modem
+    // connected, except that e-mail delivery sends without a modem.
+    const int receiveMs = m_settings.ReceiveIntervalSeconds * 1000;
+    const int sendMs = m_settings.SendIntervalSeconds * 1000;
+    if (receiveMs == 0 || m_link.ModemConnected)
+        m_timer1Period = receiveMs;
+    if (sendMs == 0 || m_link.ModemConnected)
+        m_timer2Period = sendMs;
+    const QString media = m_settings.SMSDeliveryMedia.toUpper();
+    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s)
+        m_timer2Period = sendMs;
+    applyTimers();
+}
+
+void Gateway::applyModemSettings()
+{
+    if (auto r = store::loadModemDelayFactor(m_db, m_settings); !r)
+        reportStoreError(r.error());
+}
+
 void Gateway::setMailTimeoutMs(int timeoutMs)
 {
     m_pop3TimeoutMs = timeoutMs;

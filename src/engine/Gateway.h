@@ -7,6 +7,7 @@
 
 #include "AtLink.h"
 #include "CallHandler.h"
+#include "ModemDiscovery.h"
 #include "SimCommands.h"
 #include "SoundPlayer.h"
 
@@ -17,6 +18,8 @@
 
 #include <QObject>
 #include <QTimer>
+
+#include <atomic>
 
 namespace engine {
 
@@ -65,6 +68,24 @@ public Q_SLOTS:
     // May be called from any thread: cuts short the modem wait in progress, so shutDown
     // comes without waiting for a silent modem.
     void requestStop() { m_link.requestAbort(); }
+
+    // May be called from any thread: a fresh modem search over the given devices, reported
+    // through discoveryProgress and discoveryFinished.
+    void startDiscovery(const QStringList& ports);
+    // May be called from any thread: the search in progress ends at its next step.
+    void requestDiscoveryCancel() { m_discoveryCancelled = true; }
+    // The search itself; refused while the modem is connected, since it would use its port.
+    void discoverModems(const QStringList& ports);
+
+    // A settings screen has stored its rows; the engine takes the new values at once.
+    // The mailbox values and the mailbox timer.
+    void applyMailboxSettings();
+    // The delivery media, mixed-mode rule, SIM delivery mode and SMTP gateway values.
+    void applyDeliverySettings();
+    // The receive and send periods and their timers.
+    void applyTimerSettings();
+    // The modem delay factor; the line settings apply at the next connection.
+    void applyModemSettings();
 
     void AddToActivityLog(const QString& message);
     void setActivityLogOn(bool on);
@@ -118,6 +139,10 @@ Q_SIGNALS:
     // An error description the loading left pending, shown once by the main window; empty
     // when there was none.
     void startUpFinished(const QString& pendingError);
+    // done of total devices probed by the modem search.
+    void discoveryProgress(int done, int total);
+    // The search is over: what answered (nothing when cancelled), and how many devices it tried.
+    void discoveryFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled);
 
 private:
     void armMailboxTimer();
@@ -147,6 +172,7 @@ private:
     OutboxDispatcher m_dispatcher;
     InboxReceiver m_receiver;
     int m_pop3TimeoutMs = 10000;
+    std::atomic<bool> m_discoveryCancelled = false;
 
     QTimer m_timer1;
     QTimer m_timer2;

@@ -115,6 +115,12 @@ int scaledWait(double multiplierMs, double delayFactor)
     return int(std::clamp(rounded, 0.0, 32767.0));
 }
 
+QString informationLine(QStringView answer)
+{
+    const auto pieces = answer.split(u"\r\n");
+    return pieces.size() < 2 ? QString() : pieces.at(1).trimmed().toString();
+}
+
 QString withoutCrLf(const QString& text)
 {
     return QString(text).remove(kCrLf);

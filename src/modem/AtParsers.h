@@ -45,6 +45,10 @@ QStringList smsParts(const QString& text, int partLength = 160);
 // 16-bit integer, as every modem wait is computed.
 int scaledWait(double multiplierMs, double delayFactor);
 
+// The first information line of an answer such as AT+CGMI's: the second piece between CR LF
+// pairs, trimmed. With or without the command's echo in front, that is the modem's first line.
+QString informationLine(QStringView answer);
+
 // The number without its CR LF pairs: how trace lines show modem answers.
 QString withoutCrLf(const QString& text);
 

@@ -111,6 +111,27 @@ void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row
         s.SIMCardDeliveryMode = upperKeptIf(row->SIMCardDeliveryMode, {u"DIRECT DELIVER"_s, u"STORE AND DELIVER"_s});
 }
 
+void resetDelivery(GatewaySettings& s)
+{
+    const GatewaySettings fresh;
+    s.SMSDeliveryMedia = fresh.SMSDeliveryMedia;
+    s.MixModeMobileNumbers = fresh.MixModeMobileNumbers;
+    s.MixModePrefixes = fresh.MixModePrefixes;
+    s.MixModeRoute = fresh.MixModeRoute;
+    s.IsSMSSMTPAuthenticationRequired = fresh.IsSMSSMTPAuthenticationRequired;
+    s.SMSSMTPFromName = fresh.SMSSMTPFromName;
+    s.SMSSMTPYourEmailAddress = fresh.SMSSMTPYourEmailAddress;
+    s.SMSSMTPServer = fresh.SMSSMTPServer;
+    s.SMSSMTPPort = fresh.SMSSMTPPort;
+    s.SMSSMTPUserName = fresh.SMSSMTPUserName;
+    s.SMSSMTPPassword = fresh.SMSSMTPPassword;
+    s.SMSSMTPEmailPostfix = fresh.SMSSMTPEmailPostfix;
+    s.MaskingDomain = fresh.MaskingDomain;
+    s.SMSSMTPEncodeType = fresh.SMSSMTPEncodeType;
+    s.SMSSMTPAuthenticationType = fresh.SMSSMTPAuthenticationType;
+    s.SIMCardDeliveryMode = fresh.SIMCardDeliveryMode;
+}
+
 void applyMissedCallReply(GatewaySettings& s, const std::optional<MissedCallReplyRow>& row)
 {
     s.MissedCallReplyOn = row.has_value();

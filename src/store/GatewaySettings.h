@@ -58,6 +58,8 @@ QString trimBlanks(const QString& text);
 // that group's values at their starting values.
 void applyMailbox(GatewaySettings& settings, const std::optional<Pop3SettingsRow>& row);
 void applyDelivery(GatewaySettings& settings, const std::optional<TimerSettingRow>& row);
+// The delivery values back to their starting values, before a saved row is applied again.
+void resetDelivery(GatewaySettings& settings);
 void applyMissedCallReply(GatewaySettings& settings, const std::optional<MissedCallReplyRow>& row);
 void applyModemDelayFactor(GatewaySettings& settings, const std::optional<ModemSettingsRow>& row);
 void applyTimerPeriods(GatewaySettings& settings, const std::optional<TimerSettingRow>& row);
