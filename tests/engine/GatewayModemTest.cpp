@@ -243,3 +243,106 @@ TEST_F(GatewayModemTest, WithheldNumberIsLoggedButNotRecorded)
     ASSERT_TRUE(waitUntil([&] { return log().contains(u"Incoming call detected."_s); }));
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM MissedCallStatistics"_s), 0);
 }
+
+TEST_F(GatewayModemTest, SavedTimerSettingsTakeEffectWithoutARestart)
+{
+    startGateway();
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SendAllMessagesTime=7, EnableReceiveTimer=0"_s));
+    });
+    gateway->applyTimerSettings();
+    EXPECT_TRUE(gateway->Timer2().isActive());
+    EXPECT_EQ(gateway->Timer2().interval(), 7000);
+    EXPECT_EQ(gateway->settings().SendIntervalSeconds, 7);
+    EXPECT_FALSE(gateway->Timer1().isActive());
+    EXPECT_EQ(gateway->settings().ReceiveIntervalSeconds, 0);
+
+    // The next send tick keeps the new period.
+    gateway->onSendTick();
+    EXPECT_EQ(gateway->Timer2().interval(), 7000);
+
+    // Without a modem, only e-mail delivery starts the send timer.
+    gateway->DisconnectModem();
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SendAllMessagesTime=5, EnableReceiveTimer=-1"_s));
+    });
+    gateway->applyTimerSettings();
+    EXPECT_FALSE(gateway->Timer1().isActive());
+    EXPECT_FALSE(gateway->Timer2().isActive());
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSDeliveryMedia='SMTPSMSGATEWAY'"_s));
+    });
+    gateway->applyDeliverySettings();
+    gateway->applyTimerSettings();
+    EXPECT_TRUE(gateway->Timer2().isActive());
+    EXPECT_EQ(gateway->Timer2().interval(), 5000);
+    EXPECT_FALSE(gateway->Timer1().isActive());
+}
+
+TEST_F(GatewayModemTest, SavedDeliveryAndMailboxSettingsReplaceTheOldOnes)
+{
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSSMTPFromName='Office', SMSSMTPServer='smtp.example.org', "
+                            u"SMSSMTPYourEmailAddress='gw@example.org', IsFromNameSentByMaskingYourEmail=-1"_s));
+    });
+    startGateway();
+    EXPECT_EQ(gateway->settings().MaskingDomain, u"example.org"_s);
+
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSSMTPFromName='', IsFromNameSentByMaskingYourEmail=0, "
+                            u"SMSDeliveryMedia='MIXMODE', MixModeMobileNumbers='98,97', "
+                            u"MixModeDeliveryMedia='SMTPSMSGATEWAY'"_s));
+        store::Pop3SettingsRow mailbox{u"pop.example.org"_s, u"110"_s, u"sms"_s, u"secret"_s, u"30"_s, true};
+        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings(mailbox));
+    });
+    gateway->applyDeliverySettings();
+    gateway->applyMailboxSettings();
+    // An emptied field is empty in memory too, as after a restart.
+    EXPECT_TRUE(gateway->settings().SMSSMTPFromName.isEmpty());
+    EXPECT_TRUE(gateway->settings().MaskingDomain.isEmpty());
+    EXPECT_EQ(gateway->settings().SMSSMTPServer, u"smtp.example.org"_s);
+    EXPECT_EQ(gateway->settings().MixModePrefixes, (QStringList{u"98"_s, u"97"_s}));
+    EXPECT_EQ(gateway->settings().MixModeRoute, u"SMTPSMSGATEWAY"_s);
+    EXPECT_EQ(gateway->settings().POP3MailServer, u"pop.example.org"_s);
+    EXPECT_TRUE(gateway->Timer_WebMailToSMS().isActive());
+    EXPECT_EQ(gateway->Timer_WebMailToSMS().interval(), 30000);
+
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(db.exec(u"UPDATE WebMailToSMS_POP3Settings SET IsEnabled=0"_s));
+        ASSERT_TRUE(db.exec(u"UPDATE ModemSettings SET ModemDelayFactor=2.25"_s));
+    });
+    gateway->applyMailboxSettings();
+    gateway->applyModemSettings();
+    EXPECT_FALSE(gateway->Timer_WebMailToSMS().isActive());
+    EXPECT_DOUBLE_EQ(gateway->settings().ModemDelayFactor, 2.25);
+}
+
+TEST_F(GatewayModemTest, DiscoveryRunsOnlyWithTheModemDisconnected)
+{
+    startGateway();
+    QSignalSpy notices(gateway.get(), &engine::Gateway::notice);
+    QSignalSpy finished(gateway.get(), &engine::Gateway::discoveryFinished);
+    gateway->discoverModems({sim.portName()});
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_TRUE(finished.at(0).at(0).value<QList<modem::FoundModem>>().isEmpty());
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_TRUE(gateway->link().isOpen());
+
+    gateway->DisconnectModem();
+    QSignalSpy progress(gateway.get(), &engine::Gateway::discoveryProgress);
+    gateway->startDiscovery({u"/dev/tarvogate-no-such-device"_s, sim.portName()});
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
+    const auto found = finished.at(1).at(0).value<QList<modem::FoundModem>>();
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].port, sim.portName());
+    EXPECT_EQ(finished.at(1).at(1).toInt(), 2);
+    EXPECT_FALSE(finished.at(1).at(2).toBool());
+    EXPECT_EQ(progress.size(), 3);
+
+    // A cancel that arrives before the search starts still ends it.
+    gateway->startDiscovery({sim.portName()});
+    gateway->requestDiscoveryCancel();
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 3; }));
+    EXPECT_TRUE(finished.at(2).at(2).toBool());
+    EXPECT_FALSE(gateway->link().isOpen());
+}
