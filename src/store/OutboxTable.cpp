@@ -109,4 +109,9 @@ std::expected<qint64, StoreError> OutboxTable::countSending() const
     return m_db.prepare(u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'"_s).scalar();
 }
 
+std::expected<void, StoreError> OutboxTable::resetSending()
+{
+    return m_db.exec(u"UPDATE Message_OutBox SET DeliveryStatus='' WHERE DeliveryStatus='SENDING'"_s);
+}
+
 } // namespace store

@@ -42,6 +42,8 @@ public:
     std::expected<void, StoreError> remove(qint64 id, bool sent);
     // Rows left SENDING by a run that never finished.
     std::expected<qint64, StoreError> countSending() const;
+    // Makes every SENDING row pending again, for the operator who knows no run holds them.
+    std::expected<void, StoreError> resetSending();
 
 private:
     const Database& m_db;

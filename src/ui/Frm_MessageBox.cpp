@@ -188,9 +188,10 @@ void Frm_MessageBox::buildToolBar()
     m_reply = toolAction(bar, u"Re&ply"_s, u"Send reply to selected message."_s, u"tbrReply"_s);
     m_forward = toolAction(bar, u"&Forward"_s, u"Forward this message to another user."_s, u"tbrForward"_s);
     m_delete = toolAction(bar, u"&Delete"_s, u"Delete selected SMS."_s, u"tbrDelete"_s);
-    // Their screens are not part of this build yet.
+    // Its screen is not part of this build yet.
     toolAction(bar, u"Auto Repl&y"_s, u"Send automatic reply."_s, u"tbrAutoReply"_s)->setEnabled(false);
-    toolAction(bar, u"&Settings"_s, u"Settings."_s, u"tbrSettings"_s)->setEnabled(false);
+    QAction* settings = toolAction(bar, u"&Settings"_s, u"Settings."_s, u"tbrSettings"_s);
+    connect(settings, &QAction::triggered, this, &Frm_MessageBox::settingsRequested);
 
     connect(composeAction, &QAction::triggered, this, [this] { compose(QString(), QString()); });
     connect(sendAll, &QAction::triggered, this,

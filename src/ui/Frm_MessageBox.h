@@ -61,6 +61,8 @@ public:
 Q_SIGNALS:
     // A message was queued through compose: the dashboard may count it at once.
     void outboxChanged();
+    // "&Settings": the main window opens the settings on their timer tab.
+    void settingsRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

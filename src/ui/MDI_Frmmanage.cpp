@@ -4,6 +4,7 @@
 #include "Frm_AutoReplyOnMissedCall.h"
 #include "Frm_MessageBox.h"
 #include "Gateway.h"
+#include "ModemDiscovery.h"
 #include "Pictures.h"
 #include "cls_SysTrayCls.h"
 #include "frm_About.h"
@@ -58,6 +59,8 @@ MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway
     connect(m_gateway, &engine::Gateway::notice, this,
             [this](const QString& text) { m_dialogs.information(this, text); });
     connect(m_gateway, &engine::Gateway::noModemFound, this, &MDI_Frmmanage::askForSettings);
+    // Comes after its notice ("Please set all the settings…") has been shown.
+    connect(m_gateway, &engine::Gateway::settingsRequested, this, [this] { openSettings(); });
     connect(m_gateway, &engine::Gateway::callerHungUp, this, &MDI_Frmmanage::onCallerHungUp);
     connect(m_gateway, &engine::Gateway::callerIdentified, this, &MDI_Frmmanage::onCallerIdentified);
 }
@@ -73,7 +76,8 @@ void MDI_Frmmanage::buildMenus()
     namedAction(masters, u"Manage Country"_s, u"country"_s, false);
 
     QMenu* settings = namedMenu(bar, u"Settings"_s, u"mnuSetings"_s);
-    namedAction(settings, u"System Settings"_s, u"modemsetting"_s, false);
+    QAction* systemSettings = namedAction(settings, u"System Settings"_s, u"modemsetting"_s);
+    connect(systemSettings, &QAction::triggered, this, [this] { openSettings(); });
     QAction* missedCallReply = namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
     connect(missedCallReply, &QAction::triggered, this, &MDI_Frmmanage::openAutoReplyOnMissedCall);
     namedAction(settings, u"Low-Level SIM Access"_s, u"manageSim"_s, false);
@@ -180,6 +184,9 @@ void MDI_Frmmanage::onModemStateChanged(bool menuConnected, bool portOpen)
 {
     m_connect->setEnabled(!menuConnected);
     m_disconnect->setEnabled(menuConnected);
+    m_modemPortOpen = portOpen;
+    if (m_settings)
+        m_settings->setModemConnected(portOpen);
     m_toolConnect->setText(portOpen ? u"Disconnect"_s : u"Connect"_s);
     m_toolConnect->setIcon(portOpen ? disconnectIcon() : connectIcon());
 }
@@ -202,8 +209,22 @@ void MDI_Frmmanage::onCallerIdentified()
 void MDI_Frmmanage::askForSettings(const QString& question)
 {
     showMaximized();
-    // The settings screen is not part of this build yet; the answer changes nothing then.
-    m_dialogs.question(this, question);
+    if (m_dialogs.question(this, question) == Dialogs::Yes)
+        openSettings();
+}
+
+void MDI_Frmmanage::openSettings(frm_Settings::Tab tab)
+{
+    if (!m_settings) {
+        m_settings = new frm_Settings(m_db, m_gateway, m_dialogs, m_modemPortOpen, modem::serialPortCandidates(), this);
+        // A window of its own beside the main window, gone when closed.
+        m_settings->setWindowFlag(Qt::Window);
+        m_settings->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_settings->selectTab(tab);
+    m_settings->showNormal();
+    m_settings->raise();
+    m_settings->activateWindow();
 }
 
 void MDI_Frmmanage::openMessageBox()
@@ -216,6 +237,7 @@ void MDI_Frmmanage::openMessageBox()
     }
     m_messageBox = new Frm_MessageBox(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
     connect(m_messageBox, &Frm_MessageBox::outboxChanged, m_home, &frm_HomePage::refreshCounters);
+    connect(m_messageBox, &Frm_MessageBox::settingsRequested, this, [this] { openSettings(frm_Settings::TimerTab); });
     m_messageBox->open(m_home != nullptr ? m_home->msgType : QString());
     if (m_home != nullptr)
         m_home->msgType.clear();

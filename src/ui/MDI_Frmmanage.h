@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "Frm_MessageBox.h"
+#include "frm_Settings.h"
 
 class QAction;
 class QMenu;
@@ -50,6 +51,10 @@ public:
     bool IsMessageBoxOpen() const { return !m_messageBox.isNull(); }
     Frm_MessageBox* messageBox() const { return m_messageBox.data(); }
 
+    // Opens the settings screen on the tab, or brings the open one forward on it.
+    void openSettings(frm_Settings::Tab tab = frm_Settings::ModemTab);
+    frm_Settings* settingsScreen() const { return m_settings.data(); }
+
     bool IsSetupWindowOpen = false;
     int PageSize = 0;
 
@@ -82,6 +87,8 @@ private:
     bool m_trayAvailable;
     bool m_exiting = false;
     QPointer<Frm_MessageBox> m_messageBox;
+    QPointer<frm_Settings> m_settings;
+    bool m_modemPortOpen = false;
 
     frm_HomePage* m_home = nullptr;
     cls_SysTrayCls* m_tray = nullptr;

@@ -1,0 +1,92 @@
+#include "frm_ChekModemProgress.h"
+
+#include "Gateway.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+frm_ChekModemProgress::frm_ChekModemProgress(engine::Gateway* gateway, QStringList ports, QWidget* parent)
+    : QDialog(parent), m_gateway(gateway), m_ports(std::move(ports))
+{
+    setObjectName(u"frm_ChekModemProgress"_s);
+    setWindowTitle(u"Please Wait.........."_s);
+    setModal(true);
+
+    auto* text = new QLabel(u"Searching for the modem connected to this computer..."_s, this);
+    m_bar = new QProgressBar(this);
+    m_bar->setObjectName(u"ProgressBar1"_s);
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_percent = new QLabel(u"0%"_s, this);
+    m_percent->setObjectName(u"lblPercent"_s);
+    auto* cancelButton = new QPushButton(u"&Cancel"_s, this);
+    cancelButton->setObjectName(u"cmdCancel"_s);
+
+    auto* barRow = new QHBoxLayout;
+    barRow->addWidget(m_bar, 1);
+    barRow->addWidget(m_percent);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addLayout(barRow);
+    layout->addLayout(buttons);
+    resize(380, 120);
+
+    connect(cancelButton, &QPushButton::clicked, this, &frm_ChekModemProgress::reject);
+    connect(m_gateway, &engine::Gateway::discoveryProgress, this, &frm_ChekModemProgress::onProgress);
+    connect(m_gateway, &engine::Gateway::discoveryFinished, this, &frm_ChekModemProgress::onFinished);
+}
+
+void frm_ChekModemProgress::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The search starts when the window is up, once, and runs on the engine's thread.
+    if (m_started)
+        return;
+    m_started = true;
+    m_gateway->startDiscovery(m_ports);
+}
+
+void frm_ChekModemProgress::onProgress(int done, int total)
+{
+    const int percent = total > 0 ? done * 100 / total : 100;
+    m_bar->setValue(percent);
+    m_percent->setText(QString::number(percent) + u"%"_s);
+}
+
+void frm_ChekModemProgress::onFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled)
+{
+    if (!m_started || m_finished)
+        return;
+    m_finished = true;
+    m_modems = modems;
+    m_searched = searched;
+    m_bar->setValue(100);
+    m_percent->setText(u"100%"_s);
+    if (cancelled)
+        QDialog::reject();
+    else
+        accept();
+}
+
+void frm_ChekModemProgress::reject()
+{
+    if (!m_finished) {
+        m_finished = true;
+        m_gateway->requestDiscoveryCancel();
+    }
+    QDialog::reject();
+}
+
+
+} // namespace ui

@@ -1,0 +1,150 @@
+#include "frm_SMTPSMS_AdvancedSettings.h"
+
+#include "Dialogs.h"
+#include "Gateway.h"
+#include "GatewaySettings.h"
+#include "SettingsTables.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+namespace {
+
+const QString kMimeEncode = u"MIME_ENCODE"_s;
+const QString kUuencode = u"UUENCODE"_s;
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database& db, engine::Gateway* gateway,
+                                                           Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
+{
+    setObjectName(u"frm_SMTPSMS_AdvancedSettings"_s);
+    setWindowTitle(u"Advanced SMTP SMS Gateway Settings"_s);
+    setModal(true);
+
+    auto* panel = new QGroupBox(u"Advanced SMTP SMS Gateway Settings"_s, this);
+    m_authenticationRequired = named(new QCheckBox(u"Yes"_s, panel), u"chkSMSSMTPAuthenticationRequired"_s);
+    m_authenticationType = named(new QComboBox(panel), u"cmbSMSSMTPAuthenticationType"_s);
+    m_userName = named(new QLineEdit(panel), u"txtSMSSMTPUserName"_s);
+    m_password = named(new QLineEdit(panel), u"txtSMSSMTPPassword"_s);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_encodeType = named(new QComboBox(panel), u"cmbSMSSMTPEncodeType"_s);
+
+    auto* form = new QFormLayout(panel);
+    form->addRow(u"SMTP Authentication Required? :"_s, m_authenticationRequired);
+    form->addRow(u"Authentication Type :"_s, m_authenticationType);
+    form->addRow(u"SMTP Username :"_s, m_userName);
+    form->addRow(u"SMTP Password :"_s, m_password);
+    form->addRow(u"Encode Type :"_s, m_encodeType);
+
+    auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
+    auto* exitButton = named(new QPushButton(u"Exit"_s, this), u"cmdExit"_s);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    buttons->addWidget(exitButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel);
+    layout->addLayout(buttons);
+
+    connect(m_authenticationRequired, &QCheckBox::toggled, this, [this](bool on) {
+        // The texts stay; they are only out of reach while no login is required.
+        m_userName->setEnabled(on);
+        m_password->setEnabled(on);
+    });
+    connect(saveButton, &QPushButton::clicked, this, &frm_SMTPSMS_AdvancedSettings::save);
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    load();
+}
+
+void frm_SMTPSMS_AdvancedSettings::load()
+{
+    m_authenticationType->addItems({u"None"_s, u"POP3"_s, u"AUTH LOGIN"_s, u"AUTH PLAIN"_s});
+    m_encodeType->addItems({kMimeEncode, kUuencode});
+    m_userName->setEnabled(false);
+    m_password->setEnabled(false);
+
+    auto row = store::SettingsTables(m_db).timerSetting();
+    if (!row) {
+        m_dialogs.error(this, u"The SMTP SMS gateway settings could not be read: "_s + row.error().message);
+        return;
+    }
+    if (!row->has_value())
+        return;
+    const store::TimerSettingRow& stored = **row;
+    m_authenticationRequired->setChecked(stored.IsSMSSMTPAuthenticationRequired);
+    m_userName->setEnabled(stored.IsSMSSMTPAuthenticationRequired);
+    m_password->setEnabled(stored.IsSMSSMTPAuthenticationRequired);
+
+    bool ok = false;
+    const int type = store::trimBlanks(stored.SMSSMTPAuthenticationType).toInt(&ok);
+    m_authenticationType->setCurrentIndex(ok && type >= 0 && type < m_authenticationType->count() ? type : 0);
+    if (!stored.SMSSMTPUserName.isEmpty())
+        m_userName->setText(stored.SMSSMTPUserName);
+    if (!stored.SMSSMTPPassword.isEmpty())
+        m_password->setText(stored.SMSSMTPPassword);
+    m_encodeType->setCurrentIndex(store::trimBlanks(stored.SMSSMTPEncodeType) == u"1"_s ? 1 : 0);
+}
+
+void frm_SMTPSMS_AdvancedSettings::save()
+{
+    const QString userName = store::trimBlanks(m_userName->text());
+    const QString password = store::trimBlanks(m_password->text());
+    if (userName.isEmpty()) {
+        m_dialogs.information(this,
+                              u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."_s);
+        m_userName->setFocus();
+        return;
+    }
+    if (password.isEmpty()) {
+        m_dialogs.information(this,
+                              u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."_s);
+        m_password->setFocus();
+        return;
+    }
+
+    store::SettingsTables tables(m_db);
+    auto row = tables.timerSetting();
+    if (!row) {
+        m_dialogs.error(this, u"The SMTP SMS gateway settings could not be saved: "_s + row.error().message);
+        return;
+    }
+    // A store without its timer row gets one here, rather than losing what was typed.
+    store::TimerSettingRow stored = row->value_or(store::TimerSettingRow{});
+    stored.SMSSMTPUserName = userName;
+    stored.SMSSMTPPassword = password;
+    stored.IsSMSSMTPAuthenticationRequired = m_authenticationRequired->isChecked();
+    stored.SMSSMTPAuthenticationType = QString::number(m_authenticationType->currentIndex());
+    const QString encode = m_encodeType->currentText();
+    if (encode.compare(kMimeEncode, Qt::CaseInsensitive) == 0)
+        stored.SMSSMTPEncodeType = u"0"_s;
+    else if (encode.compare(kUuencode, Qt::CaseInsensitive) == 0)
+        stored.SMSSMTPEncodeType = u"1"_s;
+
+    if (auto saved = tables.saveTimerSetting(stored); !saved) {
+        m_dialogs.error(this, u"The SMTP SMS gateway settings could not be saved: "_s + saved.error().message);
+        return;
+    }
+    QMetaObject::invokeMethod(m_gateway, &engine::Gateway::applyDeliverySettings, Qt::QueuedConnection);
+    accept();
+}
+
+} // namespace ui
