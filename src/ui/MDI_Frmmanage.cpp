@@ -220,6 +220,8 @@ void MDI_Frmmanage::openSettings(frm_Settings::Tab tab)
         // A window of its own beside the main window, gone when closed.
         m_settings->setWindowFlag(Qt::Window);
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_settings, &QDialog::finished, this, [this] { IsSetupWindowOpen = false; });
+        IsSetupWindowOpen = true;
     }
     m_settings->selectTab(tab);
     m_settings->showNormal();

@@ -79,8 +79,12 @@ TEST_F(MainWindowFixture, LoadingShowsTheStartUpLinesInOrder)
     EXPECT_TRUE(lines[1].endsWith(u"] : Initializing Timer Properties."_s));
     EXPECT_TRUE(lines[0].endsWith(u"] : Connecting to GSM Modem."_s));
     EXPECT_EQ(window->PageSize, 100);
-    EXPECT_FALSE(window->IsSetupWindowOpen);
     EXPECT_EQ(dialogs.texts, QStringList{u"Please set all the settings before connecting with modem."_s});
+    // An empty store has no modem settings: the first connection opened the settings screen.
+    EXPECT_TRUE(window->IsSetupWindowOpen);
+    ASSERT_NE(window->settingsScreen(), nullptr);
+    window->settingsScreen()->close();
+    EXPECT_FALSE(window->IsSetupWindowOpen);
 }
 
 TEST_F(MainWindowFixture, FrameMenusAndToolbar)
