@@ -10,6 +10,25 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
+#include <QTimer>
+
+namespace {
+
+// A test that ends the program calls QCoreApplication::exit without a running application loop;
+// that leaves the thread marked to quit, and every later modal dialog would return at once.
+// One turn of the application loop after each test clears the mark (and runs what is left
+// queued, so nothing a test posted reaches the next one).
+class ClearQuitRequest final : public ::testing::EmptyTestEventListener
+{
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Screens are tested headless, also when ctest lists the tests.
@@ -19,5 +38,6 @@ int main(int argc, char** argv)
     qputenv("QT_LOGGING_RULES", "tarvogate.activity=false");
     ::testing::InitGoogleTest(&argc, argv);
     TestApplication app(argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ClearQuitRequest);
     return RUN_ALL_TESTS();
 }
