@@ -1,19 +1,25 @@
 #include "GatewaySettings.h"
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 namespace store {
 
 namespace {
 
-// A 16-bit setting that is not a number reads as 0 instead of stopping the start-up.
+// A 16-bit setting that is not a number reads as 0 instead of stopping the start-up. A decimal
+// (a time typed as "12.5") is rounded to the whole number rather than lost.
 qint16 toInt16(const QString& text)
 {
     bool ok = false;
-    const int value = trimBlanks(text).toInt(&ok);
-    if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
+    const double value = trimBlanks(text).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
         return 0;
-    return qint16(value);
+    const long whole = std::lround(value);
+    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+        return 0;
+    return qint16(whole);
 }
 
 QString upperKeptIf(const QString& raw, std::initializer_list<QString> allowed)
@@ -49,8 +55,11 @@ QString trimBlanks(const QString& text)
 int GatewaySettings::emailCheckIntervalMs() const
 {
     bool ok = false;
-    const qint64 seconds = trimBlanks(EmailCheckInterval).toLongLong(&ok);
-    if (!ok || seconds <= 0)
+    const double value = trimBlanks(EmailCheckInterval).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return 0;
+    const qint64 seconds = std::llround(std::min(value, 1e12));
+    if (seconds <= 0)
         return 0;
     // 86400 s is the longest allowed interval, well within a QTimer's int milliseconds.
     return int(std::min<qint64>(seconds, 86400) * 1000);

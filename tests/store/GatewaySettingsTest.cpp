@@ -138,6 +138,14 @@ TEST(GatewaySettings, TimerPeriodsFollowTheirSwitches)
     row.ReceiveAllMessagesTime = u"-5"_s;
     store::applyTimerPeriods(settings, row);
     EXPECT_EQ(settings.ReceiveIntervalSeconds, 0);
+
+    // A decimal time the settings screen accepted still gives the timer a period.
+    row.ReceiveAllMessagesTime = u"12.6"_s;
+    store::applyTimerPeriods(settings, row);
+    EXPECT_EQ(settings.ReceiveIntervalSeconds, 13);
+    row.ReceiveAllMessagesTime = u"1e9"_s;
+    store::applyTimerPeriods(settings, row);
+    EXPECT_EQ(settings.ReceiveIntervalSeconds, 0);
 }
 
 TEST(GatewaySettings, ModemDelayFactor)
@@ -172,6 +180,11 @@ TEST(GatewaySettings, MailboxAndMissedCallReply)
     EXPECT_TRUE(settings.IsEnabled);
     EXPECT_EQ(settings.emailCheckIntervalMs(), 60000);
     settings.EmailCheckInterval = u"86400"_s;
+    EXPECT_EQ(settings.emailCheckIntervalMs(), 86400000);
+    // The settings screen takes a decimal interval too; polling must not stop over it.
+    settings.EmailCheckInterval = u"3.5"_s;
+    EXPECT_EQ(settings.emailCheckIntervalMs(), 4000);
+    settings.EmailCheckInterval = u"1e300"_s;
     EXPECT_EQ(settings.emailCheckIntervalMs(), 86400000);
 
     store::applyMissedCallReply(settings, std::nullopt);
