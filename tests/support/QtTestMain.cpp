@@ -12,6 +12,8 @@ using TestApplication = QCoreApplication;
 
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 
 // A test that ends the program calls QCoreApplication::exit without a running application loop;
@@ -27,6 +29,20 @@ class ClearQuitRequest final : public ::testing::EmptyTestEventListener
     }
 };
 
+QtMessageHandler previousHandler = nullptr;
+
+// The offscreen platform says this for every dialog that runs modally; it tells nothing about
+// the code under test.
+void dropPlatformChatter(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message == QStringLiteral("This plugin does not support propagateSizeHints()"))
+        return;
+    if (previousHandler != nullptr)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -37,6 +53,7 @@ int main(int argc, char** argv)
     // The activity log's copy on standard error would clutter test output.
     qputenv("QT_LOGGING_RULES", "tarvogate.activity=false");
     ::testing::InitGoogleTest(&argc, argv);
+    previousHandler = qInstallMessageHandler(dropPlatformChatter);
     TestApplication app(argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ClearQuitRequest);
     return RUN_ALL_TESTS();
