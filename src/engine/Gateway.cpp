@@ -381,7 +381,8 @@ QString Gateway::SendEmailToSMSGateway(const store::OutboxRow& row)
 void Gateway::startDiscovery(const QStringList& ports)
 {
     m_discoveryCancelled = false;
-    QMetaObject::invokeMethod(this, [this, ports] { discoverModems(ports); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, ports] { discoverModems(ports); }, Qt::QueuedConnection);
 }
 
 void Gateway::discoverModems(const QStringList& ports)

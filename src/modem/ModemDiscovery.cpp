@@ -57,8 +57,7 @@ QString GetModel(AtLink& link, double delayFactor)
     return askIdentity(link, u"AT+CGMM"_s, delayFactor);
 }
 
-DiscoveryResult discoverModems(AtLink& link, const QStringList& ports, double delayFactor,
-                               const DiscoveryHooks& hooks)
+DiscoveryResult discoverModems(AtLink& link, const QStringList& ports, double delayFactor, const DiscoveryHooks& hooks)
 {
     const auto cancelled = [&] { return hooks.cancelled && hooks.cancelled(); };
     const auto progress = [&](int done, int total) {

@@ -49,7 +49,6 @@ struct DiscoveryResult
 // Probes each device (at most kMaxProbedPorts) with a plain AT at 115200,N,8,1, then asks every
 // one that answered for its manufacturer and model. A device that does not open is skipped;
 // any answer, an ERROR too, counts as a modem. The link is closed afterwards.
-DiscoveryResult discoverModems(AtLink& link, const QStringList& ports, double delayFactor,
-                               const DiscoveryHooks& hooks);
+DiscoveryResult discoverModems(AtLink& link, const QStringList& ports, double delayFactor, const DiscoveryHooks& hooks);
 
 } // namespace modem

@@ -8,8 +8,7 @@ namespace ui {
 
 bool isNumeric(const QString& text)
 {
-    static const QRegularExpression number(
-        uR"(^\s*[+-]?\s*\$?\s*[+-]?(\d[\d,]*(\.\d*)?|\.\d+)([eE][+-]?\d+)?\s*$)"_s);
+    static const QRegularExpression number(uR"(^\s*[+-]?\s*\$?\s*[+-]?(\d[\d,]*(\.\d*)?|\.\d+)([eE][+-]?\d+)?\s*$)"_s);
     return number.match(text).hasMatch();
 }
 

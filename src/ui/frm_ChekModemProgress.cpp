@@ -88,5 +88,4 @@ void frm_ChekModemProgress::reject()
     QDialog::reject();
 }
 
-
 } // namespace ui

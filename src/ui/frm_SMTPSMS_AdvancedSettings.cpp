@@ -23,8 +23,7 @@ namespace {
 const QString kMimeEncode = u"MIME_ENCODE"_s;
 const QString kUuencode = u"UUENCODE"_s;
 
-template <typename Widget>
-Widget* named(Widget* widget, const QString& name)
+template <typename Widget> Widget* named(Widget* widget, const QString& name)
 {
     widget->setObjectName(name);
     return widget;

@@ -35,8 +35,7 @@ namespace ui {
 
 namespace {
 
-template <typename Widget>
-Widget* named(Widget* widget, const QString& name)
+template <typename Widget> Widget* named(Widget* widget, const QString& name)
 {
     widget->setObjectName(name);
     return widget;
@@ -93,23 +92,22 @@ QString portNumberOf(const QString& port)
     return match.captured(2);
 }
 
-const QString kEmailFormat =
-    u"<smsusername>SMSUserName</smsusername>\n"
-    u"<smspassword>SMSUserPassword</smspassword>\n"
-    u"<tomobilenumbers>Number1, Number2,...</tomobilenumbers>\n"
-    u"<message>YourEmailMessage</message>\n"
-    u"\n"
-    u"Example :\n"
-    u"\n"
-    u"To: sms-gateway@example.org\n"
-    u"Subject: (any subject)\n"
-    u"\n"
-    u"Hello,\n"
-    u"<smsusername>frontdesk</smsusername>\n"
-    u"<smspassword>example-only</smspassword>\n"
-    u"<tomobilenumbers>+15550100001, +15550100002</tomobilenumbers>\n"
-    u"<message>The staff meeting moves to 3 pm today.</message>\n"
-    u"Regards"_s;
+const QString kEmailFormat = u"<smsusername>SMSUserName</smsusername>\n"
+                             u"<smspassword>SMSUserPassword</smspassword>\n"
+                             u"<tomobilenumbers>Number1, Number2,...</tomobilenumbers>\n"
+                             u"<message>YourEmailMessage</message>\n"
+                             u"\n"
+                             u"Example :\n"
+                             u"\n"
+                             u"To: sms-gateway@example.org\n"
+                             u"Subject: (any subject)\n"
+                             u"\n"
+                             u"Hello,\n"
+                             u"<smsusername>frontdesk</smsusername>\n"
+                             u"<smspassword>example-only</smspassword>\n"
+                             u"<tomobilenumbers>+15550100001, +15550100002</tomobilenumbers>\n"
+                             u"<message>The staff meeting moves to 3 pm today.</message>\n"
+                             u"Regards"_s;
 
 } // namespace
 
@@ -144,7 +142,8 @@ frm_Settings::frm_Settings(const store::Database& db, engine::Gateway* gateway, 
     QMetaObject::invokeMethod(
         m_gateway, [gateway = m_gateway] { gateway->setSetupWindowOpen(true); }, Qt::QueuedConnection);
     connect(this, &QDialog::finished, this, [gateway = m_gateway] {
-        QMetaObject::invokeMethod(gateway, [gateway] { gateway->setSetupWindowOpen(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            gateway, [gateway] { gateway->setSetupWindowOpen(false); }, Qt::QueuedConnection);
     });
 }
 
@@ -260,8 +259,8 @@ QWidget* frm_Settings::buildTimerTab()
     smtpForm->addRow(u"SMS Email Address :"_s, postfixRow);
     smtpForm->addRow(u"Default From Name / From No. :"_s, m_smtpFromName);
     smtpForm->addRow(u"Your Email Address On SMTP Server :"_s, m_smtpAddress);
-    auto* maskingQuestion = new QLabel(
-        u"To Change Sender's Name, SMS SMTP Server Requires To Mask Your Email Address?"_s, m_smtpPanel);
+    auto* maskingQuestion =
+        new QLabel(u"To Change Sender's Name, SMS SMTP Server Requires To Mask Your Email Address?"_s, m_smtpPanel);
     maskingQuestion->setWordWrap(true);
     smtpForm->addRow(maskingQuestion);
     smtpForm->addRow(maskingRow);
@@ -287,8 +286,7 @@ QWidget* frm_Settings::buildTimerTab()
 
     auto* reset = named(new QPushButton(u"Yes! Reset the Status"_s, tab), u"cmdResetStatus"_s);
     auto* resetRow = new QHBoxLayout;
-    resetRow->addWidget(
-        new QLabel(u"Do you want to clear the \"SENDING\" status for all messages in outbox ?"_s, tab));
+    resetRow->addWidget(new QLabel(u"Do you want to clear the \"SENDING\" status for all messages in outbox ?"_s, tab));
     resetRow->addWidget(reset);
     resetRow->addStretch();
 
@@ -470,9 +468,9 @@ void frm_Settings::setModemConnected(bool connected)
     // and the search would take its port.
     m_modemPanel->setEnabled(!connected);
     m_detect->setEnabled(!connected);
-    m_alert->setText(
-        connected ? u"You can not change the modem settings. Because computer is already connected with modem."_s
-                  : QString());
+    m_alert->setText(connected
+                         ? u"You can not change the modem settings. Because computer is already connected with modem."_s
+                         : QString());
     m_alert->setVisible(connected);
 }
 
@@ -524,7 +522,8 @@ void frm_Settings::detectModem()
     if (progress.exec() != QDialog::Accepted)
         return;
     if (progress.modems().isEmpty()) {
-        m_dialogs.information(this, u"Searched COM ports from 1 - %1 but did not find a modem."_s.arg(progress.searched()));
+        m_dialogs.information(this,
+                              u"Searched COM ports from 1 - %1 but did not find a modem."_s.arg(progress.searched()));
         return;
     }
     Frm_FoundModemPortNumbers found(progress.modems(), this);
@@ -589,10 +588,10 @@ bool frm_Settings::saveMailbox()
         return false;
     }
 
-    const store::Pop3SettingsRow row{store::trimBlanks(m_pop3Server->text()), store::trimBlanks(m_pop3Port->text()),
-                                     store::trimBlanks(m_pop3UserName->text()),
-                                     store::trimBlanks(m_pop3Password->text()),
-                                     store::trimBlanks(m_checkInterval->text()), m_mailboxEnabled->isChecked()};
+    const store::Pop3SettingsRow row{
+        store::trimBlanks(m_pop3Server->text()),    store::trimBlanks(m_pop3Port->text()),
+        store::trimBlanks(m_pop3UserName->text()),  store::trimBlanks(m_pop3Password->text()),
+        store::trimBlanks(m_checkInterval->text()), m_mailboxEnabled->isChecked()};
     if (auto saved = store::SettingsTables(m_db).savePop3Settings(row); !saved) {
         reportStoreFailure(u"The e-mail-to-SMS settings could not be saved: "_s + saved.error().message);
         return false;
@@ -703,9 +702,9 @@ bool frm_Settings::saveTimers()
 bool frm_Settings::saveModem()
 {
     const std::pair<QComboBox*, QString> required[] = {
-        {m_port, u"Please select Comm port Number."_s},       {m_bitsPerSecond, u"Please select Bits Per Second."_s},
-        {m_dataBits, u"Please select Data Bits."_s},          {m_parity, u"Please select Parity."_s},
-        {m_stopBits, u"Please select Stop bits."_s},          {m_flowControl, u"Please select Flow Control."_s},
+        {m_port, u"Please select Comm port Number."_s},      {m_bitsPerSecond, u"Please select Bits Per Second."_s},
+        {m_dataBits, u"Please select Data Bits."_s},         {m_parity, u"Please select Parity."_s},
+        {m_stopBits, u"Please select Stop bits."_s},         {m_flowControl, u"Please select Flow Control."_s},
         {m_characterSet, u"Please select Character set."_s},
     };
     for (const auto& [list, message] : required) {

@@ -1,5 +1,5 @@
-#include "AtParsers.h"
 #include "ModemDiscovery.h"
+#include "AtParsers.h"
 #include "ModemSimulator.h"
 #include "TestSupport.h"
 

@@ -44,8 +44,7 @@ namespace {
 
 // Runs the action on the next modal dialog of the given kind once it is up; the watch ends
 // with its context.
-template <typename Dialog>
-void whenModal(QObject* context, const std::function<void(Dialog*)>& action)
+template <typename Dialog> void whenModal(QObject* context, const std::function<void(Dialog*)>& action)
 {
     auto* poll = new QTimer(context);
     poll->setInterval(10);
@@ -99,8 +98,7 @@ struct SettingsScreenTest : ::testing::Test
         return std::make_unique<ui::frm_Settings>(db, gateway.get(), dialogs, modemConnected, ports);
     }
 
-    template <typename Widget = QLineEdit>
-    static Widget* get(QWidget* screen, const QString& name)
+    template <typename Widget = QLineEdit> static Widget* get(QWidget* screen, const QString& name)
     {
         auto* widget = screen->findChild<Widget*>(name);
         EXPECT_NE(widget, nullptr) << name.toStdString();
@@ -188,10 +186,10 @@ TEST_F(SettingsScreenTest, TimeFieldsAreCheckedWhileTyping)
         EXPECT_TRUE(receive->text().isEmpty()) << bad.toStdString();
         EXPECT_EQ(screen->focusWidget(), receive);
     }
-    EXPECT_EQ(dialogs.texts, (QStringList{u"Doller sign is not allowed in time."_s,
-                                          u"Pluse sign is not allowed in time."_s,
-                                          u"Minus sign is not allowed in time."_s, u"Quama is not allowed in time."_s,
-                                          u"Receive message time should be less than or equal to 65 seconds."_s}));
+    EXPECT_EQ(dialogs.texts,
+              (QStringList{u"Doller sign is not allowed in time."_s, u"Pluse sign is not allowed in time."_s,
+                           u"Minus sign is not allowed in time."_s, u"Quama is not allowed in time."_s,
+                           u"Receive message time should be less than or equal to 65 seconds."_s}));
 
     // Typed one key at a time, 7 passes and 70 does not.
     QLineEdit* send = get(screen.get(), u"txtSendmsgtime"_s);
@@ -265,8 +263,7 @@ TEST_F(SettingsScreenTest, RefusalsLaterInTheSaveKeepWhatWasStoredBefore)
     QLineEdit* receive = get(screen.get(), u"txttime"_s);
     receive->setText(u"2"_s);
     click(screen.get(), u"cmdSave"_s);
-    EXPECT_EQ(dialogs.lastText(),
-              u"Automatically receive all messages time should be greater than or equal to 3."_s);
+    EXPECT_EQ(dialogs.lastText(), u"Automatically receive all messages time should be greater than or equal to 3."_s);
     EXPECT_TRUE(receive->text().isEmpty());
     EXPECT_EQ(tab(screen.get()), ui::frm_Settings::TimerTab);
     // The mailbox part was stored, and the engine polls at once.
@@ -545,15 +542,13 @@ TEST_F(SettingsScreenTest, AdvancedSettingsShowAndStoreTheirCodes)
 
     // Without authentication the login is still required and stored.
     click(&screen, u"cmdSave"_s);
-    EXPECT_EQ(dialogs.lastText(),
-              u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."_s);
+    EXPECT_EQ(dialogs.lastText(), u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."_s);
     get<QCheckBox>(&screen, u"chkSMSSMTPAuthenticationRequired"_s)->setChecked(true);
     click(&screen, u"cmdSave"_s);
     EXPECT_EQ(screen.focusWidget(), user);
     user->setText(u" gateway "_s);
     click(&screen, u"cmdSave"_s);
-    EXPECT_EQ(dialogs.lastText(),
-              u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."_s);
+    EXPECT_EQ(dialogs.lastText(), u"If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."_s);
     EXPECT_EQ(screen.focusWidget(), password);
     EXPECT_TRUE(timerRow().SMSSMTPUserName.isNull());
     get<QCheckBox>(&screen, u"chkSMSSMTPAuthenticationRequired"_s)->setChecked(false);
@@ -628,7 +623,8 @@ struct ModemSearchTest : SettingsScreenTest
     void TearDown() override
     {
         engine::Gateway* engine = gateway.release();
-        QMetaObject::invokeMethod(engine, [engine] { delete engine; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            engine, [engine] { delete engine; }, Qt::BlockingQueuedConnection);
         engineThread.quit();
         engineThread.wait();
     }
@@ -648,9 +644,9 @@ TEST_F(ModemSearchTest, FindsTheModemsAndAClickFillsTheSettings)
         // A click beside the manufacturer does nothing.
         found->chooseCell(1, 3);
         EXPECT_TRUE(found->isVisible());
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualItemRect(grid->item(1, ui::Frm_FoundModemPortNumbers::kManufacturerColumn))
-                              .center());
+        QTest::mouseClick(
+            grid->viewport(), Qt::LeftButton, {},
+            grid->visualItemRect(grid->item(1, ui::Frm_FoundModemPortNumbers::kManufacturerColumn)).center());
     });
     click(screen.get(), u"cmdDetectModem"_s);
 
