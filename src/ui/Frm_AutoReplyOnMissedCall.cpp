@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Gateway.h"
 #include "GatewaySettings.h"
+#include "ScreenParts.h"
 #include "SettingsTables.h"
 
 #include "SmsTextEdit.h"
@@ -34,15 +35,9 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
     m_message->setObjectName(u"txtMessage"_s);
     m_enabled = new QCheckBox(u"Enable Autoreply SMS on Missed Calls"_s, this);
     m_enabled->setObjectName(u"chkEnableAutoReply"_s);
-    auto* saveButton = new QPushButton(u"&Save"_s, this);
-    saveButton->setObjectName(u"cmdSave"_s);
-    auto* exitButton = new QPushButton(u"E&xit"_s, this);
-    exitButton->setObjectName(u"cmdExit"_s);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(saveButton);
-    buttons->addWidget(exitButton);
+    auto* saveButton = named(new QPushButton(u"&Save"_s, this), u"cmdSave"_s);
+    auto* exitButton = named(new QPushButton(u"E&xit"_s, this), u"cmdExit"_s);
+    QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(explanation);
     layout->addWidget(new QLabel(u"Message (Max.Length 160 Characters) :"_s, this));

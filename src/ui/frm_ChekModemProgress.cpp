@@ -1,6 +1,7 @@
 #include "frm_ChekModemProgress.h"
 
 #include "Gateway.h"
+#include "ScreenParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,15 +28,12 @@ frm_ChekModemProgress::frm_ChekModemProgress(engine::Gateway* gateway, QStringLi
     m_bar->setTextVisible(false);
     m_percent = new QLabel(u"0%"_s, this);
     m_percent->setObjectName(u"lblPercent"_s);
-    auto* cancelButton = new QPushButton(u"&Cancel"_s, this);
-    cancelButton->setObjectName(u"cmdCancel"_s);
+    auto* cancelButton = named(new QPushButton(u"&Cancel"_s, this), u"cmdCancel"_s);
 
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(m_bar, 1);
     barRow->addWidget(m_percent);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cancelButton);
+    QHBoxLayout* buttons = buttonRow({cancelButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addLayout(barRow);

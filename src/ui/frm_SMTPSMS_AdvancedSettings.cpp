@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Gateway.h"
 #include "GatewaySettings.h"
+#include "ScreenParts.h"
 #include "SettingsTables.h"
 
 #include <QCheckBox>
@@ -22,12 +23,6 @@ namespace {
 
 const QString kMimeEncode = u"MIME_ENCODE"_s;
 const QString kUuencode = u"UUENCODE"_s;
-
-template <typename Widget> Widget* named(Widget* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 } // namespace
 
@@ -56,10 +51,7 @@ frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database
 
     auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
     auto* exitButton = named(new QPushButton(u"Exit"_s, this), u"cmdExit"_s);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(saveButton);
-    buttons->addWidget(exitButton);
+    QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel);
     layout->addLayout(buttons);

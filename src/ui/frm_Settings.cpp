@@ -7,6 +7,7 @@
 #include "GatewaySettings.h"
 #include "LinkLabel.h"
 #include "OutboxTable.h"
+#include "ScreenParts.h"
 #include "SerialPortName.h"
 #include "SettingsTables.h"
 #include "frm_ChekModemProgress.h"
@@ -23,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -34,12 +34,6 @@ using namespace Qt::StringLiterals;
 namespace ui {
 
 namespace {
-
-template <typename Widget> Widget* named(Widget* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 QComboBox* choiceList(QWidget* parent, const QString& name, const QStringList& choices)
 {
@@ -79,19 +73,6 @@ QStringList delayFactors()
     return factors;
 }
 
-// The classic port number of a device, kept beside its path: /dev/ttyS2 is port 3. Other
-// devices have none.
-QString portNumberOf(const QString& port)
-{
-    static const QRegularExpression classic(u"^(?:/dev/ttyS(\\d+)|(\\d+))$"_s);
-    const QRegularExpressionMatch match = classic.match(port);
-    if (!match.hasMatch())
-        return u"0"_s;
-    if (!match.captured(1).isEmpty())
-        return QString::number(match.captured(1).toInt() + 1);
-    return match.captured(2);
-}
-
 const QString kEmailFormat = u"<smsusername>SMSUserName</smsusername>\n"
                              u"<smspassword>SMSUserPassword</smspassword>\n"
                              u"<tomobilenumbers>Number1, Number2,...</tomobilenumbers>\n"
@@ -125,10 +106,7 @@ frm_Settings::frm_Settings(const store::Database& db, engine::Gateway* gateway, 
 
     auto* saveButton = named(new QPushButton(u"&Save"_s, this), u"cmdSave"_s);
     auto* exitButton = named(new QPushButton(u"&Exit"_s, this), u"cmdExit"_s);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(saveButton);
-    buttons->addWidget(exitButton);
+    QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addLayout(buttons);
@@ -731,7 +709,7 @@ bool frm_Settings::saveModem()
 
     const QString port = m_port->currentText().trimmed();
     store::ModemSettingsRow row;
-    row.CommPortNo = portNumberOf(port);
+    row.CommPortNo = modem::classicPortNumber(port);
     row.CommPortName = port;
     row.BitsPerSecond = m_bitsPerSecond->currentText();
     row.DataBits = m_dataBits->currentText();
