@@ -1,40 +1,19 @@
 #include "ModemDiscovery.h"
 #include "AtParsers.h"
 #include "ModemSimulator.h"
+#include "SilentDevice.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using testing_support::SilentDevice;
 using testing_support::TempFolder;
 
 namespace {
-
-// A pseudo-terminal nobody answers on: a device that opens but is not a modem.
-struct SilentDevice
-{
-    int master = -1;
-    QString path;
-
-    SilentDevice()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~SilentDevice()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-};
 
 struct ModemDiscoveryTest : ::testing::Test
 {

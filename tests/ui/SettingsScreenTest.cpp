@@ -7,6 +7,7 @@
 #include "ModemSimulator.h"
 #include "OutboxTable.h"
 #include "SettingsTables.h"
+#include "SilentDevice.h"
 #include "Store.h"
 #include "TestSupport.h"
 #include "frm_ChekModemProgress.h"
@@ -28,15 +29,12 @@
 #include <QThread>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 using testing_support::FakeClock;
 using testing_support::FakeDialogs;
+using testing_support::SilentDevice;
 using testing_support::TempFolder;
 using testing_support::waitUntil;
 
@@ -58,24 +56,6 @@ template <typename Dialog> void whenModal(QObject* context, const std::function<
     poll->start();
 }
 
-// A pseudo-terminal nobody answers on.
-struct SilentDevice
-{
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    QString path;
-
-    SilentDevice()
-    {
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~SilentDevice()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-};
-
 struct SettingsScreenTest : ::testing::Test
 {
     TempFolder folder;
@@ -86,11 +66,16 @@ struct SettingsScreenTest : ::testing::Test
 
     void SetUp() override
     {
+        openStoreAndEngine();
+        gateway->startUp();
+    }
+
+    void openStoreAndEngine()
+    {
         auto opened = store::openStore(folder.storePath());
         ASSERT_TRUE(opened);
         db = std::move(*opened);
         gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
-        gateway->startUp();
     }
 
     std::unique_ptr<ui::frm_Settings> open(bool modemConnected = false, const QStringList& ports = {})
@@ -606,10 +591,7 @@ struct ModemSearchTest : SettingsScreenTest
 
     void SetUp() override
     {
-        auto opened = store::openStore(folder.storePath());
-        ASSERT_TRUE(opened);
-        db = std::move(*opened);
-        gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
+        openStoreAndEngine();
         gateway->moveToThread(&engineThread);
         engineThread.start();
         first.setIdentity(u"SIMCOM_Ltd"_s, u"SIMCOM_SIM800L"_s, u"R14"_s, u"861234567890123"_s);
@@ -730,13 +712,9 @@ TEST_F(ModemSearchTest, CancelClosesTheProgressAndShowsNoResult)
 
 namespace {
 
-struct FirstRunTest : ::testing::Test
+// The whole program's window on an empty store, with the engine it starts.
+struct FirstRunTest : SettingsScreenTest
 {
-    TempFolder folder;
-    FakeClock clock;
-    FakeDialogs dialogs;
-    store::Database db;
-    std::unique_ptr<engine::Gateway> gateway;
     std::unique_ptr<ui::MDI_Frmmanage> window;
     modemsim::ModemSimulator sim;
 
@@ -744,10 +722,7 @@ struct FirstRunTest : ::testing::Test
     {
         QString error;
         ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-        auto opened = store::openStore(folder.storePath());
-        ASSERT_TRUE(opened);
-        db = std::move(*opened);
-        gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
+        openStoreAndEngine();
         window = std::make_unique<ui::MDI_Frmmanage>(db, gateway.get(), dialogs, clock, false);
         QSignalSpy loaded(window.get(), &ui::MDI_Frmmanage::loaded);
         window->load();
@@ -773,30 +748,30 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
     ASSERT_TRUE(waitUntil([&] { return gateway->calls().IsSetupWindowOpen; }));
 
     // The simulator's device is not among the system's serial ports; typed in, it is searched.
-    SettingsScreenTest::list(screen, u"Combo_comportNo"_s)->setEditText(sim.portName());
+    list(screen, u"Combo_comportNo"_s)->setEditText(sim.portName());
     whenModal<ui::Frm_FoundModemPortNumbers>(screen, [](ui::Frm_FoundModemPortNumbers* found) {
         found->chooseCell(0, ui::Frm_FoundModemPortNumbers::kManufacturerColumn);
     });
-    SettingsScreenTest::click(screen, u"cmdDetectModem"_s);
+    click(screen, u"cmdDetectModem"_s);
     ASSERT_TRUE(screen->selectPortFromList);
 
-    SettingsScreenTest::fillMailbox(screen);
-    SettingsScreenTest::list(screen, u"Combo_DataBits"_s)->setCurrentText(u"8"_s);
-    SettingsScreenTest::list(screen, u"Combo_Parity"_s)->setCurrentText(u"None"_s);
-    SettingsScreenTest::list(screen, u"Combo_stopBit"_s)->setCurrentText(u"1"_s);
-    SettingsScreenTest::list(screen, u"Cmb_FlowControl"_s)->setCurrentText(u"None"_s);
-    SettingsScreenTest::list(screen, u"cmb_CharSet"_s)->setCurrentText(u"GSM"_s);
+    fillMailbox(screen);
+    list(screen, u"Combo_DataBits"_s)->setCurrentText(u"8"_s);
+    list(screen, u"Combo_Parity"_s)->setCurrentText(u"None"_s);
+    list(screen, u"Combo_stopBit"_s)->setCurrentText(u"1"_s);
+    list(screen, u"Cmb_FlowControl"_s)->setCurrentText(u"None"_s);
+    list(screen, u"cmb_CharSet"_s)->setCurrentText(u"GSM"_s);
     dialogs.texts.clear();
-    SettingsScreenTest::click(screen, u"cmdSave"_s);
+    click(screen, u"cmdSave"_s);
     ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
 
     window->findChild<QAction*>(u"start"_s)->trigger();
     ASSERT_TRUE(waitUntil([&] { return gateway->link().ModemInitialised; }));
     EXPECT_EQ(gateway->Timer2().interval(), 10000);
-    EXPECT_FALSE(SettingsScreenTest::list(screen, u"Combo_BitsPerSec"_s)->isEnabled());
+    EXPECT_FALSE(list(screen, u"Combo_BitsPerSec"_s)->isEnabled());
 
-    SettingsScreenTest::get(screen, u"txtSendmsgtime"_s)->setText(u"7"_s);
-    SettingsScreenTest::click(screen, u"cmdSave"_s);
+    get(screen, u"txtSendmsgtime"_s)->setText(u"7"_s);
+    click(screen, u"cmdSave"_s);
     ASSERT_TRUE(waitUntil([&] { return gateway->Timer2().interval() == 7000; }));
     EXPECT_TRUE(gateway->Timer2().isActive());
 
@@ -806,9 +781,9 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
     EXPECT_EQ(window->settingsScreen(), screen);
     window->openMessageBox();
     window->messageBox()->findChild<QAction*>(u"tbrSettings"_s)->trigger();
-    EXPECT_EQ(SettingsScreenTest::tab(screen), ui::frm_Settings::TimerTab);
+    EXPECT_EQ(tab(screen), ui::frm_Settings::TimerTab);
 
-    SettingsScreenTest::click(screen, u"cmdExit"_s);
+    click(screen, u"cmdExit"_s);
     ASSERT_TRUE(waitUntil([&] { return window->settingsScreen() == nullptr; }));
     ASSERT_TRUE(waitUntil([&] { return !gateway->calls().IsSetupWindowOpen; }));
 }
@@ -826,6 +801,5 @@ TEST_F(FirstRunTest, NoModemFoundOffersTheSettings)
 
     window->findChild<QAction*>(u"start"_s)->trigger();
     ASSERT_TRUE(waitUntil([&] { return window->settingsScreen() != nullptr; }));
-    EXPECT_EQ(SettingsScreenTest::list(window->settingsScreen(), u"Combo_comportNo"_s)->currentText(),
-              u"/dev/tarvogate-gone"_s);
+    EXPECT_EQ(list(window->settingsScreen(), u"Combo_comportNo"_s)->currentText(), u"/dev/tarvogate-gone"_s);
 }
