@@ -34,17 +34,19 @@ void applyTimer(QTimer& timer, int milliseconds, bool enabled)
 Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDir, QObject* parent)
     : QObject(parent), m_storePath(std::move(storePath)), m_clock(clock), m_log(clock),
       m_programDir(std::move(programDir)), m_link(this), m_sounds(m_programDir, this),
-      m_sim(m_link, [this] { return m_settings.ModemDelayFactor; }), m_calls(m_link, m_db, clock, m_sounds, this),
+      m_sim(
+          m_link, [this] { return m_settings.ModemDelayFactor; }, [this](const QString& line) { AddToActivityLog(line); }),
+      m_calls(m_db, clock, m_sounds, this),
       m_dispatcher({m_db, clock, m_settings, m_link, m_sim,
                     [this](const store::OutboxRow& row) { return SendEmailToSMSGateway(row); },
                     [this](const QString& line) { AddToActivityLog(line); }, [this] { Q_EMIT messagesSent(); },
-                    [](int ms) { QThread::msleep(ulong(ms)); }}),
+                    [](int ms) { QThread::msleep(ulong(ms)); }, [this] { return isStopping(); }}),
       m_receiver({m_db, clock, m_link, m_sim, m_sounds, [this](const QString& line) { AddToActivityLog(line); },
-                  [this](const QString& text) { Q_EMIT notice(text); },
+                  [this](const QString& text) { raiseNotice(text); },
                   [this](qint64 id, const QString& sender, const QString& text, const QDateTime& when) {
                       Q_EMIT messageStored(id, sender, text, when);
                   },
-                  [this] { Q_EMIT inboxChanged(); }}),
+                  [this] { Q_EMIT inboxChanged(); }, [this] { m_callInProgress = true; }}),
       m_timer1(this), m_timer2(this), m_timerWebMailToSMS(this), m_timerRefreshHomePage(this)
 {
     m_timer1.setObjectName(u"Timer1"_s);
@@ -57,10 +59,12 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
     connect(&m_timerRefreshHomePage, &QTimer::timeout, this, &Gateway::refreshTick);
 
     connect(&m_link, &modem::AtLink::logLine, this, &Gateway::AddToActivityLog);
-    connect(&m_link, &modem::AtLink::notice, this, &Gateway::notice);
+    connect(&m_link, &modem::AtLink::notice, this, &Gateway::raiseNotice);
     connect(&m_link, &modem::AtLink::unsolicitedLine, &m_calls, &modem::CallHandler::onUnsolicitedLine);
+    connect(&m_link, &modem::AtLink::portLost, this, &Gateway::onPortLost);
+    connect(&m_calls, &modem::CallHandler::ringingChanged, &m_link, &modem::AtLink::setCallRinging);
     connect(&m_calls, &modem::CallHandler::logLine, this, &Gateway::AddToActivityLog);
-    connect(&m_calls, &modem::CallHandler::notice, this, &Gateway::notice);
+    connect(&m_calls, &modem::CallHandler::notice, this, &Gateway::raiseNotice);
     connect(&m_calls, &modem::CallHandler::callerIdentified, this, &Gateway::callerIdentified);
     connect(&m_calls, &modem::CallHandler::callerHungUp, this, [this] {
         m_timer1Enabled = true;
@@ -71,6 +75,39 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
 }
 
 Gateway::~Gateway() = default;
+
+void Gateway::requestStop()
+{
+    m_stopping = true;
+    m_link.requestAbort();
+    // A silent mail server would otherwise hold the engine for the whole mail time-out.
+    m_smtp.requestAbort();
+}
+
+void Gateway::raiseNotice(const QString& text)
+{
+    if (!m_inTimerRun) {
+        Q_EMIT notice(text);
+        return;
+    }
+    // Nobody started this run and nobody may be there: the log keeps it, and the screens
+    // show it without a box that waits for a click.
+    AddToActivityLog(u"**NOTICE** "_s + text);
+    Q_EMIT backgroundNotice(text);
+}
+
+void Gateway::onPortLost()
+{
+    m_callInProgress = false;
+    m_timer1Period = 0;
+    m_timer2Period = 0;
+    const QString media = m_settings.SMSDeliveryMedia.toUpper();
+    // Messages can still leave by e-mail.
+    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s)
+        m_timer2Period = m_settings.SendIntervalSeconds * 1000;
+    applyTimers();
+    Q_EMIT modemStateChanged(false, false);
+}
 
 void Gateway::AddToActivityLog(const QString& message)
 {
@@ -175,7 +212,7 @@ void Gateway::ConnectModem()
         return;
     }
     if (!row->has_value()) {
-        Q_EMIT notice(u"Please set all the settings before connecting with modem."_s);
+        raiseNotice(u"Please set all the settings before connecting with modem."_s);
         Q_EMIT settingsRequested();
         return;
     }
@@ -194,19 +231,20 @@ void Gateway::ConnectModem()
     if (port.isEmpty()) {
         Q_EMIT noModemFound(modem::openFailureText(modem::OpenFailure::NotFound, modemRow.CommPortNo, QString()));
     } else if (!modem::parseLineSettings(lineText, line)) {
-        Q_EMIT notice(u"The line settings '%1' of the modem are not complete: choose the speed, parity, data bits and "
+        raiseNotice(u"The line settings '%1' of the modem are not complete: choose the speed, parity, data bits and "
                       u"stop bits in the settings, then connect."_s.arg(lineText));
     } else if (m_link.ConfigurePort(port, line, flow) || m_link.isOpen()) {
         if (!m_link.OpenPort()) {
             if (m_link.lastOpenFailure() == modem::OpenFailure::NotFound)
                 Q_EMIT noModemFound(m_link.lastOpenFailureText());
             else
-                Q_EMIT notice(m_link.lastOpenFailureText());
+                raiseNotice(m_link.lastOpenFailureText());
         }
     }
 
-    if (m_link.ModemConnected && m_link.isOpen()) {
+    if (m_link.isConnected() && m_link.isOpen()) {
         AddToActivityLog(u"Connection to GSM Modem successful."_s);
+        m_callInProgress = false;
         modem::InitialiseModem(m_link, flowControl, characterSet, modemRow.EnabledCallerId,
                                m_settings.ModemDelayFactor);
         m_timer1Period = m_settings.ReceiveIntervalSeconds * 1000;
@@ -215,7 +253,7 @@ void Gateway::ConnectModem()
         Q_EMIT modemStateChanged(true, m_link.isOpen());
         return;
     }
-    m_link.ModemConnected = false;
+    m_link.ClosePort();
     const QString media = m_settings.SMSDeliveryMedia.toUpper();
     if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s) {
         // Messages can still leave by e-mail.
@@ -232,6 +270,7 @@ void Gateway::DisconnectModem()
 {
     AddToActivityLog(u"Disconnecting GSM Modem."_s);
     m_link.ClosePort();
+    m_callInProgress = false;
     AddToActivityLog(u"GSM Modem disconnected."_s);
     m_timer1Period = 0;
     m_timer2Period = 0;
@@ -259,6 +298,7 @@ void Gateway::setMissedCallReplyText(const QString& text)
 
 void Gateway::refreshTick()
 {
+    const TimerRun run(m_inTimerRun);
     m_lastCallStateAnswer.clear();
     PollCallState();
     m_calls.CheckMissedCallReply(m_lastCallStateAnswer, m_settings.MissedCallReplyOn, m_settings.MissedCallReplyText);
@@ -266,27 +306,20 @@ void Gateway::refreshTick()
 
 void Gateway::PollCallState()
 {
-    if (!m_link.ModemConnected || !m_link.ModemInitialised)
+    if (!m_link.isConnected() || !m_link.isInitialised() || m_job != ModemJob::None)
         return;
-    if (m_link.SendInProgress || m_link.ReceiveInProgress) {
-        // The run in progress keeps its own timer going.
-        if (m_link.SendInProgress)
-            m_timer2Enabled = true;
-        else
-            m_timer1Enabled = true;
-        applyTimers();
-        return;
-    }
-    const QString state = modem::withoutCrLf(m_sim.GetCallState()).trimmed().toUpper();
-    m_lastCallStateAnswer = m_link.LastModemResponse;
+    const ModemJobGuard job(m_job, ModemJob::CallState);
+    modem::AtAnswer answer;
+    const QString state = modem::withoutCrLf(m_sim.GetCallState(&answer)).trimmed().toUpper();
+    m_lastCallStateAnswer = answer.text();
     if (state == u"ACTIVE"_s || state == u"INCOMING"_s || state == u"DIALING"_s || state == u"ALERTING"_s) {
         // No SMS command in the middle of a call.
-        m_link.ModemBusy = true;
+        m_callInProgress = true;
         m_timer1Enabled = false;
         m_timer2Enabled = false;
+        m_calls.takeCallerFromCallList(m_lastCallStateAnswer);
     } else {
-        m_link.ModemBusy = false;
-        m_link.SendInProgress = false;
+        m_callInProgress = false;
         if (state.contains(u"OK"_s)) {
             m_calls.callEnded();
             m_timer1Enabled = true;
@@ -314,11 +347,12 @@ void Gateway::shutDown()
 
 void Gateway::onReceiveTick()
 {
-    if (!m_link.ModemConnected || !m_link.ModemInitialised)
+    const TimerRun run(m_inTimerRun);
+    if (!m_link.isConnected() || !m_link.isInitialised())
         return;
     m_timer1Period = m_settings.ReceiveIntervalSeconds * 1000;
     applyTimers();
-    if (m_link.ModemBusy || m_link.ReceiveInProgress)
+    if (m_callInProgress || m_job != ModemJob::None)
         return;
     AddToActivityLog(u"Checking for new SMS on SIM card."_s);
     ReceiveSIMMessages(modem::scaledWait(400, m_settings.ModemDelayFactor));
@@ -326,12 +360,13 @@ void Gateway::onReceiveTick()
 
 void Gateway::onSendTick()
 {
+    const TimerRun run(m_inTimerRun);
     const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media != u"SMTPSMSGATEWAY"_s && media != u"MIXMODE"_s && !(m_link.ModemInitialised && m_link.ModemConnected))
+    if (media != u"SMTPSMSGATEWAY"_s && media != u"MIXMODE"_s && !(m_link.isInitialised() && m_link.isConnected()))
         return;
     m_timer2Period = m_settings.SendIntervalSeconds * 1000;
     applyTimers();
-    if (m_link.ModemBusy)
+    if (m_callInProgress || m_job != ModemJob::None)
         return;
     AddToActivityLog(u"Checking if there are any SMS to be sent."_s);
     SendOutboxMessages();
@@ -339,14 +374,18 @@ void Gateway::onSendTick()
 
 void Gateway::SendOutboxMessages()
 {
-    if (m_db.isOpen())
-        m_dispatcher.SendOutboxMessages();
+    if (!m_db.isOpen() || m_job != ModemJob::None)
+        return;
+    const ModemJobGuard job(m_job, ModemJob::Send);
+    m_dispatcher.SendOutboxMessages();
 }
 
 void Gateway::ReceiveSIMMessages(int waitMs)
 {
-    if (m_db.isOpen())
-        m_receiver.ReceiveSIMMessages(waitMs);
+    if (!m_db.isOpen() || m_job != ModemJob::None)
+        return;
+    const ModemJobGuard job(m_job, ModemJob::Receive);
+    m_receiver.ReceiveSIMMessages(waitMs);
 }
 
 void Gateway::sendAll()
@@ -363,12 +402,13 @@ void Gateway::receiveAll()
 
 void Gateway::onMailboxTick()
 {
+    const TimerRun run(m_inTimerRun);
     if (!m_settings.IsEnabled || !m_db.isOpen())
         return;
     AddToActivityLog(u"Checking POP3 account for Webmail-to-SMS on the server: "_s + m_settings.POP3MailServer);
     mail::MailboxPollHooks hooks;
     hooks.log = [this](const QString& line) { AddToActivityLog(line); };
-    hooks.notice = [this](const QString& text) { Q_EMIT notice(text); };
+    hooks.notice = [this](const QString& text) { raiseNotice(text); };
     mail::ProcessWebMailToSMSMailbox(m_settings, m_db, m_clock, hooks, m_pop3TimeoutMs);
 }
 
@@ -388,7 +428,7 @@ void Gateway::startDiscovery(const QStringList& ports)
 void Gateway::discoverModems(const QStringList& ports)
 {
     if (m_link.isOpen()) {
-        Q_EMIT notice(u"You can not search for a modem while the computer is connected with the modem. Disconnect "
+        raiseNotice(u"You can not search for a modem while the computer is connected with the modem. Disconnect "
                       u"it first."_s);
         Q_EMIT discoveryFinished({}, 0, true);
         return;
@@ -423,9 +463,9 @@ void Gateway::applyTimerSettings()
     // connected, except that e-mail delivery sends without a modem.
     const int receiveMs = m_settings.ReceiveIntervalSeconds * 1000;
     const int sendMs = m_settings.SendIntervalSeconds * 1000;
-    if (receiveMs == 0 || m_link.ModemConnected)
+    if (receiveMs == 0 || m_link.isConnected())
         m_timer1Period = receiveMs;
-    if (sendMs == 0 || m_link.ModemConnected)
+    if (sendMs == 0 || m_link.isConnected())
         m_timer2Period = sendMs;
     const QString media = m_settings.SMSDeliveryMedia.toUpper();
     if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s)

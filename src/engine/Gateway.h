@@ -23,6 +23,30 @@
 
 namespace engine {
 
+// What the modem is doing for the engine. One job at a time: a tick that finds another job
+// running does nothing and is not queued.
+enum class ModemJob
+{
+    None,
+    Send,
+    Receive,
+    CallState,
+};
+
+// Holds a job for as long as it lives.
+class ModemJobGuard
+{
+public:
+    ModemJobGuard(ModemJob& holder, ModemJob job) : m_holder(holder), m_previous(holder) { m_holder = job; }
+    ~ModemJobGuard() { m_holder = m_previous; }
+    ModemJobGuard(const ModemJobGuard&) = delete;
+    ModemJobGuard& operator=(const ModemJobGuard&) = delete;
+
+private:
+    ModemJob& m_holder;
+    ModemJob m_previous;
+};
+
 // The gateway's engine. It lives on its own thread and does everything that talks to the
 // store in the background, the modem and the mail servers, one job at a time. The screens ask
 // through queued calls and learn results from its signals; it never waits for a person.
@@ -58,6 +82,10 @@ public:
 
     // The answer of the latest call-state query, read by the missed-call reply check.
     const QString& lastCallStateAnswer() const { return m_lastCallStateAnswer; }
+    ModemJob modemJob() const { return m_job; }
+    // The modem reported a voice call: no SMS command goes to it until the call is over.
+    bool callInProgress() const { return m_callInProgress; }
+    InboxReceiver& receiver() { return m_receiver; }
 
 public Q_SLOTS:
     // The engine's part of the main window's loading: its own store connection, the settings
@@ -67,7 +95,9 @@ public Q_SLOTS:
     void shutDown();
     // May be called from any thread: cuts short the modem wait in progress, so shutDown
     // comes without waiting for a silent modem.
-    void requestStop() { m_link.requestAbort(); }
+    void requestStop();
+    // True once requestStop was called: runs end between rows and parts.
+    bool isStopping() const { return m_stopping.load(); }
 
     // May be called from any thread: a fresh modem search over the given devices, reported
     // through discoveryProgress and discoveryFinished.
@@ -120,8 +150,12 @@ Q_SIGNALS:
     // menuConnected: the menu offers "Disconnect" (it does after a connect attempt that
     // opened the port, even when the initialisation then failed); portOpen: the link is up.
     void modemStateChanged(bool menuConnected, bool portOpen);
-    // A message for the operator, shown in a box; the engine goes on at once.
+    // A message for the operator about an action the operator started, shown in a box; the
+    // engine goes on at once.
     void notice(const QString& text);
+    // A message raised by a timer's run: nobody is waiting for it, so it is logged and shown
+    // without a modal box (an unattended gateway would pile them up).
+    void backgroundNotice(const QString& text);
     // No device at the configured port: the text asks whether to open the settings.
     void noModemFound(const QString& question);
     // The modem settings are missing: the settings screen should open.
@@ -145,6 +179,22 @@ Q_SIGNALS:
     void discoveryFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled);
 
 private:
+    // Marks the run of a timer's tick: notices raised in it are not for a box.
+    class TimerRun
+    {
+    public:
+        explicit TimerRun(bool& flag) : m_flag(flag), m_previous(flag) { m_flag = true; }
+        ~TimerRun() { m_flag = m_previous; }
+        TimerRun(const TimerRun&) = delete;
+        TimerRun& operator=(const TimerRun&) = delete;
+
+    private:
+        bool& m_flag;
+        bool m_previous;
+    };
+
+    void raiseNotice(const QString& text);
+    void onPortLost();
     void armMailboxTimer();
     void applyTimers();
     void reportStoreError(const store::StoreError& error);
@@ -157,6 +207,9 @@ private:
     QString m_programDir;
     QString m_pendingError;
     QString m_lastCallStateAnswer;
+    ModemJob m_job = ModemJob::None;
+    bool m_callInProgress = false;
+    bool m_inTimerRun = false;
     // A timer fires only with a period and while enabled; a call in progress disables the
     // receive and send timers without losing their periods.
     int m_timer1Period = 0;
@@ -173,6 +226,7 @@ private:
     InboxReceiver m_receiver;
     int m_pop3TimeoutMs = 10000;
     std::atomic<bool> m_discoveryCancelled = false;
+    std::atomic<bool> m_stopping = false;
 
     QTimer m_timer1;
     QTimer m_timer2;

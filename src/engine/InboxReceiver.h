@@ -3,32 +3,40 @@
 #include "AutoReplyTable.h"
 #include "Clock.h"
 #include "Database.h"
+#include "SimIntakeTable.h"
 
 #include <QDateTime>
 
+#include <chrono>
 #include <functional>
 #include <optional>
-#include <set>
-#include <tuple>
 
 namespace modem {
 class AtLink;
 class SimCommands;
 class SoundPlayer;
+struct SimEntry;
 } // namespace modem
 
 namespace engine {
 
-// The sender as the inbox keeps it: a short number, or a long one without "+" or "0" in
-// front, gets a "+".
+// The sender as the inbox keeps it: one that already starts with "+" and a name (a bank, a
+// carrier) stay as they came; a short number, or a long one without "0" in front, gets a "+".
 QString inboxSender(const QString& listedSender);
+// A name rather than a number: nothing can be sent back to it.
+bool isAlphanumericSender(const QString& sender);
 
 // The first command (in table order) that the message contains anywhere, letter case aside.
 std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
                                                 const std::vector<store::AutoReplyRow>& rows);
 
-// Moves every received SMS from the SIM into the inbox, deletes it from the SIM once it is
-// stored, and queues the keyword reply it asks for.
+// The text of a set of parts, each missing part marked in its place.
+QString joinParts(const std::vector<store::WaitingPart>& parts, int total);
+
+// Moves every received SMS from the SIM into the inbox exactly once: the inbox row, its
+// keyword reply and a record of what was taken from the SIM commit together before the SIM
+// delete, so a run that ends between the two neither loses nor repeats a message. Parts of a
+// long SMS wait until their set is whole.
 class InboxReceiver
 {
 public:
@@ -43,18 +51,27 @@ public:
         std::function<void(const QString&)> notice;
         std::function<void(qint64 id, const QString& sender, const QString& text, const QDateTime& when)> messageStored;
         std::function<void()> inboxChanged;
+        std::function<void()> callInProgress;
     };
 
     explicit InboxReceiver(Context context) : m_context(std::move(context)) {}
 
     void ReceiveSIMMessages(int waitMs);
+    // How long the parts of a long SMS wait for the rest before the message is stored with
+    // the missing parts marked.
+    void setPartsWait(std::chrono::seconds wait) { m_partsWait = wait; }
 
 private:
-    void queueKeywordReply(const QString& sender, const QString& text, const QDateTime& now);
+    // Stores one listed message (or its part); false when the store refused.
+    bool take(const modem::SimEntry& entry, const store::SimMessageKey& key, bool& stored);
+    // Inbox row and keyword reply, inside the caller's transaction.
+    std::expected<qint64, store::StoreError> storeInInbox(const QString& sender, const QString& text,
+                                                          const QDateTime& now);
+    bool storeOverdueParts();
+    void announce(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
 
     Context m_context;
-    // Stored in the inbox, but the SIM refused to delete it: not stored a second time.
-    std::set<std::tuple<QString, QString, QString>> m_storedNotDeleted;
+    std::chrono::seconds m_partsWait = std::chrono::hours(24);
 };
 
 } // namespace engine

@@ -51,7 +51,7 @@ MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefi
 bool OutboxDispatcher::canGoOn() const
 {
     const QString media = m_context.settings.SMSDeliveryMedia.toUpper();
-    return media == kSmtp || media == kMixMode || m_context.link.ModemConnected;
+    return media == kSmtp || media == kMixMode || m_context.link.isConnected();
 }
 
 void OutboxDispatcher::SendOutboxMessages()
@@ -72,16 +72,47 @@ void OutboxDispatcher::SendOutboxMessages()
 
     bool lastSent = false;
     for (const store::OutboxRow& row : *snapshot) {
-        if (!canGoOn())
-            break; // the modem went away during the run: the rest waits for the next one
-        m_context.link.SendInProgress = true;
+        // The modem went away, or the program is ending: the rest waits for the next run.
+        if (!canGoOn() || (m_context.stopRequested && m_context.stopRequested()))
+            break;
         const Outcome outcome = sendOne(row);
-        m_context.link.SendInProgress = false;
         if (outcome != Outcome::Skipped)
             lastSent = outcome == Outcome::Sent;
     }
     if (lastSent)
         m_context.messagesSent();
+}
+
+OutboxDispatcher::Outcome OutboxDispatcher::sendThroughModem(const store::OutboxRow& row, const QString& number,
+                                                             const QString& text)
+{
+    const store::GatewaySettings& settings = m_context.settings;
+    const bool stored = settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s;
+    m_context.log(u"Sending SMS to "_s + row.recipient + u" using GSM modem and method - "_s +
+                  (stored ? u"STORE & DELIVER."_s : u"DIRECT DELIVERY."_s));
+    store::OutboxTable outbox(m_context.db);
+    modem::SendControl control;
+    control.firstPart = row.partsConfirmed;
+    control.stopRequested = m_context.stopRequested;
+    control.partConfirmed = [&](int parts) {
+        // Remembered at once: a retry after a refused or doubtful later part starts after it.
+        if (auto r = outbox.setPartsConfirmed(row.id, parts); !r)
+            m_context.log(u"**ERROR** "_s + r.error().message);
+    };
+    const modem::SendResult result = stored ? m_context.sim.SendMessageStoreAndDeliver(number, text, control)
+                                            : m_context.sim.SendMessageDirect(number, text, control);
+    switch (result.outcome) {
+    case modem::SendOutcome::Sent:
+        return Outcome::Sent;
+    case modem::SendOutcome::NotSent:
+        return Outcome::NotSent;
+    case modem::SendOutcome::Unconfirmed:
+        break;
+    }
+    m_context.log(u"**WARNING** The modem did not confirm the SMS to %1 (answer '%2'). It may have been sent, so it "
+                  u"stays 'SENDING' and is not sent again by itself; reset its status in the settings to send it "
+                  u"again."_s.arg(row.recipient, modem::withoutCrLf(result.answer)));
+    return Outcome::Unconfirmed;
 }
 
 OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
@@ -122,18 +153,16 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
     };
 
     if (media == kModem || route == kModem) {
-        if (!m_context.link.ModemConnected) {
+        if (!m_context.link.isConnected()) {
             m_context.log(kNotCommunicating);
         } else if (settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s ||
                    settings.SIMCardDeliveryMode == u"DIRECT DELIVER"_s) {
             if (!claim())
                 return Outcome::Skipped;
-            const bool stored = settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s;
-            m_context.log(u"Sending SMS to "_s + row.recipient + u" using GSM modem and method - "_s +
-                          (stored ? u"STORE & DELIVER."_s : u"DIRECT DELIVERY."_s));
-            const auto result = stored ? m_context.sim.SendMessageStoreAndDeliver(number, text)
-                                       : m_context.sim.SendMessageDirect(number, text);
-            sent = result.sent;
+            const Outcome outcome = sendThroughModem(row, number, text);
+            if (outcome == Outcome::Unconfirmed)
+                return outcome;
+            sent = outcome == Outcome::Sent;
         }
     } else if (media == kSmtp || route == kSmtp) {
         if (!claim())

@@ -30,7 +30,9 @@ struct MixModeChoice
 MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, const QString& route);
 
 // Empties the outbox: every pending row is checked, routed (modem, SMTP gateway, or by number
-// prefix), claimed, sent and booked SENT only when the modem or the server confirmed it.
+// prefix), claimed, sent and booked SENT only when the modem or the server confirmed it. A row
+// whose text went to the modem without a confirmation stays SENDING: it may have been sent, and
+// only the operator can tell.
 class OutboxDispatcher
 {
 public:
@@ -45,6 +47,7 @@ public:
         std::function<void(const QString&)> log;
         std::function<void()> messagesSent;
         std::function<void(int)> pause; // milliseconds
+        std::function<bool()> stopRequested;
     };
 
     explicit OutboxDispatcher(Context context) : m_context(std::move(context)) {}
@@ -56,9 +59,11 @@ private:
     {
         NotSent,
         Sent,
+        Unconfirmed,
         Skipped
     };
     Outcome sendOne(const store::OutboxRow& row);
+    Outcome sendThroughModem(const store::OutboxRow& row, const QString& number, const QString& text);
     bool canGoOn() const;
 
     Context m_context;

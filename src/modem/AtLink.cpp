@@ -1,7 +1,8 @@
 #include "AtLink.h"
 
 #include "AtParsers.h"
-#include "GatewaySettings.h"
+
+#include <algorithm>
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -79,9 +80,36 @@ bool parseLineSettings(const QString& text, LineSettings& settings)
     return true;
 }
 
+bool AtAnswer::hasLineStartingWith(QStringView prefix) const
+{
+    return std::ranges::any_of(lines, [prefix](const QString& line) { return line.startsWith(prefix); });
+}
+
+QString AtAnswer::lineStartingWith(QStringView prefix) const
+{
+    for (const QString& line : lines) {
+        if (line.startsWith(prefix))
+            return line;
+    }
+    return {};
+}
+
+QString AtAnswer::text() const
+{
+    QString text;
+    for (const QString& line : lines)
+        text += kCrLf + line + kCrLf;
+    if (!finalLine.isEmpty())
+        text += kCrLf + finalLine + kCrLf;
+    else if (prompt)
+        text += kCrLf + u"> "_s;
+    return text;
+}
+
 AtLink::AtLink(QObject* parent) : QObject(parent), m_port(this)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &AtLink::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &AtLink::onPortError);
 }
 
 AtLink::~AtLink()
@@ -103,7 +131,7 @@ bool AtLink::ConfigurePort(const QString& portPath, const LineSettings& settings
     m_port.setDataBits(settings.dataBits);
     m_port.setStopBits(settings.stopBits);
     m_port.setFlowControl(flow);
-    ModemConnected = true;
+    m_connected = true;
     return true;
 }
 
@@ -112,7 +140,7 @@ bool AtLink::OpenPort()
     m_openFailure = OpenFailure::None;
     m_openFailureText.clear();
     if (m_port.isOpen()) {
-        ModemConnected = true;
+        m_connected = true;
         return true;
     }
     if (m_port.open(QIODevice::ReadWrite)) {
@@ -120,14 +148,18 @@ bool AtLink::OpenPort()
         // line and refuses, which is harmless.
         m_port.setDataTerminalReady(true);
         m_port.clearError();
-        m_raw.clear();
-        m_response.clear();
-        m_heldBlank = false;
-        ModemConnected = true;
+        m_reader.clear();
+        m_stale.clear();
+        m_inExchange = false;
+        m_bodyNext = false;
+        m_connected = true;
+        // What a modem still had to say from before (a confirmation held back when the
+        // program last ended) must not become the answer to the first command.
+        drainStale(u"the first command"_s);
         return true;
     }
 
-    ModemConnected = false;
+    m_connected = false;
     const QString& path = m_portPath;
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
@@ -155,13 +187,13 @@ void AtLink::ClosePort()
 {
     if (m_port.isOpen()) {
         m_port.close();
-        ModemConnected = false;
+        m_connected = false;
     }
-    ModemInitialised = false;
-    SendInProgress = false;
-    ReceiveInProgress = false;
-    ModemBusy = false;
+    m_initialised = false;
     m_callRinging = false;
+    m_inExchange = false;
+    m_lost = false;
+    m_reader.clear();
 }
 
 bool AtLink::isOpen() const
@@ -189,151 +221,269 @@ void AtLink::onReadyRead()
     consumeInput();
 }
 
-void AtLink::consumeInput()
+void AtLink::onPortError(QSerialPort::SerialPortError error)
+{
+    // A USB modem pulled out, or a simulator that ended: reads would fail at once forever.
+    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+        return;
+    if (m_lost)
+        return;
+    m_lost = true;
+    Q_EMIT logLine(u"**ERROR** The modem's port %1 went away: %2"_s.arg(m_portPath, m_port.errorString()));
+    // Closed from the event loop: this may be called from inside the port's own wait.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_lost)
+                return;
+            ClosePort();
+            m_port.clearError();
+            Q_EMIT portLost();
+        },
+        Qt::QueuedConnection);
+}
+
+bool AtLink::consumeInput()
 {
     if (!m_port.isOpen())
-        return;
+        return false;
     const QByteArray bytes = m_port.readAll();
     if (bytes.isEmpty())
+        return false;
+    m_reader.feed(bytes);
+    while (const auto line = m_reader.takeLine())
+        handleLine(decode(*line));
+    if (m_inExchange && !m_answer.prompt && m_answer.final == FinalResult::None && m_reader.takePrompt())
+        m_answer.prompt = true;
+    return true;
+}
+
+void AtLink::handleLine(const QString& line)
+{
+    if (m_bodyNext) {
+        // The line after a message header is that message's text or PDU, whatever it says.
+        m_bodyNext = false;
+        if (m_inExchange)
+            m_answer.lines << line;
+        else
+            m_stale << line;
         return;
-    m_raw += bytes;
-    takeLines();
-}
-
-void AtLink::takeLines()
-{
-    // Only whole lines are judged; a prompt ("> ") or a half line waits in m_raw and still
-    // counts as part of the answer.
-    qsizetype end;
-    while ((end = m_raw.indexOf("\r\n")) >= 0) {
-        const QString line = decode(m_raw.left(end));
-        m_raw.remove(0, end + 2);
-        if (line.isEmpty()) {
-            if (m_heldBlank)
-                m_response += kCrLf;
-            m_heldBlank = true;
-            continue;
-        }
-        if (isUnsolicitedLine(line, m_callRinging)) {
-            // The blank line in front of it belongs to it (V.250 framing), not to the answer.
-            m_heldBlank = false;
-            Q_EMIT unsolicitedLine(line.trimmed());
-            continue;
-        }
-        if (m_heldBlank)
-            m_response += kCrLf;
-        m_heldBlank = false;
-        m_response += line + kCrLf;
     }
+    const bool beganBefore = std::exchange(m_partialIsStale, false);
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty())
+        return;
+    if (isUnsolicitedLine(trimmed, m_callRinging)) {
+        Q_EMIT unsolicitedLine(trimmed);
+        return;
+    }
+    if (!m_inExchange || m_answer.final != FinalResult::None || beganBefore) {
+        // Nobody asked for it: logged before the next command, never its answer.
+        if (!trimmed.isEmpty())
+            m_stale << trimmed;
+        return;
+    }
+    if (!m_echo.isEmpty() && trimmed == m_echo) {
+        m_echo.clear();
+        return;
+    }
+    if (trimmed.startsWith(u'>')) {
+        // A prompt that a line end followed: the text after it is the echo of our own text.
+        m_answer.prompt = true;
+        return;
+    }
+    if (const FinalResult final = finalResultOf(trimmed); final != FinalResult::None) {
+        m_answer.final = final;
+        m_answer.finalLine = trimmed;
+        return;
+    }
+    if (trimmed.startsWith(u"+CMGL:"_s) || trimmed.startsWith(u"+CMGR:"_s))
+        m_bodyNext = true;
+    m_answer.lines << trimmed;
 }
 
-QString AtLink::responseText() const
+bool AtLink::satisfied(Want want) const
 {
-    return m_response + (m_heldBlank ? kCrLf : QString()) + decode(m_raw);
+    if (m_answer.final != FinalResult::None)
+        return true;
+    switch (want) {
+    case Want::Prompt:
+        return m_answer.prompt;
+    case Want::Anything:
+        return m_answer.received();
+    case Want::Final:
+        return false;
+    }
+    return false;
 }
 
-bool AtLink::hasErrorLine(const QString& text) const
+bool AtLink::waitFor(Want want, int waitMs)
 {
-    // A final result code of failure: "ERROR", or an extended "+CMS ERROR: n" / "+CME ERROR: n".
-    return text.contains(u"ERROR\r\n"_s) || text.contains(u"+CMS ERROR:"_s) || text.contains(u"+CME ERROR:"_s);
-}
-
-void AtLink::ClearResponseBuffer()
-{
-    m_response.clear();
-    m_heldBlank = false;
-    m_errorSeen = false;
-}
-
-QString AtLink::ReadResponse(const QString& expected, int waitMs)
-{
-    ModemBusy = true;
-    const QString pattern = expected.trimmed().isEmpty() ? u"OK\r\n"_s : expected;
+    bool arrived = consumeInput();
     QDeadlineTimer deadline(std::max(waitMs, 0));
-    for (;;) {
-        if (!ModemConnected || !m_port.isOpen()) {
-            ModemBusy = false;
-            return {};
-        }
-        consumeInput();
-        const QString text = responseText();
-        if (m_errorSeen)
-            break;
-        if (text.contains(pattern))
-            break;
-        if (hasErrorLine(text)) {
-            m_errorSeen = true;
-            break;
-        }
-        if (text.contains(u"NO CARRIER\r\n"_s))
-            break;
-        if (deadline.hasExpired() || m_abort)
-            break;
+    while (usable() && !satisfied(want) && !deadline.hasExpired() && !m_abort) {
         // Short slices, so that a request to end is noticed while a modem stays silent.
-        m_port.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
+        if (m_port.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100))))
+            arrived = consumeInput() || arrived;
     }
-    ModemBusy = false;
-    // Once the modem has failed the command, the answer is that failure and nothing else.
-    if (m_errorSeen)
-        return u"ERROR"_s;
-    return store::trimBlanks(responseText());
+    return arrived;
 }
 
-QString AtLink::SendCommand(const QString& command, int waitMs, const QString& expectedText, int retries,
-                            const QString& failureMessage)
+void AtLink::beginExchange(const QString& echo)
 {
-    ModemBusy = true;
-    LastCommandSucceeded = true;
+    m_answer = AtAnswer{};
+    m_echo = echo.trimmed();
+    m_bodyNext = false;
+    m_inExchange = true;
+}
+
+void AtLink::endExchange()
+{
+    m_inExchange = false;
+    m_echo.clear();
+}
+
+void AtLink::drainStale(const QString& before)
+{
+    // What the system already holds for us, also what the event loop has not yet read in.
+    consumeInput();
+    for (int pulls = 0; pulls < 64 && usable() && m_port.waitForReadyRead(0); ++pulls)
+        consumeInput();
+    if (!m_reader.isEmpty() && m_reader.takePrompt())
+        m_stale << u">"_s;
+    // Half a line that began before the command belongs to no answer of it.
+    m_partialIsStale = std::ranges::any_of(m_reader.partial(), [](char c) { return c != '\r' && c != '\n'; });
+    if (m_stale.isEmpty())
+        return;
+    Q_EMIT logLine(u"**NOTICE** The modem said, unasked, before %1: '%2'"_s.arg(before, m_stale.join(u" | "_s)));
+    m_stale.clear();
+}
+
+AtAnswer AtLink::runExchange(const QByteArray& bytes, const QString& echo, int waitMs, const QString& expectedText,
+                             int retries, const QString& failureMessage, const QString& commandForLog)
+{
     const QString expected = expectedText.trimmed();
+    if (!usable()) {
+        m_connected = false;
+        Q_EMIT notice(kNotConnected);
+        return {};
+    }
+    drainStale(withoutCrLf(commandForLog).trimmed());
+    beginExchange(echo);
+    m_port.write(bytes);
+    m_port.waitForBytesWritten(std::max(waitMs, 100));
+
+    const Want want = expected.isEmpty() ? Want::Anything : expected == u">"_s ? Want::Prompt : Want::Final;
+    const auto done = [&] {
+        if (expected.isEmpty())
+            return true;
+        if (want == Want::Prompt)
+            return m_answer.prompt;
+        if (expected == u"OK"_s)
+            return m_answer.final == FinalResult::Ok;
+        return m_answer.finalLine.contains(expected) || m_answer.hasLineStartingWith(expected);
+    };
+
     int errors = 0;
     int empties = 0;
     int noCarriers = 0;
     int unexpected = 0;
+    // A long answer (a full SIM at a slow line speed) may take many reads; each read that
+    // brings more of it does not count against the modem, but their number is bounded.
+    int progressReads = 0;
+    constexpr int kMaxProgressReads = 200;
 
-    // What waits from before belongs to no one; rings in it still reach call handling.
-    consumeInput();
-    if (!m_port.isOpen()) {
-        ModemConnected = false;
-        Q_EMIT notice(kNotConnected);
-        ModemBusy = false;
-        return {};
-    }
-    ClearResponseBuffer();
-    m_port.write(encode(command));
-    m_port.waitForBytesWritten(std::max(waitMs, 100));
-
-    QString answer = ReadResponse(expected, waitMs);
+    waitFor(want, waitMs);
     // The first answer is not judged; the command is never written again.
-    while (!answer.contains(expected) && errors < 3 && noCarriers < 2 && empties < retries + 1 && unexpected < 2) {
-        answer = ReadResponse(expected, waitMs);
-        if (answer.contains(u"ERROR"_s))
+    while (!done() && errors < 3 && noCarriers < 2 && empties < retries + 1 && unexpected < 2 && usable() &&
+           !m_abort) {
+        const bool arrived = waitFor(want, waitMs);
+        if (m_answer.isError())
             ++errors;
-        else if (answer.isEmpty() && !expected.isEmpty())
+        else if (!m_answer.received() && !expected.isEmpty())
             ++empties;
-        else if (answer.contains(u"NO CARRIER"_s))
+        else if (m_answer.final == FinalResult::NoCarrier)
             ++noCarriers;
-        else if (!expected.isEmpty() && !answer.contains(expected))
+        else if (!done() && (!arrived || m_answer.final != FinalResult::None || ++progressReads > kMaxProgressReads))
             ++unexpected;
     }
 
+    bool succeeded = usable() && !m_abort;
     if (errors >= 3) {
         if (!failureMessage.trimmed().isEmpty())
             Q_EMIT notice(failureMessage);
-        LastCommandSucceeded = false;
+        succeeded = false;
     }
     if (noCarriers >= 2) {
         Q_EMIT notice(u"Your modem probably does not support the dialing feature."_s);
-        LastCommandSucceeded = false;
+        succeeded = false;
     }
     if (empties >= retries)
-        LastCommandSucceeded = false;
+        succeeded = false;
     if (unexpected >= 2) {
-        Q_EMIT logLine(u"Modem gives non expected response"_s + kCrLf + u"Command: "_s + command + kCrLf +
-                       u"Expected response: "_s + expected + kCrLf + u"Returned response: "_s + answer);
-        LastCommandSucceeded = false;
+        Q_EMIT logLine(u"Modem gives non expected response"_s + kCrLf + u"Command: "_s + commandForLog + kCrLf +
+                       u"Expected response: "_s + expected + kCrLf + u"Returned response: "_s + m_answer.text());
+        succeeded = false;
     }
-    ModemBusy = false;
-    return answer;
+    if (!done())
+        succeeded = false;
+    m_answer.succeeded = succeeded;
+    // Once the final result is in, the exchange is over; an answer still missing it stays
+    // open for awaitFinal.
+    if (m_answer.final != FinalResult::None)
+        endExchange();
+    return m_answer;
+}
+
+AtAnswer AtLink::SendCommand(const QString& command, int waitMs, const QString& expected, int retries,
+                             const QString& failureMessage)
+{
+    return runExchange(encode(command), command, waitMs, expected, retries, failureMessage, command);
+}
+
+AtAnswer AtLink::sendMessageText(const QString& text, int waitMs, int retries, const QString& failureMessage)
+{
+    // The text follows a prompt: nothing is waiting that could be stale, and the exchange
+    // that gave the prompt is over.
+    endExchange();
+    return runExchange(encode(text) + char(26), text, waitMs, u"OK"_s, retries, failureMessage, u"(message text)"_s);
+}
+
+AtAnswer AtLink::awaitFinal(int waitMs)
+{
+    if (!m_inExchange)
+        return m_answer;
+    QDeadlineTimer deadline(std::max(waitMs, 0));
+    while (usable() && m_answer.final == FinalResult::None && !deadline.hasExpired() && !m_abort)
+        waitFor(Want::Final, int(std::min<qint64>(deadline.remainingTime(), 1000)));
+    if (m_answer.final != FinalResult::None)
+        endExchange();
+    m_answer.succeeded = m_answer.final == FinalResult::Ok;
+    return m_answer;
+}
+
+void AtLink::escapeAndDrain(int quietMs, int maxMs)
+{
+    endExchange();
+    if (!usable())
+        return;
+    QDeadlineTimer deadline(std::max(maxMs, quietMs));
+    for (int round = 0; round < 3; ++round) {
+        m_port.write(QByteArray(1, char(27)));
+        m_port.waitForBytesWritten(100);
+        bool prompted = false;
+        QDeadlineTimer quiet(quietMs);
+        while (usable() && !quiet.hasExpired() && !deadline.hasExpired()) {
+            if (m_port.waitForReadyRead(int(std::clamp<qint64>(quiet.remainingTime(), 1, 100))) && consumeInput())
+                quiet.setRemainingTime(quietMs);
+            if (m_reader.takePrompt())
+                prompted = true;
+        }
+        // A prompt that came after the ESC would take the next command as a message text.
+        if (!prompted)
+            break;
+    }
+    drainStale(u"the next command"_s);
 }
 
 } // namespace modem

@@ -11,42 +11,6 @@ namespace {
 const QString kCrLf = u"\r\n"_s;
 }
 
-SimListing parseCmgl(const QString& answer)
-{
-    SimListing listing;
-    const QStringList pieces = answer.split(u"+CMGL: "_s);
-    const qsizetype n = pieces.size() - 1;
-    QString previousHeader;
-    for (qsizetype i = 1; i <= n; ++i) {
-        const QString& piece = pieces.at(i);
-        const qsizetype lineEnd = piece.indexOf(kCrLf);
-        QString header = lineEnd >= 1 ? piece.left(lineEnd) : previousHeader;
-        previousHeader = header;
-        if (header.isEmpty())
-            header = u" , , ,"_s;
-        // Without a line break the rest starts one character in, as the header rule counts.
-        const QString rest = lineEnd >= 0 ? piece.mid(lineEnd + 2) : piece.mid(1);
-
-        const QStringList fields = header.split(u',');
-        QString index;
-        QString status;
-        QString sender;
-        if (fields.size() > 0)
-            index = fields.at(0);
-        if (fields.size() > 1)
-            status = QString(fields.at(1)).remove(u'"');
-        if (fields.size() > 2)
-            sender = QString(fields.at(2)).remove(u'"');
-
-        const qsizetype textEnd = i == n ? rest.lastIndexOf(u"\r\nOK\r\n"_s) : rest.lastIndexOf(kCrLf);
-        listing.index << index;
-        listing.status << status;
-        listing.sender << sender;
-        listing.text << (textEnd >= 0 ? rest.left(textEnd) : QString(u""_s));
-    }
-    return listing;
-}
-
 QString callStateFromClcc(const QString& answer)
 {
     if (answer.contains(u',')) {
@@ -100,8 +64,14 @@ QString cmgwIndex(const QString& answer)
 QStringList smsParts(const QString& text, int partLength)
 {
     QStringList parts;
-    for (qsizetype from = 0; from < text.size(); from += partLength)
-        parts << text.mid(from, partLength);
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype length = std::min<qsizetype>(partLength, text.size() - from);
+        if (length > 1 && from + length < text.size() && text.at(from + length - 1).isHighSurrogate())
+            --length;
+        parts << text.mid(from, length);
+        from += length;
+    }
     return parts;
 }
 
@@ -124,17 +94,6 @@ QString informationLine(QStringView answer)
 QString withoutCrLf(const QString& text)
 {
     return QString(text).remove(kCrLf);
-}
-
-bool isUnsolicitedLine(const QString& line, bool callRinging)
-{
-    const QString trimmed = line.trimmed();
-    if (trimmed == u"RING"_s || trimmed.startsWith(u"+CRING:"_s) || trimmed.startsWith(u"+CMTI:"_s))
-        return true;
-    // "+CLIP: 1,1" answers "AT+CLIP?"; only the quoted number form comes unasked.
-    if (trimmed.startsWith(u"+CLIP: \""_s))
-        return true;
-    return callRinging && trimmed == u"NO CARRIER"_s;
 }
 
 CallerIdentity identifyCaller(const QString& number, const std::vector<CountryCodeRow>& countries)

@@ -11,21 +11,6 @@ namespace modem {
 // Pure readers of modem answers and helpers around them; no I/O here, so each can be tested
 // against captured replies.
 
-// The result of an "AT+CMGL" listing: one entry per message, in the modem's order.
-struct SimListing
-{
-    QStringList index;  // storage index as the modem wrote it
-    QStringList status; // without double quotes, e.g. REC UNREAD
-    QStringList sender; // without double quotes
-    QStringList text;   // line breaks inside a message kept
-    int count() const { return int(index.size()); }
-};
-
-// Splits a listing answer at every "+CMGL: ". A header that is missing repeats the previous
-// one; a message's text ends at the last CR LF of its piece, the last message's at the CR LF
-// that directly precedes the final "OK".
-SimListing parseCmgl(const QString& answer);
-
 // "AT+CLCC": the state name of the first call ("Active", "Held", "Dialing", "Alerting",
 // "Incoming", "Waiting"), "" for another state value, "ERROR", or the answer itself when it
 // lists no call.
@@ -35,10 +20,12 @@ QString callStateFromClcc(const QString& answer);
 // of a "+CLCC:" line; empty when there is none.
 QString callerNumberIn(const QString& data);
 
-// The storage index that "AT+CMGW" answered ("+CMGW: 12"), empty when there is none.
+// The number after an information line's prefix ("+CMGW: 12", "+CMSS: 7"), empty when
+// there is none.
 QString cmgwIndex(const QString& answer);
 
-// SMS parts of at most 160 characters each, in order; an empty text has no parts.
+// SMS parts of at most 160 characters each, in order; an empty text has no parts. A part never
+// ends between the two halves of a character outside the basic plane.
 QStringList smsParts(const QString& text, int partLength = 160);
 
 // A wait of multiplier x delay factor milliseconds, rounded half to even and kept within a
@@ -51,10 +38,6 @@ QString informationLine(QStringView answer);
 
 // The number without its CR LF pairs: how trace lines show modem answers.
 QString withoutCrLf(const QString& text);
-
-// A line the modem sends on its own, not as part of an answer: a ring, the caller's number,
-// a new-message notice. "NO CARRIER" is one only while a call is ringing.
-bool isUnsolicitedLine(const QString& line, bool callRinging);
 
 struct CountryCodeRow
 {

@@ -1,6 +1,5 @@
 #include "CallHandler.h"
 
-#include "AtLink.h"
 #include "CallTable.h"
 #include "OutboxTable.h"
 #include "SoundPlayer.h"
@@ -9,15 +8,16 @@ using namespace Qt::StringLiterals;
 
 namespace modem {
 
-CallHandler::CallHandler(AtLink& link, const store::Database& db, const store::Clock& clock, SoundPlayer& sounds,
-                         QObject* parent)
-    : QObject(parent), m_link(link), m_db(db), m_clock(clock), m_sounds(sounds)
+CallHandler::CallHandler(const store::Database& db, const store::Clock& clock, SoundPlayer& sounds, QObject* parent)
+    : QObject(parent), m_db(db), m_clock(clock), m_sounds(sounds)
 {}
 
 void CallHandler::setCallRinging(bool ringing)
 {
+    if (m_callRinging == ringing)
+        return;
     m_callRinging = ringing;
-    m_link.setCallRinging(ringing);
+    Q_EMIT ringingChanged(ringing);
 }
 
 void CallHandler::onUnsolicitedLine(const QString& line)
@@ -53,6 +53,8 @@ void CallHandler::onCallerNumber(const QString& line)
     LastCallerNumber = number;
     Q_EMIT logLine(u"ALERT : Incoming call detected from the number '"_s + number + u"'"_s);
     if (CLIPFoundCounter == 1) {
+        // Nothing of the previous caller carries over to this one.
+        IsLastCallerNumberMobile = false;
         RecordIncomingCall(number);
         LastCallStatus = u"RINGING"_s;
     }
@@ -60,6 +62,14 @@ void CallHandler::onCallerNumber(const QString& line)
         Q_EMIT notice(u"Please close all opened forms in application to disply Incomming Call."_s);
     else
         IdentifyCallerNumber(number);
+}
+
+void CallHandler::takeCallerFromCallList(const QString& clccAnswer)
+{
+    if (!m_callRinging || CLIPFoundCounter > 0 || !clccAnswer.contains(u"+CLCC:"_s))
+        return;
+    // The same steps as a caller number that came with the ring.
+    onCallerNumber(clccAnswer);
 }
 
 void CallHandler::callEnded()
@@ -89,12 +99,9 @@ void CallHandler::IdentifyCallerNumber(const QString& number)
     const CallerIdentity identity = identifyCaller(number, countries);
     CountryID = identity.countryId;
     CountryCode = identity.countryCode;
-    if (identity.isMobile) {
-        IsLastCallerNumberMobile = true;
-        MobileNumber = identity.national;
-    } else {
-        MobileNumber = u"0"_s;
-    }
+    // Decided afresh for every caller: a landline after a mobile caller gets no reply.
+    IsLastCallerNumberMobile = identity.isMobile;
+    MobileNumber = identity.isMobile ? identity.national : u"0"_s;
 }
 
 bool CallHandler::CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText)

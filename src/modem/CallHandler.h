@@ -8,7 +8,6 @@
 
 namespace modem {
 
-class AtLink;
 class SoundPlayer;
 
 // Notices incoming voice calls from the lines the modem sends on its own: logs each ring,
@@ -19,8 +18,7 @@ class CallHandler final : public QObject
     Q_OBJECT
 
 public:
-    CallHandler(AtLink& link, const store::Database& db, const store::Clock& clock, SoundPlayer& sounds,
-                QObject* parent = nullptr);
+    CallHandler(const store::Database& db, const store::Clock& clock, SoundPlayer& sounds, QObject* parent = nullptr);
 
     // A line from AtLink::unsolicitedLine.
     void onUnsolicitedLine(const QString& line);
@@ -32,6 +30,9 @@ public:
     bool CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText);
     // A call-state query found no call: the ringing is over.
     void callEnded();
+    // The call-state answer of a ring that named no caller (no +CLIP line: caller
+    // identification off, or a modem that does not send it) supplies the number instead.
+    void takeCallerFromCallList(const QString& clccAnswer);
 
     // The settings screen or a modem search is open: the caller is not identified then.
     bool IsSetupWindowOpen = false;
@@ -53,13 +54,15 @@ Q_SIGNALS:
     void callerHungUp();
     void callerIdentified();
     void missedCallReplyQueued();
+    // A call started or ended ringing: the link reads "NO CARRIER" as the caller hanging up
+    // while it rings.
+    void ringingChanged(bool ringing);
 
 private:
     void onRing();
     void onCallerNumber(const QString& line);
     void setCallRinging(bool ringing);
 
-    AtLink& m_link;
     const store::Database& m_db;
     const store::Clock& m_clock;
     SoundPlayer& m_sounds;

@@ -16,7 +16,8 @@ const LineSettings kProbeLine{115200, QSerialPort::NoParity, QSerialPort::Data8,
 
 QString askIdentity(AtLink& link, const QString& command, double delayFactor)
 {
-    return informationLine(link.SendCommand(command + u"\r"_s, scaledWait(50, delayFactor), u"OK"_s, 5, QString()));
+    const AtAnswer answer = link.SendCommand(command + u"\r"_s, scaledWait(50, delayFactor), u"OK"_s, 5, QString());
+    return answer.lines.isEmpty() ? QString() : answer.lines.first();
 }
 
 } // namespace
@@ -77,8 +78,8 @@ DiscoveryResult discoverModems(AtLink& link, const QStringList& ports, double de
         ++result.searched;
         if (link.ConfigurePort(port, kProbeLine, QSerialPort::NoFlowControl) && link.OpenPort()) {
             // Any answer at all, ERROR included, means something that speaks AT is there.
-            const QString answer = link.SendCommand(u"AT\r"_s, scaledWait(100, delayFactor), u"OK"_s, 2, QString());
-            if (!answer.isEmpty())
+            const AtAnswer answer = link.SendCommand(u"AT\r"_s, scaledWait(100, delayFactor), u"OK"_s, 2, QString());
+            if (answer.received())
                 answered << port;
         }
         link.ClosePort();

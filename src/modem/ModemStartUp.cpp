@@ -42,17 +42,16 @@ bool InitialiseModem(AtLink& link, const QString& flowControl, const QString& ch
 
     const int wait = scaledWait(kWaitMs, delayFactor);
     for (const Step& step : steps) {
-        const QString answer = link.SendCommand(step.command + u"\r"_s, wait, u"OK"_s, kRetries, step.failure);
-        link.LastModemResponse = answer;
+        const AtAnswer answer = link.SendCommand(step.command + u"\r"_s, wait, u"OK"_s, kRetries, step.failure);
         Q_EMIT link.logLine(u"Response for "_s + step.command + u" is '"_s +
-                            (step.traceKeepsLineBreaks ? answer : withoutCrLf(answer)) + u"'"_s);
-        if (step.mustSucceed && !link.LastCommandSucceeded) {
+                            (step.traceKeepsLineBreaks ? answer.text() : withoutCrLf(answer.text())) + u"'"_s);
+        if (step.mustSucceed && !answer.succeeded) {
             link.ClosePort();
             return false;
         }
     }
     link.setCharacterSet(characterSet);
-    link.ModemInitialised = true;
+    link.setInitialised(true);
     return true;
 }
 

@@ -24,7 +24,7 @@ std::expected<qint64, StoreError> OutboxTable::insert(const QString& recipient, 
 std::expected<OutboxRow, StoreError> OutboxTable::row(qint64 id) const
 {
     auto st = m_db.prepare(u"SELECT Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryDatetime, "
-                           u"DeliveryStatus, SMSFromName FROM Message_OutBox WHERE Outbox_Id=?1"_s);
+                           u"DeliveryStatus, SMSFromName, PartsConfirmed FROM Message_OutBox WHERE Outbox_Id=?1"_s);
     st.bind(1, id);
     auto found = st.next();
     if (!found)
@@ -32,7 +32,7 @@ std::expected<OutboxRow, StoreError> OutboxTable::row(qint64 id) const
     if (!*found)
         return std::unexpected(StoreError{0, u"outbox message %1 does not exist"_s.arg(id)});
     return OutboxRow{st.integer(0), st.text(1), st.text(2), fromIsoText(st.text(3)),
-                     st.text(4),    st.text(5), st.text(6)};
+                     st.text(4),    st.text(5), st.text(6), int(st.integer(7))};
 }
 
 std::expected<qint64, StoreError> OutboxTable::countPending() const
@@ -59,11 +59,11 @@ std::expected<void, StoreError> setStatus(const Database& db, qint64 id, const Q
 std::expected<std::vector<OutboxRow>, StoreError> OutboxTable::pendingSnapshot() const
 {
     auto st = m_db.prepare(u"SELECT Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryDatetime, "
-                           u"DeliveryStatus, SMSFromName FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
+                           u"DeliveryStatus, SMSFromName, PartsConfirmed FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
                            u"(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"_s);
     return st.collect([](const Statement& row) {
         return OutboxRow{row.integer(0), row.text(1), row.text(2), fromIsoText(row.text(3)),
-                         row.text(4),    row.text(5), row.text(6)};
+                         row.text(4),    row.text(5), row.text(6), int(row.integer(7))};
     });
 }
 
@@ -89,6 +89,14 @@ std::expected<void, StoreError> OutboxTable::bookSent(qint64 id, const QDateTime
 std::expected<void, StoreError> OutboxTable::releaseToPending(qint64 id)
 {
     return setStatus(m_db, id, u""_s);
+}
+
+std::expected<void, StoreError> OutboxTable::setPartsConfirmed(qint64 id, int parts)
+{
+    auto st = m_db.prepare(u"UPDATE Message_OutBox SET PartsConfirmed=?1 WHERE Outbox_Id=?2"_s);
+    st.bind(1, parts);
+    st.bind(2, id);
+    return st.run();
 }
 
 std::expected<void, StoreError> OutboxTable::markFaultyNumber(qint64 id)

@@ -17,6 +17,7 @@ struct OutboxRow
     QString deliveredAt; // ISO text; Null while pending
     QString status;      // Null or "" while pending, then SENDING, SENT or FAULTY NUMBER
     QString fromName;    // Null except for e-mail-to-SMS requests
+    int partsConfirmed = 0; // parts of a long text the modem has confirmed
 };
 
 // Message_OutBox: pending messages and, once DeliveryDatetime is set, the sent items.
@@ -37,6 +38,8 @@ public:
     std::expected<bool, StoreError> claim(qint64 id);
     std::expected<void, StoreError> bookSent(qint64 id, const QDateTime& when);
     std::expected<void, StoreError> releaseToPending(qint64 id);
+    // Remembers how many parts of a long text the modem confirmed, so a retry resumes there.
+    std::expected<void, StoreError> setPartsConfirmed(qint64 id, int parts);
     std::expected<void, StoreError> markFaultyNumber(qint64 id);
     // Deletes a row of the Outbox (sent == false) or of the Sent Items (sent == true) only.
     std::expected<void, StoreError> remove(qint64 id, bool sent);

@@ -179,12 +179,48 @@ std::expected<void, StoreError> migrateTo3(const Database& db)
     return db.exec(u"CREATE INDEX idx_outbox_recipient_last10 ON Message_OutBox (substr(RecipientMobileNo, -10))"_s);
 }
 
+// Sending and receiving exactly once. PartsConfirmed: the parts of a long text the modem has
+// confirmed, so a retry resumes after them. SIM_TakenMessages: a SIM message whose inbox row
+// has been committed but whose delete from the SIM has not yet been confirmed; the next run
+// deletes it without storing it again. SMS_PartsWaiting: parts of a concatenated SMS that
+// wait for the rest of their set.
+std::expected<void, StoreError> migrateTo4(const Database& db)
+{
+    const char16_t* const statements[] = {
+        u"ALTER TABLE Message_OutBox ADD COLUMN PartsConfirmed INTEGER NOT NULL DEFAULT 0",
+        uR"(CREATE TABLE SIM_TakenMessages (
+            Taken_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+            SimIndex INTEGER NOT NULL,
+            Sender TEXT,
+            ServiceCentreTime TEXT,
+            TextDigest TEXT NOT NULL,
+            TakenOn TEXT))",
+        u"CREATE INDEX idx_sim_taken ON SIM_TakenMessages (SimIndex, TextDigest)",
+        uR"(CREATE TABLE SMS_PartsWaiting (
+            Part_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+            Sender TEXT NOT NULL,
+            Reference INTEGER NOT NULL,
+            Total INTEGER NOT NULL,
+            Sequence INTEGER NOT NULL,
+            Message TEXT,
+            ServiceCentreTime TEXT,
+            ReceivedOn TEXT,
+            UNIQUE (Sender, Reference, Total, Sequence)))",
+    };
+    for (const char16_t* sql : statements) {
+        if (auto r = db.exec(QString::fromUtf16(sql)); !r)
+            return r;
+    }
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1},
     {2, &migrateTo2},
     {3, &migrateTo3},
+    {4, &migrateTo4},
 };
 
 } // namespace

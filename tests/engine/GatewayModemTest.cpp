@@ -79,8 +79,8 @@ struct GatewayModemTest : ::testing::Test
 TEST_F(GatewayModemTest, StartUpConnectsAndInitialises)
 {
     startGateway();
-    EXPECT_TRUE(gateway->link().ModemConnected);
-    EXPECT_TRUE(gateway->link().ModemInitialised);
+    EXPECT_TRUE(gateway->link().isConnected());
+    EXPECT_TRUE(gateway->link().isInitialised());
     EXPECT_TRUE(log().contains(u"] : Connecting to GSM Modem.\r\n"_s) ||
                 log().contains(u"] : Connecting to GSM Modem."_s));
     EXPECT_TRUE(log().contains(u"] : Connection to GSM Modem successful."_s));
@@ -107,7 +107,7 @@ TEST_F(GatewayModemTest, DisconnectClosesAndStopsTheTimers)
     EXPECT_FALSE(state.at(0).at(0).toBool());
 
     gateway->toggleModemConnection();
-    EXPECT_TRUE(gateway->link().ModemInitialised);
+    EXPECT_TRUE(gateway->link().isInitialised());
 }
 
 TEST_F(GatewayModemTest, MissingDeviceAsksAndReportsTheFailure)
@@ -183,7 +183,7 @@ TEST_F(GatewayModemTest, CallHoldsTheTimersAndTheMissedCallGetsOneReply)
     sim.ring(u"+919812345678"_s);
     ASSERT_TRUE(waitUntil([&] { return gateway->calls().LastCallStatus == u"RINGING"_s; }));
     gateway->refreshTick();
-    EXPECT_TRUE(gateway->link().ModemBusy);
+    EXPECT_TRUE(gateway->callInProgress());
     EXPECT_FALSE(gateway->Timer1().isActive());
     EXPECT_FALSE(gateway->Timer2().isActive());
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_OutBox"_s), 0);
@@ -192,7 +192,7 @@ TEST_F(GatewayModemTest, CallHoldsTheTimersAndTheMissedCallGetsOneReply)
     ASSERT_TRUE(waitUntil([&] { return hungUp.size() == 1; }));
     EXPECT_TRUE(gateway->Timer1().isActive());
     gateway->refreshTick();
-    EXPECT_FALSE(gateway->link().ModemBusy);
+    EXPECT_FALSE(gateway->callInProgress());
     EXPECT_TRUE(gateway->Timer2().isActive());
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_OutBox WHERE RecipientMobileNo='+919812345678' AND "
                     u"Message='Sorry, I''m away. I''ll call back.' AND DeliveryDatetime IS NULL"_s),

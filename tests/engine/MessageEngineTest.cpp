@@ -332,7 +332,7 @@ TEST_F(MessageEngineTest, ReceiveTickDuringACallReadsNothing)
     sim.ring(u"+4915112345678"_s);
     ASSERT_TRUE(waitUntil([&] { return gateway->calls().LastCallStatus == u"RINGING"_s; }));
     gateway->refreshTick(); // the call-state poll sees the call
-    ASSERT_TRUE(gateway->link().ModemBusy);
+    ASSERT_TRUE(gateway->callInProgress());
     gateway->clearActivityLog();
     sim.clearReceivedCommands();
     gateway->onReceiveTick();

@@ -32,7 +32,7 @@ TEST_F(ModemStartUpTest, WithoutFlowControlOrCallerIdThreeCommands)
 {
     QSignalSpy log(&link, &modem::AtLink::logLine);
     ASSERT_TRUE(modem::InitialiseModem(link, u"0"_s, u"GSM"_s, false, 1.0));
-    EXPECT_TRUE(link.ModemInitialised);
+    EXPECT_TRUE(link.isInitialised());
     EXPECT_EQ(sim.receivedCommands(), (QStringList{u"ATE0"_s, u"AT+CSCS=\"GSM\""_s, u"AT+CMGF=1"_s}));
     const QStringList lines = spied(log);
     ASSERT_EQ(lines.size(), 3);
@@ -62,8 +62,8 @@ TEST_F(ModemStartUpTest, CallerIdRefusedThreeTimesClosesTheLink)
     EXPECT_FALSE(modem::InitialiseModem(link, u"0"_s, u"GSM"_s, true, 1.0));
     EXPECT_EQ(spied(notices), QStringList{u"Your modem does not support 'CallerID' feature."_s});
     EXPECT_FALSE(link.isOpen());
-    EXPECT_FALSE(link.ModemConnected);
-    EXPECT_FALSE(link.ModemInitialised);
+    EXPECT_FALSE(link.isConnected());
+    EXPECT_FALSE(link.isInitialised());
     // Written once; the text-mode step is never tried after the failure.
     EXPECT_EQ(commands(u"AT+CLIP"_s).size(), 1);
     EXPECT_TRUE(commands(u"AT+CMGF"_s).isEmpty());
@@ -85,9 +85,9 @@ TEST_F(SendCommandTest, ThreeErrorsShowTheFailureMessageOnce)
 {
     sim.script(u"+CSCS"_s, {Behaviour::Error, 1});
     QSignalSpy notices(&link, &modem::AtLink::notice);
-    const QString answer = link.SendCommand(u"AT+CSCS=\"XYZ\"\r"_s, 100, u"OK"_s, 5, u"it failed"_s);
-    EXPECT_EQ(answer, u"ERROR"_s);
-    EXPECT_FALSE(link.LastCommandSucceeded);
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CSCS=\"XYZ\"\r"_s, 100, u"OK"_s, 5, u"it failed"_s);
+    EXPECT_EQ(answer.final, modem::FinalResult::Error);
+    EXPECT_FALSE(answer.succeeded);
     EXPECT_EQ(spied(notices), QStringList{u"it failed"_s});
     EXPECT_EQ(commands(u"AT+CSCS"_s).size(), 1);
 }
@@ -95,33 +95,33 @@ TEST_F(SendCommandTest, ThreeErrorsShowTheFailureMessageOnce)
 TEST_F(SendCommandTest, ExtendedErrorsCountAsErrors)
 {
     sim.script(u"+CMGD"_s, {Behaviour::CmsError, 1, 321});
-    const QString answer = link.SendCommand(u"AT+CMGD=9\r"_s, 100, u"OK"_s, 5, QString());
-    EXPECT_EQ(answer, u"ERROR"_s);
-    EXPECT_FALSE(link.LastCommandSucceeded);
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CMGD=9\r"_s, 100, u"OK"_s, 5, QString());
+    EXPECT_TRUE(answer.isError());
+    EXPECT_FALSE(answer.succeeded);
 }
 
 TEST_F(SendCommandTest, EmptyExpectedTextTakesTheFirstAnswer)
 {
-    const QString answer = link.SendCommand(u"AT+CGMI\r"_s, 200, QString(), 5, QString());
-    EXPECT_TRUE(answer.contains(u"OK"_s));
-    EXPECT_TRUE(link.LastCommandSucceeded);
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CGMI\r"_s, 200, QString(), 5, QString());
+    EXPECT_TRUE(answer.received());
+    EXPECT_TRUE(answer.succeeded);
 }
 
 TEST_F(SendCommandTest, EchoedCommandStillSucceeds)
 {
-    // Echo is on at power-up: the answer holds the command as well as the result.
-    const QString answer = link.SendCommand(u"AT\r"_s, 200, u"OK"_s, 5, QString());
-    EXPECT_TRUE(answer.startsWith(u"AT\r"_s)) << answer.toStdString();
-    EXPECT_TRUE(answer.contains(u"OK"_s));
-    EXPECT_TRUE(link.LastCommandSucceeded);
+    // Echo is on at power-up: the echoed command is no part of the answer.
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CGMI\r"_s, 200, u"OK"_s, 5, QString());
+    EXPECT_EQ(answer.lines, QStringList{u"Tarvo"_s});
+    EXPECT_EQ(answer.final, modem::FinalResult::Ok);
+    EXPECT_TRUE(answer.succeeded);
 }
 
 TEST_F(SendCommandTest, SilenceFailsAfterItsRetries)
 {
     sim.script(u"+CGMM"_s, {Behaviour::Silence, 1});
-    const QString answer = link.SendCommand(u"AT+CGMM\r"_s, 20, u"OK"_s, 3, QString());
-    EXPECT_TRUE(answer.trimmed().isEmpty() || answer.trimmed() == u"AT+CGMM"_s) << answer.toStdString();
-    EXPECT_FALSE(link.LastCommandSucceeded);
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CGMM\r"_s, 20, u"OK"_s, 3, QString());
+    EXPECT_FALSE(answer.received()) << answer.text().toStdString();
+    EXPECT_FALSE(answer.succeeded);
     EXPECT_EQ(commands(u"AT+CGMM"_s).size(), 1);
 }
 
@@ -130,17 +130,16 @@ TEST_F(SendCommandTest, AnswerAfterExactlyRetriesEmptyReadsStillFails)
     link.SendCommand(u"ATE0\r"_s, 200, u"OK"_s, 5, QString());
     // Reads end at 300, 600 (1st empty), 900 (2nd empty); the answer comes at 1050.
     sim.script(u"+CGMR"_s, {Behaviour::Delay, 1, 0, 1050});
-    const QString answer = link.SendCommand(u"AT+CGMR\r"_s, 300, u"OK"_s, 2, QString());
-    EXPECT_TRUE(answer.contains(u"OK"_s)) << answer.toStdString();
-    EXPECT_FALSE(link.LastCommandSucceeded);
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CGMR\r"_s, 300, u"OK"_s, 2, QString());
+    EXPECT_EQ(answer.final, modem::FinalResult::Ok) << answer.text().toStdString();
+    EXPECT_FALSE(answer.succeeded);
 }
 
 TEST_F(SendCommandTest, NoCarrierTwiceMeansNoDialling)
 {
     sim.script(u"D"_s, {Behaviour::NoCarrier, 1});
     QSignalSpy notices(&link, &modem::AtLink::notice);
-    link.SendCommand(u"ATD+4915112345678;\r"_s, 100, u"OK"_s, 5, QString());
-    EXPECT_FALSE(link.LastCommandSucceeded);
+    EXPECT_FALSE(link.SendCommand(u"ATD+4915112345678;\r"_s, 100, u"OK"_s, 5, QString()).succeeded);
     EXPECT_EQ(spied(notices), QStringList{u"Your modem probably does not support the dialing feature."_s});
 }
 
@@ -153,11 +152,11 @@ TEST_F(SendCommandTest, RingDuringAnExchangeReachesCallHandlingAndSpoilsNothing)
         if (sim.waitForCommand(u"AT+CGMI"_s, 5000))
             sim.ring(u"+4915112345678"_s);
     });
-    const QString answer = link.SendCommand(u"AT+CGMI\r"_s, 2000, u"OK"_s, 5, QString());
+    const modem::AtAnswer answer = link.SendCommand(u"AT+CGMI\r"_s, 2000, u"OK"_s, 5, QString());
     caller.join();
-    EXPECT_TRUE(link.LastCommandSucceeded);
-    EXPECT_FALSE(answer.contains(u"RING"_s)) << answer.toStdString();
-    EXPECT_FALSE(answer.contains(u"+CLIP"_s));
+    EXPECT_TRUE(answer.succeeded);
+    EXPECT_FALSE(answer.text().contains(u"RING"_s)) << answer.text().toStdString();
+    EXPECT_FALSE(answer.text().contains(u"+CLIP"_s));
     ASSERT_TRUE(testing_support::waitUntil([&] { return unsolicited.size() >= 2; }, 2000));
     EXPECT_EQ(spied(unsolicited), (QStringList{u"RING"_s, u"+CLIP: \"+4915112345678\",145,,,,0"_s}));
 }
@@ -166,8 +165,8 @@ TEST_F(SendCommandTest, ClosedPortSaysToConnectFirst)
 {
     link.ClosePort();
     QSignalSpy notices(&link, &modem::AtLink::notice);
-    EXPECT_TRUE(link.SendCommand(u"AT\r"_s, 100, u"OK"_s, 5, QString()).isEmpty());
-    EXPECT_FALSE(link.ModemConnected);
+    EXPECT_FALSE(link.SendCommand(u"AT\r"_s, 100, u"OK"_s, 5, QString()).received());
+    EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(spied(notices), QStringList{u"Modem is currently not connected to the application. Please click on "
                                           u"'Connect' button before executing any commands."_s});
 }
@@ -178,7 +177,7 @@ TEST(OpenPort, MissingDeviceAsksForTheSettings)
     modem::LineSettings line;
     ASSERT_TRUE(link.ConfigurePort(u"/dev/ttyTARVOGATE-missing"_s, line, QSerialPort::NoFlowControl));
     EXPECT_FALSE(link.OpenPort());
-    EXPECT_FALSE(link.ModemConnected);
+    EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(link.lastOpenFailure(), modem::OpenFailure::NotFound);
     EXPECT_TRUE(link.lastOpenFailureText().startsWith(u"No modem found on COM Port /dev/ttyTARVOGATE-missing"_s));
 }

@@ -1,3 +1,4 @@
+#include "AtLineReader.h"
 #include "AtParsers.h"
 #include "AtLink.h"
 
@@ -19,57 +20,6 @@ QString captured(const QString& name)
 }
 
 } // namespace
-
-TEST(ParseCmgl, TwoMessagesLastKeepsOneLineBreak)
-{
-    const auto listing = modem::parseCmgl(captured(u"cmgl-two-messages.txt"_s));
-    ASSERT_EQ(listing.count(), 2);
-    EXPECT_EQ(listing.index, (QStringList{u"1"_s, u"2"_s}));
-    EXPECT_EQ(listing.status, (QStringList{u"REC UNREAD"_s, u"REC READ"_s}));
-    EXPECT_EQ(listing.sender, (QStringList{u"+4915112345678"_s, u"+447700900123"_s}));
-    EXPECT_EQ(listing.text[0], u"Hello there"_s);
-    // The cut is made at the CR LF directly before "OK": the last text keeps one CR LF.
-    EXPECT_EQ(listing.text[1], u"Second message\r\n"_s);
-}
-
-TEST(ParseCmgl, InnerLineBreaksStay)
-{
-    const auto listing = modem::parseCmgl(captured(u"cmgl-multiline-text.txt"_s));
-    ASSERT_EQ(listing.count(), 2);
-    EXPECT_EQ(listing.index[0], u"4"_s);
-    EXPECT_EQ(listing.text[0], u"First line\r\nSecond line"_s);
-    EXPECT_EQ(listing.sender[1], u"0981234567"_s);
-    EXPECT_EQ(listing.text[1], u"bye\r\n"_s);
-}
-
-TEST(ParseCmgl, MissingHeaderRepeatsThePreviousOne)
-{
-    const auto listing = modem::parseCmgl(captured(u"cmgl-missing-header.txt"_s));
-    ASSERT_EQ(listing.count(), 2);
-    EXPECT_EQ(listing.status[0], u"STO UNSENT"_s);
-    EXPECT_EQ(listing.text[0], u"\r\nDraft one"_s);
-    EXPECT_EQ(listing.index[1], u"3"_s);
-    EXPECT_EQ(listing.sender[1], u"+4915100000000"_s);
-    EXPECT_EQ(listing.text[1], u"no header\r\n"_s);
-}
-
-TEST(ParseCmgl, EmptyAndOddAnswers)
-{
-    EXPECT_EQ(modem::parseCmgl(captured(u"cmgl-empty.txt"_s)).count(), 0);
-    EXPECT_EQ(modem::parseCmgl(QString()).count(), 0);
-
-    // A first message without any header at all gets the blank header's empty fields.
-    const auto headerless = modem::parseCmgl(u"+CMGL: \r\ntext\r\n\r\nOK\r\n"_s);
-    ASSERT_EQ(headerless.count(), 1);
-    EXPECT_EQ(headerless.index[0], u" "_s);
-    EXPECT_EQ(headerless.status[0], u" "_s);
-    EXPECT_EQ(headerless.text[0], u"text\r\n"_s);
-
-    // A listing cut off before its "OK" leaves the last text empty rather than guessing.
-    const auto cut = modem::parseCmgl(u"+CMGL: 1,\"REC UNREAD\",\"+1\",,\"x\"\r\nhalf"_s);
-    ASSERT_EQ(cut.count(), 1);
-    EXPECT_TRUE(cut.text[0].isEmpty());
-}
 
 TEST(CallState, ThirdFieldNamesTheState)
 {
@@ -128,7 +78,7 @@ TEST(ScaledWait, RoundsHalfToEvenWithinSixteenBits)
     EXPECT_EQ(modem::scaledWait(1000, 40), 32767);
 }
 
-TEST(UnsolicitedLines, RingsNumbersAndNotices)
+TEST(UnsolicitedLines, RingsNumbersAndNoticesAsWholeLinesOnly)
 {
     EXPECT_TRUE(modem::isUnsolicitedLine(u"RING"_s, false));
     EXPECT_TRUE(modem::isUnsolicitedLine(u"+CRING: VOICE"_s, false));
@@ -138,6 +88,9 @@ TEST(UnsolicitedLines, RingsNumbersAndNotices)
     EXPECT_FALSE(modem::isUnsolicitedLine(u"OK"_s, true));
     // A hang-up only while a call rings; otherwise it is a command's final result.
     EXPECT_TRUE(modem::isUnsolicitedLine(u"NO CARRIER"_s, true));
+    // Inside a line, the words are text.
+    EXPECT_FALSE(modem::isUnsolicitedLine(u"RING me back"_s, false));
+    EXPECT_FALSE(modem::isUnsolicitedLine(u"Call me: +CLIP: \"+1\""_s, false));
     EXPECT_FALSE(modem::isUnsolicitedLine(u"NO CARRIER"_s, false));
 }
 

@@ -63,7 +63,7 @@ TEST_F(ModemDiscoveryTest, FindsEveryModemAndSkipsSilentAndMissingDevices)
     EXPECT_EQ(steps.last(), (std::pair{4, 4}));
     EXPECT_EQ(steps.size(), 5);
     EXPECT_FALSE(link.isOpen());
-    EXPECT_FALSE(link.ModemConnected);
+    EXPECT_FALSE(link.isConnected());
     EXPECT_TRUE(first.receivedCommands().contains(u"AT"_s));
 }
 
