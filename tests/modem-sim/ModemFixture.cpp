@@ -24,6 +24,12 @@ void ModemFixture::useQuietTextMode()
     ASSERT_EQ(ask("AT+CMGF=1;+CMEE=1"), "\r\nOK\r\n");
 }
 
+void ModemFixture::useQuietPduMode()
+{
+    ASSERT_EQ(ask("ATE0"), "ATE0\r\r\nOK\r\n");
+    ASSERT_EQ(ask("AT+CMGF=0;+CMEE=1"), "\r\nOK\r\n");
+}
+
 std::string text(const QByteArray& bytes)
 {
     return bytes.toStdString();

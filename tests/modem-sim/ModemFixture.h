@@ -19,6 +19,8 @@ protected:
     std::string answer();
     // Echo off, text mode, numbered errors: the setting most message tests talk in.
     void useQuietTextMode();
+    // Echo off, PDU mode (the power-up default), numbered errors.
+    void useQuietPduMode();
 
     modemsim::ModemSimulator m_modem;
     std::unique_ptr<PortClient> m_client;

@@ -89,18 +89,6 @@ TEST_F(ModemSimMessages, ReadingOneMessageMarksItRead)
     EXPECT_EQ(ask("AT+CMGR=2"), "\r\n+CMS ERROR: 321\r\n");
 }
 
-TEST_F(ModemSimMessages, PduModeIsAcceptedButMessagesNeedTextMode)
-{
-    ASSERT_EQ(ask("ATE0;+CMEE=1"), "ATE0;+CMEE=1\r\r\nOK\r\n");
-    EXPECT_EQ(ask("AT+CMGF=0"), "\r\nOK\r\n");
-    EXPECT_EQ(ask("AT+CMGL=4"), "\r\n+CMS ERROR: 303\r\n");
-    EXPECT_EQ(ask("AT+CMGS=23"), "\r\n+CMS ERROR: 303\r\n");
-    // The PDU a client sends anyway ends with Ctrl-Z and leaves the line usable.
-    m_client->send("0011000B911945121143F50000AA05E8329BFD06\x1A"
-                   "AT\r");
-    EXPECT_EQ(answer(), "\r\nOK\r\n");
-}
-
 TEST_F(ModemSimMessages, WritingStoresUnsentWithOrWithoutWaitingForThePrompt)
 {
     useQuietTextMode();

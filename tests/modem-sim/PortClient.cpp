@@ -71,6 +71,26 @@ QByteArray PortClient::readUntil(const QByteArray& ending, int timeoutMs)
     return readWhile([&ending](const QByteArray& data) { return data.endsWith(ending); }, timeoutMs);
 }
 
+QList<QByteArray> PortClient::readArrivals(qsizetype count, int timeoutMs)
+{
+    QList<QByteArray> arrivals;
+    qsizetype received = 0;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_fd >= 0 && received < count && !deadline.hasExpired()) {
+        pollfd in{m_fd, POLLIN, 0};
+        if (poll(&in, 1, static_cast<int>(deadline.remainingTime())) <= 0)
+            continue;
+        QByteArray bytes(count - received, '\0');
+        const ssize_t got = read(m_fd, bytes.data(), static_cast<size_t>(bytes.size()));
+        if (got <= 0)
+            continue;
+        bytes.truncate(got);
+        received += got;
+        arrivals.append(bytes);
+    }
+    return arrivals;
+}
+
 template <typename Done> QByteArray PortClient::readWhile(Done done, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The terminal side of the simulated modem: the pty slave opened with plain POSIX calls, as a
@@ -25,6 +26,8 @@ public:
     QByteArray readAnswer(int timeoutMs = kTimeoutMs);
     // Everything read since the last answer, up to the given ending.
     QByteArray readUntil(const QByteArray& ending, int timeoutMs = kTimeoutMs);
+    // The next `count` bytes as they arrived: one entry for each read that found bytes waiting.
+    QList<QByteArray> readArrivals(qsizetype count, int timeoutMs = kTimeoutMs);
 
 private:
     template <typename Done> QByteArray readWhile(Done done, int timeoutMs);

@@ -13,18 +13,18 @@ constexpr char kBackspace = 0x08;
 // A command line that never ends must not eat the memory.
 constexpr qsizetype kMaxLineLength = 4096;
 
-constexpr int kMaxSeptets = 160;
-constexpr int kMaxOctets = 140;
-
 const QString kRecUnread = QStringLiteral("REC UNREAD");
 const QString kRecRead = QStringLiteral("REC READ");
 const QString kStoUnsent = QStringLiteral("STO UNSENT");
 const QString kStoSent = QStringLiteral("STO SENT");
 const QString kAll = QStringLiteral("ALL");
+// PDU mode numbers the statuses; 4 is "all".
+const QStringList kStatusByNumber = {kRecUnread, kRecRead, kStoUnsent, kStoSent};
+constexpr int kAllByNumber = 4;
 
 // 27.005 error numbers
 constexpr int kOperationNotAllowed = 302;
-constexpr int kOperationNotSupported = 303;
+constexpr int kInvalidPduModeParameter = 304;
 constexpr int kInvalidTextModeParameter = 305;
 constexpr int kInvalidMemoryIndex = 321;
 constexpr int kMemoryFull = 322;
@@ -205,6 +205,7 @@ void AtInterpreter::executeLine(const QByteArray& line, Clock::time_point now)
     const QByteArray body = commandLine.mid(2);
     m_info.clear();
     int delayMs = 0;
+    int promptDelayMs = 0;
     Outcome outcome = ok();
     const auto split = CommandLine::split(body);
     if (!split) {
@@ -216,21 +217,33 @@ void AtInterpreter::executeLine(const QByteArray& line, Clock::time_point now)
         for (qsizetype i = 0; i < commands.size(); ++i) {
             const Command& command = commands[i];
             std::optional<Behaviour> scripted = takeScript(command.text, i == 0 ? &body : nullptr);
-            if (scripted && scripted->kind == Behaviour::Delay) {
+            const bool takesText = command.name == "+CMGS" || command.name == "+CMGW";
+            // Ok stands for "no script": no test below asks for it.
+            const Behaviour::Kind kind = scripted ? scripted->kind : Behaviour::Ok;
+            if (kind == Behaviour::Delay || (kind == Behaviour::LatePrompt && !takesText)) {
                 delayMs += scripted->delayMs;
                 scripted.reset();
             }
-            const bool takesText = command.name == "+CMGS" || command.name == "+CMGW";
-            if (scripted && !takesText) {
+            if (scripted && kind == Behaviour::Swallow && !takesText) {
+                // Carried out, but the answer is lost on the way.
+                const qsizetype shown = m_info.size();
+                execute(command);
+                m_info.resize(shown);
+                outcome = {Outcome::Silent, 0};
+            } else if (scripted && (!takesText || kind == Behaviour::RefusePrompt)) {
                 outcome = scriptedOutcome(*scripted);
             } else {
                 outcome = execute(command);
                 if (outcome.kind == Outcome::Prompt) {
+                    if (kind == Behaviour::LatePrompt) {
+                        promptDelayMs = scripted->delayMs;
+                        scripted.reset();
+                    }
                     m_pendingBody.scripted = scripted;
                     m_pendingBody.delayMs = delayMs;
                     break;
                 }
-                if (scripted)
+                if (scripted && kind != Behaviour::LatePrompt && kind != Behaviour::Swallow)
                     outcome = scriptedOutcome(*scripted);
             }
             if (outcome.kind != Outcome::Ok)
@@ -240,9 +253,11 @@ void AtInterpreter::executeLine(const QByteArray& line, Clock::time_point now)
 
     QByteArray answer = takeInfo();
     if (outcome.kind == Outcome::Prompt) {
-        m_output.append(answer + "\r\n> ");
+        // A late prompt holds back the input behind it like a late answer does, so a text or an ESC sent
+        // early is read only once the prompt is out.
         m_inBody = true;
         m_body.clear();
+        respond(answer + "\r\n> ", promptDelayMs, now);
         return;
     }
     answer.append(result(outcome));
@@ -256,51 +271,80 @@ void AtInterpreter::finishBody(bool cancelled, Clock::time_point now)
     m_info.clear();
 
     Outcome outcome = ok();
+    const std::optional<Behaviour>& scripted = pending.scripted;
     if (cancelled) {
         // ESC gives up the message; nothing is sent or stored.
-    } else if (pending.scripted) {
-        outcome = scriptedOutcome(*pending.scripted);
+    } else if (scripted && scripted->kind != Behaviour::Swallow) {
+        outcome = scriptedOutcome(*scripted);
     } else {
-        const int dcs = m_settings.submitParameters[3];
-        // Only the general coding groups say "8-bit" or "UCS2" in bits 3..2; the message-class
-        // group 0xF_ says 8-bit in bit 2.
-        const int coding = (dcs & 0xC0) == 0 ? (dcs & 0x0C) : ((dcs & 0xF0) == 0xF0 ? (dcs & 0x04) : 0);
-        std::optional<QString> text;
-        int size = 0;
-        int limit = kMaxOctets;
-        if (coding == 0x08) {
-            text = CharacterSet::fromUcs2Hex(body);
-            size = text ? static_cast<int>(text->size()) * 2 : 0;
-        } else if (coding == 0x04) {
-            if (const auto octets = CharacterSet::fromOctetHex(body)) {
-                text = QString::fromLatin1(*octets);
-                size = static_cast<int>(octets->size());
-            }
-        } else {
-            text = CharacterSet::decode(body, m_settings.characterSet);
-            size = text ? CharacterSet::septetCount(*text) : 0;
-            limit = kMaxSeptets;
-        }
-        if (!text || size > limit) {
-            outcome = cms(kInvalidTextModeParameter);
-        } else if (pending.send) {
-            const int reference = takeReference();
-            m_sent.append(SentMessage{pending.number, *text, reference, false});
-            m_info.append("+CMGS: " + number(reference));
-        } else {
-            const int index = lowestFreeIndex();
-            if (index < 0) {
-                outcome = cms(kMemoryFull);
-            } else {
-                m_sim[index] =
-                    Stored{pending.status, pending.number, pending.numberType, *text, QDateTime::currentDateTime(),
-                           coding == 0x08};
-                m_info.append("+CMGW: " + number(index));
-            }
+        outcome = pending.pdu ? takePduBody(pending, body) : takeTextBody(pending, body);
+        if (scripted) {
+            m_info.clear();
+            outcome = {Outcome::Silent, 0};
         }
     }
 
     respond(takeInfo() + result(outcome), pending.delayMs, now);
+}
+
+AtInterpreter::Outcome AtInterpreter::takeTextBody(const PendingBody& pending, const QByteArray& body)
+{
+    const Pdu::Alphabet alphabet = Pdu::alphabetOf(m_settings.submitParameters[3]);
+    std::optional<QString> text;
+    int size = 0;
+    int limit = Pdu::kMaxOctets;
+    if (alphabet == Pdu::Ucs2) {
+        text = CharacterSet::fromUcs2Hex(body);
+        size = text ? static_cast<int>(text->size()) * 2 : 0;
+    } else if (alphabet == Pdu::EightBit) {
+        if (const auto octets = CharacterSet::fromOctetHex(body)) {
+            text = QString::fromLatin1(*octets);
+            size = static_cast<int>(octets->size());
+        }
+    } else {
+        text = CharacterSet::decode(body, m_settings.characterSet);
+        size = text ? CharacterSet::septetCount(*text) : 0;
+        limit = Pdu::kMaxSeptets;
+    }
+    if (!text || size > limit)
+        return cms(kInvalidTextModeParameter);
+    return takeMessage(
+        pending,
+        Stored{pending.status, pending.number, pending.numberType, *text, QDateTime::currentDateTime(), alphabet, {}});
+}
+
+AtInterpreter::Outcome AtInterpreter::takePduBody(const PendingBody& pending, const QByteArray& body)
+{
+    // The service-centre part in front is not counted in the length the command line gave.
+    const auto octets = CharacterSet::fromOctetHex(body.trimmed());
+    if (!octets || octets->isEmpty())
+        return cms(kInvalidPduModeParameter);
+    const qsizetype tpduStart = 1 + static_cast<unsigned char>(octets->front());
+    if (octets->size() - tpduStart != pending.length)
+        return cms(kInvalidPduModeParameter);
+    const auto message = Pdu::decode(octets->mid(tpduStart));
+    if (!message || (pending.send && !message->submit))
+        return cms(kInvalidPduModeParameter);
+    const QDateTime timestamp =
+        !message->submit && message->timestamp.isValid() ? message->timestamp : QDateTime::currentDateTime();
+    return takeMessage(pending, Stored{pending.status, message->address, message->addressType, message->text, timestamp,
+                                       message->alphabet, message->header});
+}
+
+AtInterpreter::Outcome AtInterpreter::takeMessage(const PendingBody& pending, const Stored& message)
+{
+    if (pending.send) {
+        const int reference = takeReference();
+        m_sent.append(SentMessage{message.number, message.text, reference, false});
+        m_info.append("+CMGS: " + number(reference));
+        return ok();
+    }
+    const int index = lowestFreeIndex();
+    if (index < 0)
+        return cms(kMemoryFull);
+    m_sim[index] = message;
+    m_info.append("+CMGW: " + number(index));
+    return ok();
 }
 
 QByteArray AtInterpreter::takeInfo()
@@ -331,6 +375,10 @@ std::optional<Behaviour> AtInterpreter::takeScript(const QByteArray& commandText
                              (wholeLine && line.startsWith(it->prefix, Qt::CaseInsensitive));
         if (!matches)
             continue;
+        if (it->behaviour.skip > 0) {
+            --it->behaviour.skip;
+            return std::nullopt;
+        }
         const Behaviour behaviour = it->behaviour;
         if (it->behaviour.times > 0 && --it->behaviour.times == 0)
             m_scripts.erase(it);
@@ -355,6 +403,12 @@ AtInterpreter::Outcome AtInterpreter::scriptedOutcome(const Behaviour& behaviour
         return {Outcome::Silent, 0};
     case Behaviour::NoCarrier:
         return {Outcome::NoCarrier, 0};
+    case Behaviour::RefusePrompt:
+        return behaviour.code > 0 ? cms(behaviour.code) : error();
+    case Behaviour::LatePrompt:
+        return ok();
+    case Behaviour::Swallow:
+        return {Outcome::Silent, 0};
     }
     return error();
 }
@@ -418,12 +472,28 @@ std::optional<QString> AtInterpreter::decodeString(const Argument& argument) con
 QByteArray AtInterpreter::messageData(const Stored& message) const
 {
     // Text outside the default alphabet reaches a text-mode terminal as hex, whatever +CSCS says.
-    return message.ucs2 ? CharacterSet::toUcs2Hex(message.text) : encodeString(message.text);
+    switch (message.alphabet) {
+    case Pdu::Gsm7:
+        break;
+    case Pdu::EightBit:
+        return CharacterSet::toOctetHex(message.text.toLatin1());
+    case Pdu::Ucs2:
+        return CharacterSet::toUcs2Hex(message.text);
+    }
+    return encodeString(message.text);
 }
 
 int AtInterpreter::messageLength(const Stored& message) const
 {
-    return message.ucs2 ? static_cast<int>(message.text.size()) * 2 : CharacterSet::septetCount(message.text);
+    switch (message.alphabet) {
+    case Pdu::Gsm7:
+        break;
+    case Pdu::EightBit:
+        return static_cast<int>(message.text.size());
+    case Pdu::Ucs2:
+        return static_cast<int>(message.text.size()) * 2;
+    }
+    return CharacterSet::septetCount(message.text);
 }
 
 QByteArray AtInterpreter::timestampText(const QDateTime& timestamp) const
@@ -461,9 +531,36 @@ QByteArray AtInterpreter::headerDetails(const Stored& message) const
     // A received message shows how it was delivered; a stored one shows how it would be submitted, validity
     // period included.
     const bool incoming = isIncoming(message.status);
-    return "," + number(message.numberType) + (incoming ? ",4,0," : ",17,0,") + (message.ucs2 ? "8" : "0") +
-           (incoming ? "," : ",167,") + quoted(encodeString(m_settings.serviceCentre)) + "," +
-           number(m_settings.serviceCentreType) + "," + number(messageLength(message));
+    return "," + number(message.numberType) + (incoming ? ",4,0," : ",17,0,") +
+           number(Pdu::dataCoding(message.alphabet)) + (incoming ? "," : ",167,") +
+           quoted(encodeString(m_settings.serviceCentre)) + "," + number(m_settings.serviceCentreType) + "," +
+           number(messageLength(message));
+}
+
+std::pair<QByteArray, int> AtInterpreter::pduOf(const Stored& message) const
+{
+    Pdu::Message tpdu;
+    tpdu.submit = !isIncoming(message.status);
+    tpdu.address = message.number;
+    tpdu.addressType = message.numberType;
+    tpdu.alphabet = message.alphabet;
+    tpdu.timestamp = message.timestamp;
+    tpdu.header = message.header;
+    tpdu.text = message.text;
+    if (tpdu.submit) {
+        tpdu.validity = m_settings.submitParameters[1];
+        tpdu.protocolId = m_settings.submitParameters[2];
+    }
+    const QByteArray encoded = Pdu::encode(tpdu);
+    const QByteArray centre = Pdu::serviceCentre(m_settings.serviceCentre, m_settings.serviceCentreType);
+    return {CharacterSet::toOctetHex(centre + encoded), static_cast<int>(encoded.size())};
+}
+
+QByteArray AtInterpreter::pduListEntry(int index, const Stored& message) const
+{
+    const auto [hex, length] = pduOf(message);
+    return "+CMGL: " + number(index) + "," + number(statusNumber(message.status)) + ",," + number(length) + "\r\n" +
+           hex;
 }
 
 int AtInterpreter::takeReference()
@@ -498,6 +595,16 @@ QString AtInterpreter::statusName(const QByteArray& given)
     return {};
 }
 
+int AtInterpreter::statusNumber(const QString& status)
+{
+    return static_cast<int>(kStatusByNumber.indexOf(status));
+}
+
+QString AtInterpreter::statusOfNumber(int number)
+{
+    return kStatusByNumber.value(number);
+}
+
 // ---- the test side -------------------------------------------------------------------------
 
 void AtInterpreter::setEchoAtPowerUp(bool on)
@@ -529,8 +636,40 @@ int AtInterpreter::addMessage(const QString& status, const QString& sender, cons
     if (name.isEmpty() || index < 0)
         return -1;
     const QDateTime when = timestamp.isValid() ? timestamp : QDateTime::currentDateTime();
-    m_sim[index] = Stored{name, sender, numberTypeOf(sender), text, when, !CharacterSet::fitsGsmAlphabet(text)};
+    m_sim[index] = Stored{name, sender, Pdu::addressTypeOf(sender),
+                          text, when,   CharacterSet::fitsGsmAlphabet(text) ? Pdu::Gsm7 : Pdu::Ucs2,
+                          {}};
     return index;
+}
+
+QList<int> AtInterpreter::addConcatenatedMessage(const QString& sender, const QString& text, int reference,
+                                                 bool sixteenBitReference, const QList<int>& onlyParts,
+                                                 const QDateTime& timestamp)
+{
+    const int headerOctets = static_cast<int>(Pdu::concatenationHeader(reference, sixteenBitReference, 1, 1).size());
+    const QStringList parts = Pdu::split(text, headerOctets);
+    if (parts.size() > 255)
+        return {};
+    const auto total = static_cast<int>(parts.size());
+    const QDateTime when = timestamp.isValid() ? timestamp : QDateTime::currentDateTime();
+    // All parts share the alphabet the whole text needs.
+    const Pdu::Alphabet alphabet = CharacterSet::fitsGsmAlphabet(text) ? Pdu::Gsm7 : Pdu::Ucs2;
+    QList<int> indexes;
+    for (int sequence = 1; sequence <= total; ++sequence) {
+        if (!onlyParts.isEmpty() && !onlyParts.contains(sequence))
+            continue;
+        const int index = lowestFreeIndex();
+        if (index >= 0)
+            m_sim[index] = Stored{kRecUnread,
+                                  sender,
+                                  Pdu::addressTypeOf(sender),
+                                  parts[sequence - 1],
+                                  when,
+                                  alphabet,
+                                  Pdu::concatenationHeader(reference, sixteenBitReference, total, sequence)};
+        indexes.append(index);
+    }
+    return indexes;
 }
 
 int AtInterpreter::injectIncomingSms(const QString& sender, const QString& text)
@@ -540,13 +679,19 @@ int AtInterpreter::injectIncomingSms(const QString& sender, const QString& text)
     // Mode 0 keeps indications in the modem; the others pass them on (there is no data mode
     // here that would hold them back).
     const bool forward = mode > 0;
-    if (forward && mt == 2 && m_settings.textMode) {
+    if (forward && mt == 2) {
         const Stored message{kRecUnread,
                              sender,
-                             numberTypeOf(sender),
+                             Pdu::addressTypeOf(sender),
                              text,
                              QDateTime::currentDateTime(),
-                             !CharacterSet::fitsGsmAlphabet(text)};
+                             CharacterSet::fitsGsmAlphabet(text) ? Pdu::Gsm7 : Pdu::Ucs2,
+                             {}};
+        if (!m_settings.textMode) {
+            const auto [hex, length] = pduOf(message);
+            m_output.append(unsolicited("+CMT: ," + number(length) + "\r\n" + hex));
+            return 0;
+        }
         QByteArray header = "+CMT: " + quoted(encodeString(sender)) + ",," + quoted(timestampText(message.timestamp));
         if (m_settings.showHeaders)
             header.append(headerDetails(message));
@@ -1096,23 +1241,33 @@ AtInterpreter::Outcome AtInterpreter::listMessagesCommand(const Command& command
     }
     if (command.form == Command::Read)
         return error();
-    if (!m_settings.textMode)
-        return cms(kOperationNotSupported);
     QString wanted = kRecUnread;
     if (command.form == Command::Set) {
         const auto arguments = CommandLine::arguments(command.arguments);
-        if (!arguments || arguments->size() != 1 || !arguments->front().quoted)
+        if (!arguments || arguments->size() > 1)
             return error();
-        const QByteArray given = arguments->front().value.toUpper();
-        wanted = given == kAll.toLatin1() ? kAll : statusName(given);
-        if (wanted.isEmpty())
-            return error();
+        const Argument given = arguments->isEmpty() ? Argument{} : arguments->front();
+        if (m_settings.textMode) {
+            if (!given.quoted)
+                return error();
+            const QByteArray name = given.value.toUpper();
+            wanted = name == kAll.toLatin1() ? kAll : statusName(name);
+            if (wanted.isEmpty())
+                return error();
+        } else if (!given.isEmpty()) {
+            bool valid = false;
+            const int status = given.value.toInt(&valid);
+            if (given.quoted || !valid || status < 0 || status > kAllByNumber)
+                return cms(kInvalidPduModeParameter);
+            wanted = status == kAllByNumber ? kAll : statusOfNumber(status);
+        }
     }
     QByteArrayList entries;
     for (auto& [index, message] : m_sim) {
         if (wanted != kAll && message.status != wanted)
             continue;
-        entries.append(listHeader(index, message) + "\r\n" + messageData(message));
+        entries.append(m_settings.textMode ? listHeader(index, message) + "\r\n" + messageData(message)
+                                           : pduListEntry(index, message));
         // Reading a message is what makes it read.
         if (message.status == kRecUnread)
             message.status = kRecRead;
@@ -1128,8 +1283,6 @@ AtInterpreter::Outcome AtInterpreter::readMessageCommand(const Command& command)
         return ok();
     if (command.form != Command::Set)
         return error();
-    if (!m_settings.textMode)
-        return cms(kOperationNotSupported);
     const auto values = integers(command.arguments);
     if (!values || values->isEmpty() || values->size() > 2 || !values->front())
         return error();
@@ -1137,7 +1290,12 @@ AtInterpreter::Outcome AtInterpreter::readMessageCommand(const Command& command)
     if (found == m_sim.end())
         return cms(kInvalidMemoryIndex);
     Stored& message = found->second;
-    m_info.append(readHeader(message) + "\r\n" + messageData(message));
+    if (m_settings.textMode) {
+        m_info.append(readHeader(message) + "\r\n" + messageData(message));
+    } else {
+        const auto [hex, length] = pduOf(message);
+        m_info.append("+CMGR: " + number(statusNumber(message.status)) + ",," + number(length) + "\r\n" + hex);
+    }
     if (message.status == kRecUnread)
         message.status = kRecRead;
     return ok();
@@ -1182,14 +1340,28 @@ AtInterpreter::Outcome AtInterpreter::writeMessageCommand(const Command& command
         return ok();
     if (command.form == Command::Read)
         return error();
-    if (!m_settings.textMode)
-        return cms(kOperationNotSupported);
-    const auto arguments = CommandLine::arguments(command.arguments);
-    if (!arguments || arguments->size() > 3)
-        return error();
     PendingBody pending;
     pending.send = false;
     pending.status = kStoUnsent;
+    if (!m_settings.textMode) {
+        // <length>[,<stat>], the status as a number.
+        const auto values = integers(command.arguments);
+        if (command.form != Command::Set || !values || values->isEmpty() || values->size() > 2 ||
+            values->front().value_or(0) < 1)
+            return cms(kInvalidPduModeParameter);
+        pending.pdu = true;
+        pending.length = *values->front();
+        if (values->size() == 2 && values->back()) {
+            pending.status = statusOfNumber(*values->back());
+            if (pending.status.isEmpty())
+                return cms(kInvalidPduModeParameter);
+        }
+        m_pendingBody = pending;
+        return {Outcome::Prompt, 0};
+    }
+    const auto arguments = CommandLine::arguments(command.arguments);
+    if (!arguments || arguments->size() > 3)
+        return error();
     if (!arguments->isEmpty() && !arguments->front().isEmpty()) {
         const auto number = decodeString(arguments->front());
         if (!number)
@@ -1250,8 +1422,18 @@ AtInterpreter::Outcome AtInterpreter::sendMessageCommand(const Command& command)
         return ok();
     if (command.form != Command::Set)
         return error();
-    if (!m_settings.textMode)
-        return cms(kOperationNotSupported);
+    if (!m_settings.textMode) {
+        // <length> of the TPDU; the recipient is inside it.
+        const auto values = integers(command.arguments);
+        if (!values || values->size() != 1 || values->front().value_or(0) < 1)
+            return cms(kInvalidPduModeParameter);
+        PendingBody pending;
+        pending.send = true;
+        pending.pdu = true;
+        pending.length = *values->front();
+        m_pendingBody = pending;
+        return {Outcome::Prompt, 0};
+    }
     const auto arguments = CommandLine::arguments(command.arguments);
     if (!arguments || arguments->isEmpty() || arguments->size() > 2 || arguments->front().isEmpty())
         return error();

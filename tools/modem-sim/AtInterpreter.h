@@ -3,6 +3,7 @@
 #include "CharacterSet.h"
 #include "CommandLine.h"
 #include "ModemSimulator.h"
+#include "Pdu.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace modemsim {
 
@@ -42,6 +44,9 @@ public:
     void setSimCapacity(int slots);
     int addMessage(const QString& status, const QString& sender, const QString& text, const QDateTime& timestamp);
     int injectIncomingSms(const QString& sender, const QString& text);
+    QList<int> addConcatenatedMessage(const QString& sender, const QString& text, int reference,
+                                      bool sixteenBitReference, const QList<int>& onlyParts,
+                                      const QDateTime& timestamp);
     QList<SimMessage> simMessages() const;
     void ring(const QString& number, int type);
     void hangUp();
@@ -99,7 +104,8 @@ private:
         int numberType = 129;
         QString text;
         QDateTime timestamp;
-        bool ucs2 = false; // the data coding: UCS2 rather than the GSM default alphabet
+        Pdu::Alphabet alphabet = Pdu::Gsm7;
+        QByteArray header; // the user data header with its length octet, as a part of a longer message has
     };
 
     struct Call
@@ -122,6 +128,8 @@ private:
         QString number;
         int numberType = 129;
         QString status;
+        bool pdu = false;
+        int length = 0; // in PDU mode: the TPDU octets the command line announced
         std::optional<Behaviour> scripted;
         int delayMs = 0;
     };
@@ -131,6 +139,9 @@ private:
     void process(Clock::time_point now);
     void executeLine(const QByteArray& line, Clock::time_point now);
     void finishBody(bool cancelled, Clock::time_point now);
+    Outcome takeTextBody(const PendingBody& pending, const QByteArray& body);
+    Outcome takePduBody(const PendingBody& pending, const QByteArray& body);
+    Outcome takeMessage(const PendingBody& pending, const Stored& message);
     QByteArray takeInfo();
     void respond(const QByteArray& answer, int delayMs, Clock::time_point now);
     std::optional<Behaviour> takeScript(const QByteArray& commandText, const QByteArray* wholeLine);
@@ -149,10 +160,15 @@ private:
     QByteArray listHeader(int index, const Stored& message) const;
     QByteArray readHeader(const Stored& message) const;
     QByteArray headerDetails(const Stored& message) const;
+    // The service-centre part and the TPDU in hex, and the TPDU's length in octets.
+    std::pair<QByteArray, int> pduOf(const Stored& message) const;
+    QByteArray pduListEntry(int index, const Stored& message) const;
     int takeReference();
     int lowestFreeIndex() const;
     static int numberTypeOf(const QString& number);
     static QString statusName(const QByteArray& given);
+    static int statusNumber(const QString& status);
+    static QString statusOfNumber(int number);
     static bool isIncoming(const QString& status) { return status.startsWith(u"REC"); }
     void reset();
 

@@ -2,6 +2,7 @@
 
 #include "AtInterpreter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -167,6 +168,36 @@ void ModemSimulator::flushOutputLocked()
     m_pendingOutput.append(produced);
 }
 
+void ModemSimulator::writeOutputLocked()
+{
+    while (!m_pendingOutput.isEmpty()) {
+        const auto now = std::chrono::steady_clock::now();
+        qsizetype limit = m_pendingOutput.size();
+        if (m_chunker) {
+            if (now < m_nextPieceAt)
+                return;
+            if (m_pieceLeft == 0) {
+                const Chunker::Piece piece = m_chunker->next();
+                m_pieceLeft = piece.bytes;
+                m_pieceDelayMs = piece.delayMs;
+            }
+            limit = std::min<qsizetype>(limit, m_pieceLeft);
+        }
+        const ssize_t written = write(m_master, m_pendingOutput.constData(), static_cast<size_t>(limit));
+        if (written <= 0)
+            return;
+        m_pendingOutput.remove(0, written);
+        if (!m_chunker)
+            continue;
+        m_pieceLeft -= static_cast<int>(written);
+        // A piece also ends when the modem has nothing more to say; what it says later starts a new one.
+        if (m_pieceLeft == 0 || m_pendingOutput.isEmpty()) {
+            m_pieceLeft = 0;
+            m_nextPieceAt = now + std::chrono::milliseconds(m_pieceDelayMs);
+        }
+    }
+}
+
 void ModemSimulator::serve()
 {
     using Clock = AtInterpreter::Clock;
@@ -176,9 +207,14 @@ void ModemSimulator::serve()
         bool writing = false;
         {
             const std::lock_guard lock(m_mutex);
-            writing = !m_pendingOutput.isEmpty();
-            if (const auto due = m_interpreter->nextDeadline()) {
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count();
+            const auto now = Clock::now();
+            std::optional<Clock::time_point> due = m_interpreter->nextDeadline();
+            const bool pieceWaits = m_chunker && now < m_nextPieceAt;
+            writing = !m_pendingOutput.isEmpty() && !pieceWaits;
+            if (!m_pendingOutput.isEmpty() && pieceWaits)
+                due = due ? std::min(*due, m_nextPieceAt) : m_nextPieceAt;
+            if (due) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - now).count();
                 timeoutMs = static_cast<int>(std::max<long long>(0, left));
             }
         }
@@ -204,12 +240,7 @@ void ModemSimulator::serve()
         const std::lock_guard lock(m_mutex);
         m_interpreter->advance(Clock::now());
         flushOutputLocked();
-        while (!m_pendingOutput.isEmpty()) {
-            const ssize_t written = write(m_master, m_pendingOutput.constData(), m_pendingOutput.size());
-            if (written <= 0)
-                break;
-            m_pendingOutput.remove(0, written);
-        }
+        writeOutputLocked();
     }
 }
 
@@ -246,6 +277,14 @@ int ModemSimulator::injectIncomingSms(const QString& sender, const QString& text
     return index;
 }
 
+QList<int> ModemSimulator::addConcatenatedMessage(const QString& sender, const QString& text, int reference,
+                                                  bool sixteenBitReference, const QList<int>& onlyParts,
+                                                  const QDateTime& timestamp)
+{
+    const std::lock_guard lock(m_mutex);
+    return m_interpreter->addConcatenatedMessage(sender, text, reference, sixteenBitReference, onlyParts, timestamp);
+}
+
 QList<SimMessage> ModemSimulator::simMessages() const
 {
     const std::lock_guard lock(m_mutex);
@@ -277,6 +316,20 @@ void ModemSimulator::clearScripts()
 {
     const std::lock_guard lock(m_mutex);
     m_interpreter->clearScripts();
+}
+
+void ModemSimulator::setChunking(quint32 seed, int maxChunkBytes, int maxDelayMs)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (maxChunkBytes > 0)
+            m_chunker.emplace(seed, maxChunkBytes, maxDelayMs);
+        else
+            m_chunker.reset();
+        m_pieceLeft = 0;
+        m_nextPieceAt = {};
+    }
+    wake();
 }
 
 QStringList ModemSimulator::receivedCommands() const
