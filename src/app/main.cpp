@@ -8,6 +8,8 @@
 #include <QSystemTrayIcon>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -67,5 +69,13 @@ int main(int argc, char* argv[])
     if (const auto status = program.start())
         return *status;
     routeTerminationSignals(program);
-    return app.exec();
+    const int status = app.exec();
+    if (program.engineLeftRunning()) {
+        // The engine's thread is still inside a job and uses this function's clock and Qt's
+        // globals; tearing them down under it would crash on the way out. Its store work is
+        // booked in transactions, so ending the process here loses nothing already written.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

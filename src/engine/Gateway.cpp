@@ -409,6 +409,7 @@ void Gateway::onMailboxTick()
     mail::MailboxPollHooks hooks;
     hooks.log = [this](const QString& line) { AddToActivityLog(line); };
     hooks.notice = [this](const QString& text) { raiseNotice(text); };
+    hooks.abort = &m_smtp.abortFlag();
     mail::ProcessWebMailToSMSMailbox(m_settings, m_db, m_clock, hooks, m_pop3TimeoutMs);
 }
 

@@ -17,7 +17,18 @@ void ensureCurl()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// Any non-zero answer makes libcurl end the transfer with CURLE_ABORTED_BY_CALLBACK.
+int abortWhenAsked(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const CurlSession*>(self)->isAborting() ? 1 : 0;
+}
+
 } // namespace
+
+QString transferCancelledText()
+{
+    return u"The transfer was cancelled because the program is ending."_s;
+}
 
 QString urlHost(const QString& host)
 {
@@ -61,13 +72,23 @@ void CurlSession::reset()
     curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, &CurlSession::debug);
     curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+    if (m_abort != nullptr) {
+        curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &abortWhenAsked);
+        curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    }
 }
 
 std::optional<TransferError> CurlSession::perform()
 {
+    // A stop that came between two transfers does not open another connection.
+    if (isAborting())
+        return TransferError{int(CURLE_ABORTED_BY_CALLBACK), transferCancelledText()};
     const CURLcode result = curl_easy_perform(m_curl);
     if (result == CURLE_OK)
         return std::nullopt;
+    if (result == CURLE_ABORTED_BY_CALLBACK && isAborting())
+        return TransferError{int(result), transferCancelledText()};
     long replyCode = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
     if (replyCode >= 400) {

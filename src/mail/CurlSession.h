@@ -4,7 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <optional>
 
 typedef void CURL;
 
@@ -34,6 +36,11 @@ public:
     void reset();
     // Runs the transfer; on failure returns the error in the operator's terms.
     std::optional<TransferError> perform();
+    // A flag another thread may set to end every transfer of this session within about a second
+    // (libcurl calls back at least once a second, also while a server stays silent). It outlives
+    // a reset; null means transfers run until they finish or time out.
+    void setAbortFlag(const std::atomic<bool>* flag) { m_abort = flag; }
+    bool isAborting() const { return m_abort != nullptr && m_abort->load(); }
     // Ends the session (QUIT) and starts a fresh handle.
     void close();
 
@@ -52,10 +59,14 @@ private:
     static int debug(CURL*, int type, char* data, size_t size, void* self);
 
     CURL* m_curl = nullptr;
+    const std::atomic<bool>* m_abort = nullptr;
     qsizetype m_uploadOffset = 0;
     bool m_readingEhlo = false;
     char m_errorBuffer[256] = {};
 };
+
+// What an aborted transfer reports: the program is ending, not the server failing.
+QString transferCancelledText();
 
 // "host" as a URL authority, with brackets around an IPv6 address.
 QString urlHost(const QString& host);

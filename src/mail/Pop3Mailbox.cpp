@@ -13,7 +13,9 @@ namespace mail {
 
 Pop3Mailbox::Pop3Mailbox(Account account)
     : m_account(std::move(account)), m_user(m_account.userName.toUtf8()), m_password(m_account.password.toUtf8())
-{}
+{
+    m_session.setAbortFlag(m_account.abort);
+}
 
 Pop3Mailbox::~Pop3Mailbox() = default;
 
@@ -85,8 +87,9 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
 {
     bool portOk = false;
     const int port = settings.POP3Port.toInt(&portOk);
-    Pop3Mailbox mailbox(
-        {settings.POP3MailServer, portOk ? port : 110, settings.POP3UserName, settings.POP3Password, timeoutMs});
+    Pop3Mailbox mailbox({settings.POP3MailServer, portOk ? port : 110, settings.POP3UserName, settings.POP3Password,
+                         timeoutMs, hooks.abort});
+    const auto ending = [&hooks] { return hooks.abort != nullptr && hooks.abort->load(); };
     const QString mailboxName = settings.POP3UserName + u"@"_s + settings.POP3MailServer + u":"_s + settings.POP3Port;
     store::WebMailTables tables(db);
 
@@ -119,6 +122,9 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         auto raw = mailbox.retrieve(entry.number);
         if (!raw) {
             hooks.log(pop3ErrorLine(raw.error()));
+            // Every further fetch would fail the same way; the rest waits for the next run.
+            if (ending())
+                break;
             absorbed = absorbed.value_or(raw.error());
             continue;
         }
@@ -175,7 +181,8 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         hooks.log(u"**ERROR** "_s + kept.error().message);
     mailbox.close();
 
-    if (absorbed)
+    // Nobody is left to read a notice once the program ends.
+    if (absorbed && !ending())
         hooks.notice(u"Error "_s + QString::number(absorbed->code) + u": "_s + absorbed->description);
 }
 

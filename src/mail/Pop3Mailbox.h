@@ -25,6 +25,8 @@ public:
         QString userName;
         QString password;
         int timeoutMs = 10000;
+        // Set from another thread when the program ends: the transfer in progress stops.
+        const std::atomic<bool>* abort = nullptr;
     };
     struct Entry
     {
@@ -55,6 +57,9 @@ struct MailboxPollHooks
     std::function<void(const QString&)> log;
     // An error met while the messages were handled, shown to the operator at the end.
     std::function<void(const QString&)> notice;
+    // Set from another thread when the program ends: the poll stops within about a second and
+    // leaves what it has not filed in the mailbox for the next run.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 // One poll of the e-mail-to-SMS mailbox: every message not handled before is fetched, its

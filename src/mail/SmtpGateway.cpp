@@ -47,6 +47,7 @@ std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server
 {
     // A POP3 session of its own: the SMTP session's connection stays as it is.
     CurlSession pop;
+    pop.setAbortFlag(&m_abort);
     pop.reset();
     CURL* curl = pop.handle();
     const QString scheme = server.pop3Port == 995 ? u"pop3s"_s : u"pop3"_s;

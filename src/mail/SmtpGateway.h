@@ -29,8 +29,13 @@ struct SmtpServer
 class SmtpGateway
 {
 public:
-    explicit SmtpGateway(int timeoutMs = 60000) : m_timeoutMs(timeoutMs) {}
+    explicit SmtpGateway(int timeoutMs = 60000) : m_timeoutMs(timeoutMs) { m_session.setAbortFlag(&m_abort); }
     void setTimeoutMs(int timeoutMs) { m_timeoutMs = timeoutMs; }
+    // May be called from any thread while the program ends: the send in progress stops within
+    // about a second with an error, and no later send goes out.
+    void requestAbort() { m_abort = true; }
+    // The same flag for the mailbox poll, so one stop request cuts every mail transfer short.
+    const std::atomic<bool>& abortFlag() const { return m_abort; }
     // The commands of the last send, credentials masked: what the server was asked.
     const QStringList& lastCommands() const { return m_session.commandsSent; }
 
@@ -42,6 +47,7 @@ public:
 private:
     std::optional<TransferError> popBeforeSmtp(const SmtpServer& server);
 
+    std::atomic<bool> m_abort = false;
     CurlSession m_session;
     int m_timeoutMs;
 };

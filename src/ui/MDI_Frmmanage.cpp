@@ -5,6 +5,7 @@
 #include "Frm_MessageBox.h"
 #include "Gateway.h"
 #include "ModemDiscovery.h"
+#include "NoticeWindow.h"
 #include "Pictures.h"
 #include "cls_SysTrayCls.h"
 #include "frm_About.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -53,11 +55,12 @@ MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway
     buildToolBar();
     buildTrayMenu();
     m_tray = new cls_SysTrayCls(m_trayMenu, this);
+    m_noticeWindow = new NoticeWindow(m_clock, this);
 
     connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MDI_Frmmanage::onModemStateChanged);
     connect(m_gateway, &engine::Gateway::startUpFinished, this, &MDI_Frmmanage::onStartUpFinished);
-    connect(m_gateway, &engine::Gateway::notice, this,
-            [this](const QString& text) { m_dialogs.information(this, text); });
+    connect(m_gateway, &engine::Gateway::notice, this, &MDI_Frmmanage::showNotice);
+    connect(m_gateway, &engine::Gateway::backgroundNotice, m_noticeWindow, &NoticeWindow::addNotice);
     connect(m_gateway, &engine::Gateway::noModemFound, this, &MDI_Frmmanage::askForSettings);
     // Comes after its notice ("Please set all the settings…") has been shown.
     connect(m_gateway, &engine::Gateway::settingsRequested, this, [this] { openSettings(); });
@@ -206,10 +209,27 @@ void MDI_Frmmanage::onCallerIdentified()
     m_toolReports->setEnabled(true);
 }
 
+void MDI_Frmmanage::showNotice(const QString& text)
+{
+    // A modal box runs an event loop of its own, in which the next queued notice arrives; a box
+    // for it would nest inside the first, and so on without end while nobody is there to close them.
+    if (m_engineBoxOpen) {
+        m_noticeWindow->addNotice(text);
+        return;
+    }
+    const QScopedValueRollback boxOpen(m_engineBoxOpen, true);
+    m_dialogs.information(this, text);
+}
+
 void MDI_Frmmanage::askForSettings(const QString& question)
 {
     showMaximized();
-    if (m_dialogs.question(this, question) == Dialogs::Yes)
+    Dialogs::Answer answer = Dialogs::No;
+    {
+        const QScopedValueRollback boxOpen(m_engineBoxOpen, true);
+        answer = m_dialogs.question(this, question);
+    }
+    if (answer == Dialogs::Yes)
         openSettings();
 }
 
@@ -256,8 +276,10 @@ void MDI_Frmmanage::onStartUpFinished(const QString& pendingError)
 {
     if (m_home != nullptr)
         m_home->refreshCounters();
-    if (!pendingError.isEmpty())
+    if (!pendingError.isEmpty()) {
+        const QScopedValueRollback boxOpen(m_engineBoxOpen, true);
         m_dialogs.error(this, pendingError);
+    }
     Q_EMIT loaded();
 }
 

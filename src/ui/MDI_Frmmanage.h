@@ -20,6 +20,7 @@ class Gateway;
 namespace ui {
 
 class Dialogs;
+class NoticeWindow;
 class cls_SysTrayCls;
 class frm_HomePage;
 
@@ -45,6 +46,8 @@ public:
     cls_SysTrayCls* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
     bool isTrayAvailable() const { return m_trayAvailable; }
+    // The one window that gathers the notices no box is opened for.
+    NoticeWindow* noticeWindow() const { return m_noticeWindow; }
 
     // Opens the message box, or brings the open one forward (its folder then stays).
     void openMessageBox();
@@ -75,6 +78,7 @@ private:
     void onModemStateChanged(bool menuConnected, bool portOpen);
     void onCallerHungUp();
     void onCallerIdentified();
+    void showNotice(const QString& text);
     void askForSettings(const QString& question);
     void openAutoReplyOnMissedCall();
     void onStartUpFinished(const QString& pendingError);
@@ -89,6 +93,9 @@ private:
     QPointer<Frm_MessageBox> m_messageBox;
     QPointer<frm_Settings> m_settings;
     bool m_modemPortOpen = false;
+    // A box for the engine is up: a notice that comes meanwhile must not open another inside it.
+    bool m_engineBoxOpen = false;
+    NoticeWindow* m_noticeWindow = nullptr;
 
     frm_HomePage* m_home = nullptr;
     cls_SysTrayCls* m_tray = nullptr;

@@ -7,6 +7,7 @@
 #include "frmSplash.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
@@ -34,9 +35,7 @@ QString screenQuestionText(const QSize& screen)
 
 Program::Program(Dialogs& dialogs, const store::Clock& clock, ProgramOptions options, QObject* parent)
     : QObject(parent), m_dialogs(dialogs), m_clock(clock), m_options(std::move(options))
-{
-    m_engineThread.setObjectName(u"engine"_s);
-}
+{}
 
 Program::~Program()
 {
@@ -99,10 +98,16 @@ std::optional<int> Program::start()
         m_dialogs.question(nullptr, screenQuestionText(screen)) == Dialogs::No)
         return 0;
 
+    m_engineThread = new QThread;
+    m_engineThread->setObjectName(u"engine"_s);
     m_gateway = new engine::Gateway(m_storePath, m_clock, m_options.location.appDir);
-    m_gateway->moveToThread(&m_engineThread);
-    connect(&m_engineThread, &QThread::finished, m_gateway, &QObject::deleteLater);
-    m_engineThread.start();
+    m_gateway->moveToThread(m_engineThread);
+    // Deleted on its own thread once the loop there has ended, whoever is still around by then.
+    connect(m_engineThread, &QThread::finished, m_gateway, &QObject::deleteLater);
+    // Connected before Exit waits, so a thread that ends late still cleans itself up; while
+    // this object owns it, deleting it first drops the pending request.
+    connect(m_engineThread, &QThread::finished, m_engineThread, &QObject::deleteLater);
+    m_engineThread->start();
 
     m_splash = new frmSplash(m_options.splashMs);
     connect(m_splash, &frmSplash::closed, this, &Program::showMainWindow);
@@ -117,6 +122,53 @@ void Program::showMainWindow()
     m_mainWindow->load();
 }
 
+void Program::detachScreens()
+{
+    if (!m_mainWindow || m_gateway == nullptr)
+        return;
+    // The screens go with a deferred delete; a report the engine still sends, or one already
+    // queued, would reach them after the store connection and the clock they read are gone.
+    QList<QObject*> screens = m_mainWindow->findChildren<QObject*>();
+    screens << m_mainWindow.get();
+    for (QObject* screen : std::as_const(screens)) {
+        QObject::disconnect(m_gateway, nullptr, screen, nullptr);
+        QCoreApplication::removePostedEvents(screen, QEvent::MetaCall);
+    }
+}
+
+void Program::stopEngine()
+{
+    if (m_engineThread == nullptr)
+        return;
+    if (m_engineThread->isRunning()) {
+        // The job in progress ends its modem wait and mail transfer at once and finishes its
+        // store work, so no send is cut off half-booked.
+        m_gateway->requestStop();
+        // Shut down and quit as one step on the engine's thread: its loop cannot end before
+        // shutDown has run, whatever the job in progress still does.
+        QMetaObject::invokeMethod(
+            m_gateway,
+            [gateway = m_gateway] {
+                gateway->shutDown();
+                QThread::currentThread()->quit();
+            },
+            Qt::QueuedConnection);
+        if (!m_engineThread->wait(QDeadlineTimer(m_options.engineStopMs))) {
+            // A job that does not heed the stop must not hold the operator's Exit. Its thread
+            // keeps the gateway; deleting either now would pull them from under the job.
+            std::fprintf(stderr, "tarvogate: the engine did not stop within %d ms; the program ends without it.\n",
+                         m_options.engineStopMs);
+            m_engineLeftRunning = true;
+            m_engineThread = nullptr;
+            m_gateway = nullptr;
+            return;
+        }
+    }
+    delete m_engineThread;
+    m_engineThread = nullptr;
+    m_gateway = nullptr;
+}
+
 void Program::exitProgram(int status)
 {
     if (m_exited)
@@ -124,15 +176,8 @@ void Program::exitProgram(int status)
     m_exited = true;
     if (m_splash)
         m_splash->close();
-    if (m_gateway != nullptr && m_engineThread.isRunning()) {
-        // The job in progress ends its modem wait at once and finishes its store work, so no
-        // send is cut off half-booked and the window is not held up by a silent modem.
-        m_gateway->requestStop();
-        QMetaObject::invokeMethod(m_gateway, &engine::Gateway::shutDown, Qt::BlockingQueuedConnection);
-        m_engineThread.quit();
-        m_engineThread.wait();
-    }
-    m_gateway = nullptr;
+    detachScreens();
+    stopEngine();
     if (m_mainWindow) {
         m_mainWindow->hide();
         m_mainWindow.release()->deleteLater();

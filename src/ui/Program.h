@@ -23,6 +23,11 @@ namespace ui {
 class Dialogs;
 class MDI_Frmmanage;
 
+// How long Exit waits for the engine. Its job in progress is cut short at once (modem waits
+// end, mail transfers end within a second) and books its rows in transactions, so a few seconds
+// cover a healthy engine; anything longer means it is stuck, and the operator is not kept waiting.
+inline constexpr int kEngineStopMs = 5000;
+
 struct ProgramOptions
 {
     store::StoreLocation location;
@@ -30,6 +35,7 @@ struct ProgramOptions
     int splashMs = 3000;
     // Empty: measure the primary screen.
     std::optional<QSize> screenSize;
+    int engineStopMs = kEngineStopMs;
 };
 
 // True when the screen is both narrower than 1024 and lower than 768 pixels.
@@ -53,9 +59,13 @@ public:
     // must end now; without one, the splash is up and the event loop takes over.
     std::optional<int> start();
 
-    // Ends the program the way "Exit" does: timers stopped, the engine's thread ended, the
-    // event loop left with the given status. Safe to call more than once.
+    // Ends the program the way "Exit" does: timers stopped, the engine's thread ended (waiting at
+    // most engineStopMs for it), the event loop left with the given status. Safe to call more
+    // than once.
     void exitProgram(int status = 0);
+    // The engine did not stop in time at Exit: its thread still runs and owns the gateway, and
+    // the process should end without tearing down what that thread may still use.
+    bool engineLeftRunning() const { return m_engineLeftRunning; }
 
     QString storePath() const { return m_storePath; }
     MDI_Frmmanage* mainWindow() const { return m_mainWindow.get(); }
@@ -68,6 +78,8 @@ Q_SIGNALS:
 
 private:
     void showMainWindow();
+    void detachScreens();
+    void stopEngine();
     QSize measureScreen() const;
 
     Dialogs& m_dialogs;
@@ -76,11 +88,14 @@ private:
     QString m_storePath;
     std::unique_ptr<QLockFile> m_lock;
     store::Database m_db;
-    QThread m_engineThread;
+    // Owned here until Exit; a thread that does not end in time is let go and deletes itself
+    // (and the gateway) whenever it does end.
+    QThread* m_engineThread = nullptr;
     engine::Gateway* m_gateway = nullptr;
     QPointer<frmSplash> m_splash;
     std::unique_ptr<MDI_Frmmanage> m_mainWindow;
     bool m_exited = false;
+    bool m_engineLeftRunning = false;
 };
 
 } // namespace ui

@@ -4,7 +4,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 
 namespace testing_support {
 
@@ -12,11 +14,11 @@ namespace testing_support {
 class FakeDialogs final : public ui::Dialogs
 {
 public:
-    void information(QWidget*, const QString& text) override { texts << text; }
-    void error(QWidget*, const QString& text) override { texts << text; }
+    void information(QWidget*, const QString& text) override { shown(text); }
+    void error(QWidget*, const QString& text) override { shown(text); }
     Answer question(QWidget*, const QString& text) override
     {
-        texts << text;
+        shown(text);
         if (m_answers.empty())
             return Yes;
         const Answer answer = m_answers.front();
@@ -28,9 +30,25 @@ public:
     QString lastText() const { return texts.isEmpty() ? QString() : texts.last(); }
 
     QStringList texts;
+    // Runs while the outermost box is open, as the signals a real box's own event loop would
+    // deliver meanwhile; a box opened from in here counts as nested.
+    std::function<void(const QString& text)> whileOpen;
+    // The most boxes that were open at once: 1 when none was ever opened inside another.
+    int deepestNesting = 0;
 
 private:
+    void shown(const QString& text)
+    {
+        texts << text;
+        ++m_open;
+        deepestNesting = std::max(deepestNesting, m_open);
+        if (whileOpen && m_open == 1)
+            whileOpen(text);
+        --m_open;
+    }
+
     std::deque<Answer> m_answers;
+    int m_open = 0;
 };
 
 } // namespace testing_support

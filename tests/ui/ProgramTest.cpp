@@ -3,6 +3,7 @@
 #include "Gateway.h"
 #include "MDI_Frmmanage.h"
 #include "ModemSimulator.h"
+#include "OutboxTable.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestSupport.h"
@@ -13,8 +14,12 @@
 #include <QLockFile>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 using testing_support::FakeClock;
@@ -43,6 +48,18 @@ struct ProgramFixture : ::testing::Test
 
     QByteArray digest() const { return testing_support::fileDigest(folder.storePath()); }
 };
+
+// The settings keep the SMTP port in a 16-bit field: the listener takes a free port below 32768,
+// where the system's own choice would lie above it.
+bool listenOnAStoredPort(QTcpServer& server)
+{
+    const int first = 20000 + int(QCoreApplication::applicationPid() % 10000);
+    for (int port = first; port < first + 200; ++port) {
+        if (server.listen(QHostAddress::LocalHost, quint16(port)))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -198,4 +215,88 @@ TEST_F(ProgramFixture, SilentModemLeavesTheWindowResponsiveAndTheExitPrompt)
     program.exitProgram(0);
     EXPECT_LT(exiting.elapsed(), 5000); // not the seven seconds the modem would have been given
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ProgramFixture, ExitCutsShortAMailTransferToASilentServer)
+{
+    // An SMTP server that takes the connection and never answers: without the cut, the engine
+    // would wait out the mail time-out of a minute for this one row.
+    QTcpServer silent;
+    ASSERT_TRUE(listenOnAStoredPort(silent));
+    {
+        QDir().mkpath(folder.path());
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        auto row = store::SettingsTables(*db).timerSetting().value().value();
+        row.SMSDeliveryMedia = u"SMTPSMSGATEWAY"_s;
+        row.SMSSMTPServer = u"127.0.0.1"_s;
+        row.SMSSMTPPort = QString::number(silent.serverPort());
+        row.SMSSMTPEmailPostfix = u"sms.example.org"_s;
+        row.SMSSMTPYourEmailAddress = u"gateway@mail.example.org"_s;
+        ASSERT_TRUE(store::SettingsTables(*db).saveTimerSetting(row));
+        ASSERT_TRUE(store::OutboxTable(*db).insert(u"4915112345678"_s, u"held up"_s, clock.now()));
+    }
+    ui::Program program(dialogs, clock, options());
+    ASSERT_FALSE(program.start().has_value());
+    ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }));
+    QMetaObject::invokeMethod(program.gateway(), &engine::Gateway::sendAll, Qt::QueuedConnection);
+    // The engine is inside the transfer once the server has its connection.
+    ASSERT_TRUE(waitUntil([&] { return silent.hasPendingConnections(); }, 10000))
+        << program.mainWindow()->findChild<QPlainTextEdit*>(u"txtActivityLog"_s)->toPlainText().toStdString();
+
+    QElapsedTimer exiting;
+    exiting.start();
+    program.exitProgram(0);
+    EXPECT_LT(exiting.elapsed(), ui::kEngineStopMs);
+    EXPECT_FALSE(program.engineLeftRunning());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->prepare(u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENT'"_s).scalar().value_or(-1),
+              0);
+}
+
+TEST_F(ProgramFixture, ExitEndsWithinItsBoundWhenTheEngineIgnoresTheStop)
+{
+    auto o = options();
+    o.engineStopMs = 300;
+    ui::Program program(dialogs, clock, o);
+    ASSERT_FALSE(program.start().has_value());
+    ASSERT_TRUE(waitUntil([&] { return program.mainWindow() != nullptr; }));
+    engine::Gateway* gateway = program.gateway();
+    QPointer<QThread> engineThread = gateway->thread();
+    // Shared with the engine's thread, which may outlive this test if it fails half-way.
+    auto gatewayGone = std::make_shared<std::atomic<bool>>(false);
+    QObject::connect(gateway, &QObject::destroyed, [gatewayGone] { *gatewayGone = true; });
+
+    // A job that does not heed the stop request (no modem wait, no mail transfer to cut): it
+    // holds the engine's thread until the test lets it go.
+    auto holding = std::make_shared<std::binary_semaphore>(0);
+    auto release = std::make_shared<std::binary_semaphore>(0);
+    QMetaObject::invokeMethod(
+        gateway,
+        [holding, release] {
+            holding->release();
+            (void)release->try_acquire_for(std::chrono::seconds(30));
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(holding->try_acquire_for(std::chrono::seconds(5)));
+
+    QElapsedTimer exiting;
+    exiting.start();
+    program.exitProgram(0);
+    EXPECT_LT(exiting.elapsed(), 2000);
+    EXPECT_TRUE(program.hasExited());
+    EXPECT_TRUE(program.engineLeftRunning());
+    EXPECT_EQ(program.gateway(), nullptr);
+    EXPECT_FALSE(*gatewayGone); // not deleted from under the job
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The job ends: the engine shuts down, and the gateway and its thread go by themselves.
+    release->release();
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return *gatewayGone && engineThread.isNull();
+    }));
 }

@@ -766,7 +766,7 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
     ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
 
     window->findChild<QAction*>(u"start"_s)->trigger();
-    ASSERT_TRUE(waitUntil([&] { return gateway->link().ModemInitialised; }));
+    ASSERT_TRUE(waitUntil([&] { return gateway->link().isInitialised(); }));
     EXPECT_EQ(gateway->Timer2().interval(), 10000);
     EXPECT_FALSE(list(screen, u"Combo_BitsPerSec"_s)->isEnabled());
 
