@@ -15,6 +15,10 @@ namespace modem {
 
 namespace {
 const QString kCrLf = u"\r\n"_s;
+// How long the line must stay quiet after an exchange that never got its final result, and at
+// most how long that is waited for.
+constexpr int kQuietAfterUnfinishedMs = 300;
+constexpr int kQuietAfterUnfinishedMaxMs = 10000;
 const QString kNotConnected = u"Modem is currently not connected to the application. Please click on 'Connect' button "
                               u"before executing any commands."_s;
 } // namespace
@@ -250,6 +254,7 @@ bool AtLink::consumeInput()
     const QByteArray bytes = m_port.readAll();
     if (bytes.isEmpty())
         return false;
+    m_bytesReceived += bytes.size();
     m_reader.feed(bytes);
     while (const auto line = m_reader.takeLine())
         handleLine(decode(*line));
@@ -319,14 +324,29 @@ bool AtLink::satisfied(Want want) const
 
 bool AtLink::waitFor(Want want, int waitMs)
 {
-    bool arrived = consumeInput();
+    // Counted, not taken from the calls: the port's readyRead may have read the input already.
+    const qint64 before = m_bytesReceived;
+    consumeInput();
     QDeadlineTimer deadline(std::max(waitMs, 0));
     while (usable() && !satisfied(want) && !deadline.hasExpired() && !m_abort) {
         // Short slices, so that a request to end is noticed while a modem stays silent.
         if (m_port.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100))))
-            arrived = consumeInput() || arrived;
+            consumeInput();
     }
-    return arrived;
+    return m_bytesReceived != before;
+}
+
+void AtLink::waitUntilQuiet(int quietMs, int maxMs)
+{
+    QDeadlineTimer deadline(std::max(maxMs, quietMs));
+    QDeadlineTimer quiet(quietMs);
+    while (usable() && !quiet.hasExpired() && !deadline.hasExpired() && !m_abort) {
+        const qint64 before = m_bytesReceived;
+        if (m_port.waitForReadyRead(int(std::clamp<qint64>(quiet.remainingTime(), 1, 100))))
+            consumeInput();
+        if (m_bytesReceived != before)
+            quiet.setRemainingTime(quietMs);
+    }
 }
 
 void AtLink::beginExchange(const QString& echo)
@@ -345,6 +365,12 @@ void AtLink::endExchange()
 
 void AtLink::drainStale(const QString& before)
 {
+    if (m_inExchange) {
+        // The last exchange gave up before its final result: the modem may still be busy
+        // answering it (a long listing over a slow line), and none of that is the next answer.
+        endExchange();
+        waitUntilQuiet(kQuietAfterUnfinishedMs, kQuietAfterUnfinishedMaxMs);
+    }
     // What the system already holds for us, also what the event loop has not yet read in.
     consumeInput();
     for (int pulls = 0; pulls < 64 && usable() && m_port.waitForReadyRead(0); ++pulls)
@@ -471,14 +497,8 @@ void AtLink::escapeAndDrain(int quietMs, int maxMs)
     for (int round = 0; round < 3; ++round) {
         m_port.write(QByteArray(1, char(27)));
         m_port.waitForBytesWritten(100);
-        bool prompted = false;
-        QDeadlineTimer quiet(quietMs);
-        while (usable() && !quiet.hasExpired() && !deadline.hasExpired()) {
-            if (m_port.waitForReadyRead(int(std::clamp<qint64>(quiet.remainingTime(), 1, 100))) && consumeInput())
-                quiet.setRemainingTime(quietMs);
-            if (m_reader.takePrompt())
-                prompted = true;
-        }
+        waitUntilQuiet(quietMs, int(std::max<qint64>(deadline.remainingTime(), 0)));
+        const bool prompted = m_reader.takePrompt();
         // A prompt that came after the ESC would take the next command as a message text.
         if (!prompted)
             break;

@@ -145,6 +145,8 @@ private:
     // One read: until the wanted answer, an error or NO CARRIER has arrived, or waitMs.
     // Returns whether any input came during it.
     bool waitFor(Want want, int waitMs);
+    // Reads until nothing has come for quietMs, at most maxMs.
+    void waitUntilQuiet(int quietMs, int maxMs);
     void beginExchange(const QString& echo);
     void endExchange();
     // Input that arrived outside an exchange goes to the log, not to the next answer.
@@ -164,6 +166,7 @@ private:
     QString m_echo;       // the command of the exchange, as an echo would repeat it
     bool m_bodyNext = false; // the next line is a message's text, never a result or a call
     QStringList m_stale;  // lines nobody asked for, logged before the next command
+    qint64 m_bytesReceived = 0;
     bool m_partialIsStale = false; // the line being received began before the current command
     bool usable() const { return m_port.isOpen() && !m_lost; }
     bool m_lost = false; // the device went away; the port closes from the event loop

@@ -5,7 +5,7 @@ work="$(mktemp -d /tmp/tarvogate-app-XXXXXX)"
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
-    rm -rf "$work"
+    [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 fail() {
@@ -18,13 +18,13 @@ mkdir -p "$work/xdg-runtime" && chmod 700 "$work/xdg-runtime"
 export XDG_RUNTIME_DIR="$work/xdg-runtime"
 unset QT_QPA_PLATFORM
 
-for n in $(seq 90 190); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it listens, so scripts that
+# run at the same time never share (and kill) one display.
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
-export DISPLAY="$display"
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
 
 # wait_for FILE TEXT [TRIES]: polls a log file for a text (50 ms a try).
 wait_for() {
