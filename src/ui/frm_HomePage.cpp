@@ -49,6 +49,13 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
     m_inBox->setObjectName(u"lblInBox"_s);
     m_outBox = new LinkLabel(u"Outbox (0)"_s, this);
     m_outBox->setObjectName(u"lblOutBox"_s);
+    // Sends the modem never confirmed: only the operator can tell whether they went, and
+    // resets them in the settings to send them again.
+    m_notConfirmed = new LinkLabel(u"Not confirmed (0)"_s, this);
+    m_notConfirmed->setObjectName(u"lblNotConfirmed"_s);
+    m_notConfirmed->setToolTip(u"Messages that went to the modem without a confirmation. They are not sent again "
+                               u"by themselves; reset their status under Settings to send them again."_s);
+    m_notConfirmed->hide();
     m_today = new QLabel(this);
     m_today->setObjectName(u"lblToday"_s);
     m_start = new LinkLabel(u"Start"_s, this);
@@ -70,6 +77,7 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
     counters->addWidget(heading(u"Message Box :"_s, this));
     counters->addWidget(m_inBox);
     counters->addWidget(m_outBox);
+    counters->addWidget(m_notConfirmed);
     counters->addStretch();
     auto* todayRow = new QHBoxLayout;
     todayRow->addWidget(heading(u"Today:"_s, this));
@@ -111,6 +119,10 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
         msgType = u"O"_s;
         Q_EMIT messageBoxRequested();
     });
+    connect(m_notConfirmed, &LinkLabel::clicked, this, [this] {
+        msgType = u"O"_s;
+        Q_EMIT messageBoxRequested();
+    });
     connect(m_gateway, &engine::Gateway::activityLogChanged, this, &frm_HomePage::showLog);
 
     // The log is on from the start: "Start" is shown done, "Stop" offered.
@@ -133,6 +145,9 @@ void frm_HomePage::refreshCounters()
     showCount(m_missCall, u"Missed Calls"_s, store::CallTable(m_db).countMissedOn(m_clock.now().date()));
     showCount(m_inBox, u"Inbox"_s, store::InboxTable(m_db).countUnread());
     showCount(m_outBox, u"Outbox"_s, store::OutboxTable(m_db).countPending());
+    const auto unconfirmed = store::OutboxTable(m_db).countSending();
+    showCount(m_notConfirmed, u"Not confirmed"_s, unconfirmed);
+    m_notConfirmed->setVisible(unconfirmed && *unconfirmed > 0);
 }
 
 void frm_HomePage::startLog()

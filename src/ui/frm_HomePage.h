@@ -49,6 +49,7 @@ private:
     LinkLabel* m_missCall;
     LinkLabel* m_inBox;
     LinkLabel* m_outBox;
+    LinkLabel* m_notConfirmed;
     QLabel* m_today;
     LinkLabel* m_start;
     LinkLabel* m_stop;

@@ -194,11 +194,17 @@ TEST_F(MainWindowFixture, CountersShowTodaysRows)
     ASSERT_TRUE(inbox.insert(u"+1"_s, u"a"_s, clock.now()));
     ASSERT_TRUE(inbox.insert(u"+2"_s, u"b"_s, clock.now()));
     ASSERT_TRUE(store::OutboxTable(*engineDb).insert(u"+3"_s, u"c"_s, clock.now()));
+    EXPECT_TRUE(link(u"lblNotConfirmed"_s)->isHidden());
+    // A send the modem never confirmed shows apart, for the operator to decide.
+    const qint64 unconfirmed = store::OutboxTable(*engineDb).insert(u"+4"_s, u"d"_s, clock.now()).value_or(-1);
+    ASSERT_TRUE(store::OutboxTable(*engineDb).claim(unconfirmed).value_or(false));
 
     // The one-second refresh picks them up by itself.
     ASSERT_TRUE(waitUntil([&] { return link(u"lblInBox"_s)->text() == u"Inbox (2)"_s; }, 3000));
     EXPECT_EQ(link(u"LblMissCall"_s)->text(), u"Missed Calls (1)"_s);
-    EXPECT_EQ(link(u"lblOutBox"_s)->text(), u"Outbox (1)"_s);
+    EXPECT_EQ(link(u"lblOutBox"_s)->text(), u"Outbox (2)"_s);
+    EXPECT_EQ(link(u"lblNotConfirmed"_s)->text(), u"Not confirmed (1)"_s);
+    EXPECT_FALSE(link(u"lblNotConfirmed"_s)->isHidden());
 }
 
 TEST_F(MainWindowFixture, LogLinksSwitchAndClear)
