@@ -140,7 +140,14 @@ SimCommands::PartResult SimCommands::submitText(const QString& commandLine, cons
     }
     const QString failure =
         confirmation == u"+CMGW"_s ? u"Error occured while executing this command: AT+CMGW"_s : QString();
-    AtAnswer answer = m_link.sendMessageText(text, textWait, textRetries, failure);
+    return judgeConfirmation(m_link.sendMessageText(text, textWait, textRetries, failure), confirmation,
+                             confirmWaitMs);
+}
+
+SimCommands::PartResult SimCommands::judgeConfirmation(AtAnswer answer, const QString& confirmation,
+                                                       int confirmWaitMs)
+{
+    PartResult result;
     if (answer.final == FinalResult::None && m_link.isConnected())
         answer = m_link.awaitFinal(confirmWaitMs);
     result.answer = answer.text();
@@ -150,7 +157,7 @@ SimCommands::PartResult SimCommands::submitText(const QString& commandLine, cons
     } else if (answer.isError()) {
         result.outcome = SendOutcome::NotSent;
     } else {
-        // The text went out and nothing said what became of it.
+        // It went out and nothing said what became of it.
         m_link.escapeAndDrain(kQuietMs, kQuietMaxMs);
         result.outcome = SendOutcome::Unconfirmed;
     }
@@ -159,22 +166,9 @@ SimCommands::PartResult SimCommands::submitText(const QString& commandLine, cons
 
 SimCommands::PartResult SimCommands::sendStored(int slot)
 {
-    PartResult result;
-    AtAnswer answer = m_link.SendCommand(u"AT+CMSS=%1\r"_s.arg(slot), wait(1000), u"OK"_s, 5,
-                                         u"Error occured while executing this command: AT+CMSS"_s);
-    if (answer.final == FinalResult::None && m_link.isConnected())
-        answer = m_link.awaitFinal(m_confirmWaitMs);
-    result.answer = answer.text();
-    if (answer.final == FinalResult::Ok) {
-        result.outcome = SendOutcome::Sent;
-        result.info = answer.lineStartingWith(u"+CMSS"_s);
-    } else if (answer.isError()) {
-        result.outcome = SendOutcome::NotSent;
-    } else {
-        m_link.escapeAndDrain(kQuietMs, kQuietMaxMs);
-        result.outcome = SendOutcome::Unconfirmed;
-    }
-    return result;
+    return judgeConfirmation(m_link.SendCommand(u"AT+CMSS=%1\r"_s.arg(slot), wait(1000), u"OK"_s, 5,
+                                                u"Error occured while executing this command: AT+CMSS"_s),
+                             u"+CMSS"_s, m_confirmWaitMs);
 }
 
 SendResult SimCommands::sendParts(const QString& text, const SendControl& control,

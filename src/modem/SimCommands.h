@@ -96,6 +96,9 @@ private:
     };
     PartResult submitText(const QString& commandLine, const QString& text, int promptWait, int promptRetries,
                           int textWait, int textRetries, const QString& confirmation, int confirmWaitMs);
+    // An answer that lacks its final result is waited for up to confirmWaitMs; one that never
+    // completes leaves the part unconfirmed and the line escaped.
+    PartResult judgeConfirmation(AtAnswer answer, const QString& confirmation, int confirmWaitMs);
     PartResult sendStored(int slot);
     SendResult sendParts(const QString& text, const SendControl& control,
                          const std::function<PartResult(const QString& part)>& sendPart);
