@@ -189,10 +189,10 @@ bool AtLink::OpenPort()
 
 void AtLink::ClosePort()
 {
-    if (m_port.isOpen()) {
+    if (m_port.isOpen())
         m_port.close();
-        m_connected = false;
-    }
+    // Also a port that was configured but never opened is not connected.
+    m_connected = false;
     m_initialised = false;
     m_callRinging = false;
     m_inExchange = false;

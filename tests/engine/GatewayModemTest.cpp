@@ -346,3 +346,55 @@ TEST_F(GatewayModemTest, DiscoveryRunsOnlyWithTheModemDisconnected)
     EXPECT_TRUE(finished.at(2).at(2).toBool());
     EXPECT_FALSE(gateway->link().isOpen());
 }
+
+TEST_F(GatewayModemTest, EachCallerIsJudgedMobileOrNotAfresh)
+{
+    withStore([](const store::Database& db) {
+        ASSERT_TRUE(store::SettingsTables(db).saveMissedCallReply({QString(), true}));
+    });
+    startGateway();
+    QSignalSpy hungUp(gateway.get(), &engine::Gateway::callerHungUp);
+    const auto call = [&](const QString& number, int hangUps) {
+        sim.ring(number);
+        ASSERT_TRUE(waitUntil([&] { return gateway->calls().LastCallerNumber == number; }));
+        sim.hangUp();
+        ASSERT_TRUE(waitUntil([&] { return hungUp.size() == hangUps; }));
+        gateway->refreshTick();
+    };
+    // A mobile caller while the reply text is empty: no reply, and nothing may carry over.
+    call(u"+919812345678"_s, 1);
+    gateway->setMissedCallReplyText(u"Call you back"_s);
+    call(u"+914412345678"_s, 2); // a landline
+    gateway->refreshTick();
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_OutBox"_s), 0);
+    EXPECT_FALSE(gateway->calls().IsLastCallerNumberMobile);
+}
+
+TEST_F(GatewayModemTest, CallListNamesTheCallerWhenTheRingDidNot)
+{
+    withStore([this](const store::Database& db) {
+        auto row = modemRow(sim.portName());
+        row.EnabledCallerId = false; // no +CLIP lines come
+        ASSERT_TRUE(store::SettingsTables(db).saveModemSettings(row));
+    });
+    startGateway();
+    sim.ring(u"+919812345678"_s);
+    ASSERT_TRUE(waitUntil([&] { return log().contains(u"Incoming call detected."_s); }));
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM MissedCallStatistics"_s), 0);
+    gateway->refreshTick(); // the call-state query lists the call with its number
+    EXPECT_EQ(gateway->calls().LastCallerNumber, u"+919812345678"_s);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callerNumber='+919812345678'"_s), 1);
+    gateway->refreshTick();
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM MissedCallStatistics"_s), 1);
+}
+
+TEST_F(GatewayModemTest, AnswerLeftFromBeforeTheStartIsNotTakenForTheFirstCommand)
+{
+    // A confirmation the modem still held when the program last ended.
+    sim.sendUnsolicited(u"+CMGS: 12"_s);
+    sim.sendUnsolicited(u"OK"_s);
+    startGateway();
+    EXPECT_TRUE(gateway->link().isInitialised());
+    EXPECT_TRUE(log().contains(u"+CMGS: 12"_s)) << log().toStdString();
+    EXPECT_FALSE(log().contains(u"Response for ATE0 is ''"_s));
+}

@@ -219,6 +219,8 @@ TEST_F(SimCommandsTest, LeftoverInputIsLoggedNotTakenAsTheNextAnswer)
     ASSERT_TRUE(testing_support::waitUntil([&] { return link.hasUnclaimedInput(); }));
     const modem::AtAnswer answer = link.SendCommand(u"AT+CGMI\r"_s, 200, u"OK"_s, 5, QString());
     EXPECT_EQ(answer.lines, QStringList{u"Tarvo"_s});
+    // Logged before the next command at the latest.
+    EXPECT_TRUE(link.SendCommand(u"AT\r"_s, 200, u"OK"_s, 5, QString()).succeeded);
     bool noticed = false;
     for (const auto& arguments : logged)
         noticed = noticed || arguments.at(0).toString().contains(u"+CMGS: 77"_s);
