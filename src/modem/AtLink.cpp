@@ -227,8 +227,9 @@ void AtLink::onReadyRead()
 
 void AtLink::onPortError(QSerialPort::SerialPortError error)
 {
-    // A USB modem pulled out, or a simulator that ended: reads would fail at once forever.
-    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+    // A USB modem pulled out (ResourceError), or a line hung up at the other end (ReadError, as
+    // a pseudo-terminal reports it): every read would fail at once from now on.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen())
         return;
     if (m_lost)
         return;

@@ -568,3 +568,27 @@ TEST_F(MessageEngineTest, StoppingDuringAWithheldConfirmationEndsAtOnceAndLeaves
     EXPECT_EQ(row(second).status, QString(u""_s));
     EXPECT_EQ(sim.sentMessages().size(), 1);
 }
+
+TEST_F(MessageEngineTest, APortLostAfterTheTextWentOutLeavesTheRowSending)
+{
+    start();
+    QSignalSpy state(gateway.get(), &engine::Gateway::modemStateChanged);
+    const qint64 id = queue(u"+4915100000001"_s, u"unplugged"_s);
+    sim.script(u"+CMGS"_s, {Behaviour::Swallow, 1});
+    // The modem is pulled out once the text has gone out.
+    std::thread unplug([&] {
+        const QDeadlineTimer deadline(10000);
+        while (sim.sentMessages().isEmpty() && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        sim.stop();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    gateway->SendOutboxMessages();
+    unplug.join();
+    EXPECT_LT(elapsed.elapsed(), 15000);
+    EXPECT_EQ(row(id).status, u"SENDING"_s);
+    // The screens learn that the modem is gone.
+    ASSERT_TRUE(waitUntil([&] { return !state.isEmpty() && !state.last().at(1).toBool(); }));
+    EXPECT_FALSE(gateway->link().isConnected());
+}
