@@ -219,7 +219,9 @@ bool InboxReceiver::storeOverdueParts()
 {
     store::SimIntakeTable intake(m_context.db);
     const QDateTime now = m_context.clock.now();
-    auto sets = intake.setsWaitingSince(now.addSecs(-qint64(m_partsWait.count())));
+    // Read at every run, so a changed wait applies at once.
+    const int waitHours = intake.partsWaitHours().value_or(24);
+    auto sets = intake.setsWaitingSince(now.addSecs(-qint64(waitHours) * 3600));
     if (!sets) {
         m_context.log(u"**ERROR** "_s + sets.error().message);
         return false;

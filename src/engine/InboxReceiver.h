@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 
-#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -57,9 +56,6 @@ public:
     explicit InboxReceiver(Context context) : m_context(std::move(context)) {}
 
     void ReceiveSIMMessages(int waitMs);
-    // How long the parts of a long SMS wait for the rest before the message is stored with
-    // the missing parts marked.
-    void setPartsWait(std::chrono::seconds wait) { m_partsWait = wait; }
 
 private:
     // Stores one listed message (or its part); false when the store refused.
@@ -71,7 +67,6 @@ private:
     void announce(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
 
     Context m_context;
-    std::chrono::seconds m_partsWait = std::chrono::hours(24);
 };
 
 } // namespace engine

@@ -188,6 +188,10 @@ std::expected<void, StoreError> migrateTo4(const Database& db)
 {
     const char16_t* const statements[] = {
         u"ALTER TABLE Message_OutBox ADD COLUMN PartsConfirmed INTEGER NOT NULL DEFAULT 0",
+        // How long the parts of a long SMS wait for the rest of their set; a table of its own,
+        // since the settings screen rewrites the other settings rows whole.
+        u"CREATE TABLE SMS_PartsWaitSetting (WaitHours INTEGER NOT NULL DEFAULT 24)",
+        u"INSERT INTO SMS_PartsWaitSetting DEFAULT VALUES",
         uR"(CREATE TABLE SIM_TakenMessages (
             Taken_Id INTEGER PRIMARY KEY AUTOINCREMENT,
             SimIndex INTEGER NOT NULL,

@@ -74,6 +74,15 @@ std::expected<void, StoreError> SimIntakeTable::removeParts(const PartSet& set)
     return st.run();
 }
 
+std::expected<int, StoreError> SimIntakeTable::partsWaitHours() const
+{
+    auto hours =
+        m_db.prepare(u"SELECT COALESCE(MAX(WaitHours), 24) FROM SMS_PartsWaitSetting"_s).scalar();
+    if (!hours)
+        return std::unexpected(hours.error());
+    return int(std::clamp<qint64>(*hours, 1, 24 * 365));
+}
+
 std::expected<std::vector<PartSet>, StoreError> SimIntakeTable::setsWaitingSince(const QDateTime& before) const
 {
     auto st = m_db.prepare(u"SELECT Sender, Reference, Total FROM SMS_PartsWaiting GROUP BY Sender, Reference, Total "

@@ -55,6 +55,9 @@ public:
     // The parts of the set in order of their sequence number.
     std::expected<std::vector<WaitingPart>, StoreError> parts(const PartSet& set) const;
     std::expected<void, StoreError> removeParts(const PartSet& set);
+    // How long a set may wait for its missing parts (SMS_PartsWaitSetting.WaitHours, 24 unless an
+    // administrator changed it in the store); never less than an hour.
+    std::expected<int, StoreError> partsWaitHours() const;
     // Sets whose first part arrived before the given time.
     std::expected<std::vector<PartSet>, StoreError> setsWaitingSince(const QDateTime& before) const;
 
