@@ -105,7 +105,8 @@ TEST(AtLineReader, EndlessLineIsCutNotHoarded)
 TEST(AtLineReaderFuzz, RandomStreamsInRandomPieces)
 {
     std::mt19937 random(7);
-    const QByteArray alphabet("\r\n> OKERROR+CMS:0123456789ABCDEF\x1a\x1b\x00\xff", 40);
+    static constexpr char kBytes[] = "\r\n> OKERROR+CMS:0123456789ABCDEF\x1a\x1b\x00\xff";
+    const QByteArray alphabet(kBytes, sizeof kBytes - 1); // the NUL inside is one of the bytes
     for (int round = 0; round < 100000; ++round) {
         const int length = std::uniform_int_distribution<int>(0, 48)(random);
         QByteArray stream;
