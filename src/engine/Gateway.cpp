@@ -109,6 +109,19 @@ void Gateway::onPortLost()
     Q_EMIT modemStateChanged(false, false);
 }
 
+void Gateway::reportRefusedPorts(bool mailbox)
+{
+    // Said once when the settings are read, not only at each tick that cannot run.
+    if (mailbox) {
+        if (m_settings.IsEnabled && !store::portNumber(m_settings.POP3Port))
+            AddToActivityLog(mail::pop3PortRefusedLine(m_settings.POP3Port));
+        return;
+    }
+    const QString media = m_settings.SMSDeliveryMedia.toUpper();
+    if ((media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s) && m_settings.SMSSMTPPort == 0)
+        AddToActivityLog(mail::smtpPortRefusedText().trimmed());
+}
+
 void Gateway::AddToActivityLog(const QString& message)
 {
     if (!m_log.add(message))
@@ -154,11 +167,13 @@ void Gateway::startUp()
     AddToActivityLog(u"Initializing WebMail-To-SMS Properties."_s);
     if (auto r = store::loadMailbox(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportRefusedPorts();
     armMailboxTimer();
 
     AddToActivityLog(u"Initializing SMS Delivery Properties."_s);
     if (auto r = store::loadDelivery(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportRefusedPorts(false);
 
     AddToActivityLog(u"Initializing AutoReply On MissedCall Properties."_s);
     if (auto r = store::loadMissedCallReply(m_db, m_settings); !r)
@@ -445,6 +460,7 @@ void Gateway::applyMailboxSettings()
 {
     if (auto r = store::loadMailbox(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportRefusedPorts();
     armMailboxTimer();
 }
 
@@ -454,6 +470,7 @@ void Gateway::applyDeliverySettings()
     store::resetDelivery(m_settings);
     if (auto r = store::loadDelivery(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportRefusedPorts(false);
 }
 
 void Gateway::applyTimerSettings()

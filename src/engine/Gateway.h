@@ -198,6 +198,9 @@ private:
     void armMailboxTimer();
     void applyTimers();
     void reportStoreError(const store::StoreError& error);
+    // A stored mailbox port (or, with mailbox false, SMTP port) that is no port number: logged
+    // when the settings are read; that route is then not used.
+    void reportRefusedPorts(bool mailbox = true);
 
     QString m_storePath;
     const store::Clock& m_clock;

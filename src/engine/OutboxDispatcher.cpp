@@ -21,8 +21,7 @@ const QString kNotCommunicating = u"Computer is not communicating with the modem
 
 bool isSendableNumber(const QString& number)
 {
-    static const QRegularExpression digits(u"^\\+?[0-9]+$"_s);
-    return digits.match(number.trimmed()).hasMatch();
+    return store::isSendableNumber(number.trimmed());
 }
 
 MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, const QString& route)

@@ -30,6 +30,36 @@ QString transferCancelledText()
     return u"The transfer was cancelled because the program is ending."_s;
 }
 
+Protection protectionFor(int port, int implicitTlsPort, bool sendsCredentials, bool plainLoginAllowed)
+{
+    if (port == implicitTlsPort)
+        return Protection::ImplicitTls;
+    return sendsCredentials && !plainLoginAllowed ? Protection::RequiredStartTls : Protection::OptionalStartTls;
+}
+
+QString recordedCommand(QStringView sentLine, bool& inAuthExchange)
+{
+    if (inAuthExchange)
+        return u"***"_s;
+    const QStringView word = sentLine.left(sentLine.indexOf(u' ') < 0 ? sentLine.size() : sentLine.indexOf(u' '));
+    if (word.compare(u"AUTH"_s, Qt::CaseInsensitive) == 0) {
+        inAuthExchange = true;
+        return u"AUTH"_s;
+    }
+    // APOP's digest is no password, but it can be attacked offline like one.
+    if (word.compare(u"PASS"_s, Qt::CaseInsensitive) == 0 || word.compare(u"APOP"_s, Qt::CaseInsensitive) == 0)
+        return word.toString().toUpper();
+    return sentLine.toString();
+}
+
+void noteServerLine(QStringView serverLine, bool& inAuthExchange)
+{
+    // RFC 4954 4 (SMTP "334 challenge") and RFC 5034 4 (POP3 "+ challenge"); "+OK" is an answer.
+    const bool challenge = serverLine.startsWith(u"334"_s) || serverLine == u"+"_s || serverLine.startsWith(u"+ "_s);
+    if (!challenge)
+        inAuthExchange = false;
+}
+
 QString urlHost(const QString& host)
 {
     return host.contains(u':') && !host.startsWith(u'[') ? u"["_s + host + u"]"_s : host;
@@ -62,6 +92,11 @@ void CurlSession::reset()
     onUpload = nullptr;
     m_uploadOffset = 0;
     m_errorBuffer[0] = '\0';
+    m_inAuthExchange = false;
+    m_tls = false;
+    m_awaitingTls = false;
+    m_credentialsInClear = false;
+    m_noTlsAdvice.clear();
     // The engine runs on a thread of its own: no signals for time-outs.
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -79,6 +114,27 @@ void CurlSession::reset()
     }
 }
 
+void CurlSession::setProtection(Protection protection, const QString& advice)
+{
+    m_tls = protection == Protection::ImplicitTls;
+    m_noTlsAdvice = protection == Protection::RequiredStartTls ? advice : QString();
+    if (protection != Protection::ImplicitTls)
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL,
+                         long(protection == Protection::RequiredStartTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+}
+
+void CurlSession::setIdleTimeout(int timeoutMs)
+{
+    // Until the session is ready (greeting, TLS, login) the connect time-out bounds it; after that
+    // a transfer fails only when less than a byte a second arrives for the whole time-out, and a
+    // server that does not answer a command fails on the response time-out.
+    const long seconds = std::max(1L, long((std::max(timeoutMs, 0) + 999) / 1000));
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, long(std::max(timeoutMs, 1)));
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, seconds);
+    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
+}
+
 std::optional<TransferError> CurlSession::perform()
 {
     // A stop that came between two transfers does not open another connection.
@@ -89,6 +145,8 @@ std::optional<TransferError> CurlSession::perform()
         return std::nullopt;
     if (result == CURLE_ABORTED_BY_CALLBACK && isAborting())
         return TransferError{int(result), transferCancelledText()};
+    if (result == CURLE_USE_SSL_FAILED && !m_noTlsAdvice.isEmpty())
+        return TransferError{int(result), m_noTlsAdvice};
     long replyCode = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
     if (replyCode >= 400) {
@@ -129,21 +187,35 @@ int CurlSession::debug(CURL*, int type, char* data, size_t size, void* self)
         for (const QString& raw : text.split(u"\r\n"_s, Qt::SkipEmptyParts)) {
             const QString line = raw.trimmed();
             session->serverLines << line;
+            noteServerLine(line, session->m_inAuthExchange);
+            // Where TLS is only tried, a refused STARTTLS lets the login go on in clear; a failed
+            // handshake after an accepted one ends the transfer.
+            if (session->m_awaitingTls) {
+                session->m_tls = line.startsWith(u"220"_s) || line.startsWith(u"+OK"_s);
+                session->m_awaitingTls = false;
+            }
             if (session->m_readingEhlo && line.startsWith(u"250"_s)) {
                 session->capabilities << line.mid(4).trimmed();
                 session->m_readingEhlo = line.size() > 3 && line.at(3) == u'-';
             }
         }
     } else if (type == CURLINFO_HEADER_OUT) {
-        if (text.startsWith(u"EHLO"_s)) {
-            session->capabilities.clear();
-            session->m_readingEhlo = true;
+        for (const QString& raw : text.split(u"\r\n"_s, Qt::SkipEmptyParts)) {
+            const QString line = raw.trimmed();
+            if (line.startsWith(u"EHLO"_s)) {
+                session->capabilities.clear();
+                session->m_readingEhlo = true;
+            }
+            if (line == u"STARTTLS"_s || line == u"STLS"_s)
+                session->m_awaitingTls = true;
+            const QString recorded = recordedCommand(line, session->m_inAuthExchange);
+            if (recorded != line && !session->m_tls && !session->m_credentialsInClear) {
+                session->m_credentialsInClear = true;
+                if (session->onCredentialsInClear)
+                    session->onCredentialsInClear();
+            }
+            session->commandsSent << recorded;
         }
-        // Never keep a password: an AUTH line and whatever follows it carry credentials.
-        const bool credentials = text.startsWith(u"AUTH"_s) || text.startsWith(u"PASS"_s) ||
-                                 (!session->commandsSent.isEmpty() &&
-                                  session->commandsSent.last().startsWith(u"AUTH"_s) && !text.contains(u' '));
-        session->commandsSent << (credentials ? text.section(u' ', 0, 1) + u" ***"_s : text);
     }
     return 0;
 }

@@ -20,6 +20,25 @@ struct TransferError
     QString description;
 };
 
+// How a connection to a mail server is protected. Port 465 (SMTP) and 995 (POP3) are TLS from
+// the first byte (RFC 8314); elsewhere the client switches to TLS with STARTTLS or STLS, and must
+// do so before credentials go out unless the operator allowed an unencrypted login for that
+// server.
+enum class Protection
+{
+    ImplicitTls,
+    RequiredStartTls,
+    OptionalStartTls,
+};
+Protection protectionFor(int port, int implicitTlsPort, bool sendsCredentials, bool plainLoginAllowed);
+
+// What may be kept of a line the client sent: PASS, APOP and AUTH keep only their command word,
+// and every line of an AUTH exchange after it (the base64 user name and password of AUTH LOGIN,
+// the PLAIN blob) becomes "***". inAuthExchange carries the state from line to line.
+QString recordedCommand(QStringView sentLine, bool& inAuthExchange);
+// A server line ends an AUTH exchange unless it is a challenge ("334 " in SMTP, "+ " in POP3).
+void noteServerLine(QStringView serverLine, bool& inAuthExchange);
+
 // One libcurl easy handle, reused from transfer to transfer so a POP3 session (and its
 // deletes, which take effect at QUIT) spans several requests. Records the server's reply lines
 // for error texts and for what the server offered.
@@ -43,6 +62,17 @@ public:
     bool isAborting() const { return m_abort != nullptr && m_abort->load(); }
     // Ends the session (QUIT) and starts a fresh handle.
     void close();
+    // After reset(): how this transfer's connection is protected. advice is the error text when
+    // TLS is required and the server cannot do it: what the operator can change.
+    void setProtection(Protection protection, const QString& advice);
+    // After reset(): every wait ends after timeoutMs without a byte from the server (at the
+    // granularity of whole seconds once connected); a long transfer that keeps moving is never
+    // cut short.
+    void setIdleTimeout(int timeoutMs);
+    // The last transfer sent a password, or what stands for one, over a connection without TLS.
+    bool sentCredentialsInClear() const { return m_credentialsInClear; }
+    // Called once per transfer, at the moment credentials go out without TLS; outlives a reset.
+    std::function<void()> onCredentialsInClear;
 
     QByteArray body;         // what the transfer downloaded
     QStringList serverLines; // every reply line the server sent in this transfer, in order
@@ -62,6 +92,11 @@ private:
     const std::atomic<bool>* m_abort = nullptr;
     qsizetype m_uploadOffset = 0;
     bool m_readingEhlo = false;
+    bool m_inAuthExchange = false;
+    bool m_tls = false;
+    bool m_awaitingTls = false;
+    bool m_credentialsInClear = false;
+    QString m_noTlsAdvice;
     char m_errorBuffer[256] = {};
 };
 

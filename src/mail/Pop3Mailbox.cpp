@@ -11,10 +11,22 @@ using namespace Qt::StringLiterals;
 
 namespace mail {
 
+QString unencryptedPop3LoginWarning(const QString& host, int port)
+{
+    return u"**WARNING** The POP3 login to %1:%2 went out unencrypted, because 'Allow unencrypted login' is ticked "
+           u"for this mailbox: anyone on the way can read the password. Use port 995 or a server that offers STLS, "
+           u"and untick the box."_s.arg(host)
+               .arg(port);
+}
+
 Pop3Mailbox::Pop3Mailbox(Account account)
     : m_account(std::move(account)), m_user(m_account.userName.toUtf8()), m_password(m_account.password.toUtf8())
 {
     m_session.setAbortFlag(m_account.abort);
+    m_session.onCredentialsInClear = [this] {
+        if (m_account.log)
+            m_account.log(unencryptedPop3LoginWarning(m_account.server, m_account.port));
+    };
 }
 
 Pop3Mailbox::~Pop3Mailbox() = default;
@@ -23,17 +35,20 @@ void Pop3Mailbox::prepare(const QString& path)
 {
     m_session.reset();
     CURL* curl = m_session.handle();
-    const QString scheme = m_account.port == 995 ? u"pop3s"_s : u"pop3"_s;
+    const Protection protection = protectionFor(m_account.port, 995, true, m_account.allowPlainLogin);
+    const QString scheme = protection == Protection::ImplicitTls ? u"pop3s"_s : u"pop3"_s;
     const QByteArray url =
         (scheme + u"://"_s + urlHost(m_account.server) + u":"_s + QString::number(m_account.port) + u"/"_s + path)
             .toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    if (m_account.port != 995)
-        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    m_session.setProtection(protection,
+                            u"The POP3 server %1:%2 offers no STLS, so the password was not sent. Use port 995 (TLS "
+                            u"from the start), or tick 'Allow unencrypted login (not recommended)' on the Email - To "
+                            u"- SMS tab of the settings."_s.arg(m_account.server)
+                                .arg(m_account.port));
     curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.constData());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_account.timeoutMs));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_account.timeoutMs));
+    m_session.setIdleTimeout(m_account.timeoutMs);
 }
 
 std::expected<std::vector<Pop3Mailbox::Entry>, TransferError> Pop3Mailbox::list()
@@ -50,6 +65,23 @@ std::expected<std::vector<Pop3Mailbox::Entry>, TransferError> Pop3Mailbox::list(
         const int number = parts.value(0).toInt(&ok);
         if (ok && parts.size() >= 2)
             entries.push_back({number, QString::fromLatin1(parts.at(1))});
+    }
+    // RFC 1939 5, LIST: "<number> <octets>" per message, so a size limit needs no download.
+    prepare(QString());
+    if (auto error = m_session.perform())
+        return std::unexpected(*error);
+    for (const QByteArray& line : m_session.body.split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        bool numberOk = false;
+        bool sizeOk = false;
+        const int number = parts.value(0).toInt(&numberOk);
+        const qint64 size = parts.value(1).toLongLong(&sizeOk);
+        if (!numberOk || !sizeOk)
+            continue;
+        for (Entry& entry : entries) {
+            if (entry.number == number)
+                entry.size = size;
+        }
     }
     return entries;
 }
@@ -71,9 +103,43 @@ std::optional<TransferError> Pop3Mailbox::remove(int number)
     return m_session.perform();
 }
 
+size_t Pop3Mailbox::collectReply(char* data, size_t size, size_t count, void* self)
+{
+    static_cast<Pop3Mailbox*>(self)->m_reply.append(data, qsizetype(size * count));
+    return size * count;
+}
+
+std::expected<QString, TransferError> Pop3Mailbox::uidlOf(int number)
+{
+    prepare(QString());
+    const QByteArray command = "UIDL " + QByteArray::number(number);
+    CURL* curl = m_session.handle();
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, command.constData());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    m_reply.clear();
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Pop3Mailbox::collectReply);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    if (auto error = m_session.perform())
+        return std::unexpected(*error);
+    // "+OK <number> <unique-id>"; on a new connection the greeting and login replies come first.
+    const QList<QByteArray> lines = m_reply.split('\n');
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        const QList<QByteArray> parts = line->simplified().split(' ');
+        if (parts.size() >= 3 && parts.at(0) == "+OK" && parts.at(1).toInt() == number)
+            return QString::fromLatin1(parts.at(2));
+    }
+    return QString();
+}
+
 void Pop3Mailbox::close()
 {
     m_session.close();
+}
+
+QString pop3PortRefusedLine(const QString& port)
+{
+    return u"**ERROR** WebMail - To - SMS: the POP3 port '%1' is not a whole number from 1 to 65535, so the mailbox "
+           u"is not checked. Correct the port in the settings."_s.arg(port);
 }
 
 QString pop3ErrorLine(const TransferError& error)
@@ -82,16 +148,81 @@ QString pop3ErrorLine(const TransferError& error)
            QString::number(error.code) + u": "_s + error.description;
 }
 
-void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const store::Database& db,
-                                const store::Clock& clock, const MailboxPollHooks& hooks, int timeoutMs)
+namespace {
+
+store::ReceivedMailRow receivedRow(const ParsedMail& parsed, const QString& body, const QDateTime& now)
 {
-    bool portOk = false;
-    const int port = settings.POP3Port.toInt(&portOk);
-    Pop3Mailbox mailbox({settings.POP3MailServer, portOk ? port : 110, settings.POP3UserName, settings.POP3Password,
-                         timeoutMs, hooks.abort});
-    const auto ending = [&hooks] { return hooks.abort != nullptr && hooks.abort->load(); };
-    const QString mailboxName = settings.POP3UserName + u"@"_s + settings.POP3MailServer + u":"_s + settings.POP3Port;
+    store::ReceivedMailRow row;
+    row.EmailFromName = store::trimBlanks(parsed.fromName);
+    row.EmailFromAddress = store::trimBlanks(parsed.fromAddress);
+    row.EmailSubject = store::trimBlanks(parsed.subject);
+    row.EmailDateTime = parsed.date.isValid() ? store::isoText(parsed.date) : QString();
+    row.EmailContentType = store::trimBlanks(parsed.contentType);
+    row.EmailTextMessage = body;
+    row.MessageReceivedOn = store::isoText(now);
+    return row;
+}
+
+// The filed e-mail and the note that it was handled go in together: a message is never filed
+// without being remembered, nor remembered without being filed.
+std::expected<void, store::StoreError> fileHandled(const store::Database& db, const store::ReceivedMailRow& row,
+                                                   const QString& mailbox, const QString& uidl, const QDateTime& now)
+{
+    store::Transaction transaction(db);
+    if (!transaction.started())
+        return transaction.started();
     store::WebMailTables tables(db);
+    if (auto filed = tables.file(row); !filed)
+        return std::unexpected(filed.error());
+    if (auto marked = tables.markHandled(mailbox, uidl, now); !marked)
+        return marked;
+    return transaction.commit();
+}
+
+} // namespace
+
+void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const store::Database& db,
+                                const store::Clock& clock, const MailboxPollHooks& hooks, int timeoutMs,
+                                qint64 maxEmailBytes)
+{
+    // Another port than the one typed would also drop implicit TLS (995) without a word.
+    const std::optional<int> port = store::portNumber(settings.POP3Port);
+    if (!port) {
+        hooks.log(pop3PortRefusedLine(settings.POP3Port));
+        return;
+    }
+    Pop3Mailbox mailbox({settings.POP3MailServer, *port, settings.POP3UserName, settings.POP3Password, timeoutMs,
+                         hooks.abort, settings.POP3AllowPlainLogin, hooks.log});
+    const auto ending = [&hooks] { return hooks.abort != nullptr && hooks.abort->load(); };
+    const QString mailboxName = store::mailboxKey(settings.POP3UserName, settings.POP3MailServer);
+    store::WebMailTables tables(db);
+
+    // A filed message is deleted only while its number still names it: deleting another
+    // message would lose a request nobody has read.
+    const auto removeFiled = [&](const Pop3Mailbox::Entry& entry) {
+        auto current = mailbox.uidlOf(entry.number);
+        if (!current) {
+            hooks.log(pop3ErrorLine(current.error()));
+            return;
+        }
+        if (*current != entry.uidl) {
+            hooks.log(u"**WARNING** The e-mail no. %1 was not deleted: the server now gives that number to another "
+                      u"message ('%2' instead of '%3'). It is deleted at a later check."_s.arg(entry.number)
+                          .arg(*current, entry.uidl));
+            return;
+        }
+        if (auto error = mailbox.remove(entry.number))
+            hooks.log(pop3ErrorLine(*error));
+    };
+    const auto fileAndRemove = [&](const Pop3Mailbox::Entry& entry, const store::ReceivedMailRow& row,
+                                   const QDateTime& now) {
+        if (auto done = fileHandled(db, row, mailboxName, entry.uidl, now); !done) {
+            hooks.log(
+                u"**ERROR** The e-mail no. %1 could not be filed: %2"_s.arg(entry.number).arg(done.error().message));
+            return;
+        }
+        removeFiled(entry);
+    };
 
     auto listed = mailbox.list();
     if (!listed) {
@@ -99,8 +230,9 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         return;
     }
 
-    // Messages handled before (filed, or skipped for lack of text) are not new, whether or not
-    // their delete went through.
+    // Messages filed before are not new, whether or not their delete went through. Those an
+    // earlier version left on the server for lack of text were never charged: they are filed and
+    // deleted now like any e-mail without a plain-text body.
     std::vector<Pop3Mailbox::Entry> fresh;
     QStringList listedIds;
     for (const auto& entry : *listed) {
@@ -110,15 +242,28 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
             hooks.log(u"**ERROR** "_s + handled.error().message);
             return;
         }
-        if (*handled == store::WebMailTables::Handled::No)
+        if (*handled != store::WebMailTables::Handled::Filed)
             fresh.push_back(entry);
         else if (*handled == store::WebMailTables::Handled::Filed)
-            (void)mailbox.remove(entry.number); // a delete that did not go through last time
+            removeFiled(entry); // a delete that did not go through last time
     }
     hooks.log(u"Total "_s + QString::number(fresh.size()) + u" new emails found."_s);
 
     std::optional<TransferError> absorbed;
     for (const auto& entry : fresh) {
+        if (maxEmailBytes > 0 && entry.size > maxEmailBytes) {
+            // Not fetched at all: a huge e-mail would hold the poll up and the memory with it.
+            hooks.log(u"**WARNING** The e-mail no. %1 has %2 bytes, more than the %3 allowed: it is filed as not "
+                      u"sent and deleted without being read."_s.arg(entry.number)
+                          .arg(entry.size)
+                          .arg(maxEmailBytes));
+            store::ReceivedMailRow row;
+            row.MessageReceivedOn = store::isoText(clock.now());
+            row.IsEmailSentToSMS = false;
+            row.ReasonForNotSendingSMS = u"E-mail too large"_s;
+            fileAndRemove(entry, row, clock.now());
+            continue;
+        }
         auto raw = mailbox.retrieve(entry.number);
         if (!raw) {
             hooks.log(pop3ErrorLine(raw.error()));
@@ -132,10 +277,15 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         const QString body = store::trimBlanks(parsed.textBody);
         const QDateTime now = clock.now();
         if (body.isEmpty()) {
-            // Nothing to read a request from (an HTML-only e-mail): left in the mailbox, not
-            // filed, and not looked at again.
-            if (auto marked = tables.markHandled(mailboxName, entry.uidl, now, true); !marked)
-                hooks.log(u"**ERROR** "_s + marked.error().message);
+            // Nothing to read a request from (an HTML-only or unreadable e-mail). Left on the
+            // server it would pile up unseen; filed, the operator sees it in the received list.
+            hooks.log(
+                u"**WARNING** The e-mail no. %1 has no plain-text body: it is filed as not sent and deleted."_s.arg(
+                    entry.number));
+            store::ReceivedMailRow row = receivedRow(parsed, body, now);
+            row.IsEmailSentToSMS = false;
+            row.ReasonForNotSendingSMS = u"No plain-text body"_s;
+            fileAndRemove(entry, row, now);
             continue;
         }
 
@@ -143,25 +293,23 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         // The request's rows and charge, the filed e-mail and the note that it was handled
         // stand or fall together, so a message is never charged twice nor lost half-way.
         store::Transaction transaction(db);
+        QStringList skipped;
         std::expected<QString, store::StoreError> outcome =
             transaction.started()
-                ? ProcessWebMailToSMSEmail(db, clock, body, hooks.log)
+                ? ProcessWebMailToSMSEmail(db, clock, body, hooks.log, &skipped)
                 : std::expected<QString, store::StoreError>(std::unexpected(transaction.started().error()));
         std::expected<void, store::StoreError> done;
         if (!outcome) {
             done = std::unexpected(outcome.error());
         } else {
             const bool success = outcome->compare(u"SUCCESS"_s, Qt::CaseInsensitive) == 0;
-            store::ReceivedMailRow row;
-            row.EmailFromName = store::trimBlanks(parsed.fromName);
-            row.EmailFromAddress = store::trimBlanks(parsed.fromAddress);
-            row.EmailSubject = store::trimBlanks(parsed.subject);
-            row.EmailDateTime = parsed.date.isValid() ? store::isoText(parsed.date) : QString();
-            row.EmailContentType = store::trimBlanks(parsed.contentType);
-            row.EmailTextMessage = body;
-            row.MessageReceivedOn = store::isoText(now);
+            const QString skippedText = skipped.isEmpty() ? QString() : u"Skipped: "_s + skipped.join(u", "_s);
+            store::ReceivedMailRow row = receivedRow(parsed, body, now);
             row.IsEmailSentToSMS = success;
-            row.ReasonForNotSendingSMS = success ? QString() : *outcome;
+            if (!success)
+                row.ReasonForNotSendingSMS = skippedText.isEmpty() ? *outcome : *outcome + u"\r\n"_s + skippedText;
+            else if (!skippedText.isEmpty())
+                row.ReasonForNotSendingSMS = skippedText;
             if (auto filed = tables.file(row); !filed)
                 done = std::unexpected(filed.error());
             else if (auto marked = tables.markHandled(mailboxName, entry.uidl, now); !marked)
@@ -174,8 +322,7 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
                 u"**ERROR** The e-mail no. %1 could not be filed: %2"_s.arg(entry.number).arg(done.error().message));
             continue;
         }
-        if (auto error = mailbox.remove(entry.number))
-            hooks.log(pop3ErrorLine(*error));
+        removeFiled(entry);
     }
     if (auto kept = tables.keepOnly(mailboxName, listedIds); !kept)
         hooks.log(u"**ERROR** "_s + kept.error().message);

@@ -1,5 +1,7 @@
 #include "SmtpGateway.h"
 
+#include "WebMailRequest.h"
+
 #include <curl/curl.h>
 
 #include <QSysInfo>
@@ -25,6 +27,13 @@ bool offersAuthentication(const QStringList& capabilities)
     return false;
 }
 
+QString unencryptedLoginWarning(const QString& protocol, const QString& host, int port, const QString& tlsPort)
+{
+    return u"**WARNING** The %1 login to %2:%3 went out unencrypted, because 'Allow unencrypted login' is ticked "
+           u"for this server: anyone on the way can read the password. Use port %4 or a server that offers "
+           u"STARTTLS, and untick the box."_s.arg(protocol, host, QString::number(port), tlsPort);
+}
+
 } // namespace
 
 QString smsSenderName(const QString& rowFromName, const QString& defaultFromName)
@@ -43,26 +52,35 @@ QString smsRecipientAddress(const QString& mobileNumber, const QString& postfix)
     return store::trimBlanks(mobileNumber) + u"@"_s + postfix;
 }
 
-std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server)
+std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server,
+                                                        const std::function<void(const QString&)>& status)
 {
     // A POP3 session of its own: the SMTP session's connection stays as it is.
     CurlSession pop;
     pop.setAbortFlag(&m_abort);
     pop.reset();
     CURL* curl = pop.handle();
-    const QString scheme = server.pop3Port == 995 ? u"pop3s"_s : u"pop3"_s;
+    const Protection protection = protectionFor(server.pop3Port, 995, true, server.allowPlainLogin);
+    const QString scheme = protection == Protection::ImplicitTls ? u"pop3s"_s : u"pop3"_s;
     const QByteArray url =
         (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.pop3Port) + u"/"_s).toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    pop.setProtection(protection,
+                      u"The POP3 server %1:%2 (the login before sending) offers no STLS, so the password was not "
+                      u"sent. Use POP3 port 995 (TLS from the start), or tick 'Allow unencrypted login (not "
+                      u"recommended)' in the advanced SMTP SMS gateway settings."_s.arg(server.server)
+                          .arg(server.pop3Port));
+    pop.setIdleTimeout(m_timeoutMs);
     const QByteArray user = server.userName.toUtf8();
     const QByteArray password = server.password.toUtf8();
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
-    return pop.perform();
+    auto error = pop.perform();
+    if (pop.sentCredentialsInClear())
+        status(unencryptedLoginWarning(u"POP3"_s, server.server, server.pop3Port, u"995"_s));
+    return error;
 }
 
 QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const QString& recipient,
@@ -71,28 +89,37 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     const bool authenticate = server.authenticationRequired && server.authenticationType != 0;
     if (authenticate && server.authenticationType == 1) {
         status(u"Logging in to the POP3 server %1:%2 before sending."_s.arg(server.server).arg(server.pop3Port));
-        if (auto error = popBeforeSmtp(server))
+        if (auto error = popBeforeSmtp(server, status))
             return errorText(*error);
     }
 
+    const bool smtpAuth = authenticate && (server.authenticationType == 2 || server.authenticationType == 3);
+    const Protection protection = protectionFor(server.port, 465, smtpAuth, server.allowPlainLogin);
+    // A cached connection opened under another protection (a plain one while the operator still
+    // allowed it) must not carry this send.
+    if (m_lastProtection && *m_lastProtection != protection)
+        m_session.close();
+    m_lastProtection = protection;
     m_session.reset();
     CURL* curl = m_session.handle();
-    // 465 is SMTP over TLS from the first byte (RFC 8314); the URL's path names us in EHLO.
-    const QString scheme = server.port == 465 ? u"smtps"_s : u"smtp"_s;
+    // The URL's path names us in EHLO.
+    const QString scheme = protection == Protection::ImplicitTls ? u"smtps"_s : u"smtp"_s;
     QString helo = QSysInfo::machineHostName();
     if (helo.isEmpty())
         helo = u"localhost"_s;
     const QByteArray url =
         (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.port) + u"/"_s + helo).toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    if (server.port != 465)
-        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeoutMs));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
+    m_session.setProtection(
+        protection,
+        u"The SMTP server %1:%2 offers no STARTTLS, so the password was not sent. Use port 465 "
+        u"(TLS from the start) or a port where the server offers STARTTLS, or tick 'Allow "
+        u"unencrypted login (not recommended)' in the advanced SMTP SMS gateway settings."_s.arg(server.server)
+            .arg(server.port));
+    m_session.setIdleTimeout(m_timeoutMs);
 
     const QByteArray user = server.userName.toUtf8();
     const QByteArray password = server.password.toUtf8();
-    const bool smtpAuth = authenticate && (server.authenticationType == 2 || server.authenticationType == 3);
     if (smtpAuth) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
@@ -127,6 +154,8 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
         else if (command.startsWith(u"MAIL FROM"_s))
             status(u"Sending the message to %1."_s.arg(recipient));
     }
+    if (m_session.sentCredentialsInClear())
+        status(unencryptedLoginWarning(u"SMTP"_s, server.server, server.port, u"465"_s));
     if (authMissing)
         return errorText({530, u"The SMTP server offers no authentication; the message was not sent."_s});
     if (error)
@@ -135,12 +164,28 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     return {};
 }
 
+QString smtpPortRefusedText()
+{
+    return u"Error 0: The SMTP port is not a whole number from 1 to 65535, so no e-mail is sent. Correct the port in "
+           u"the settings.\r\n"_s;
+}
+
 QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings& settings, const store::OutboxRow& row,
                               const std::function<void(const QString&)>& log)
 {
+    // The same cleaning as for numbers taken from an e-mail request, so a line break or a blank
+    // typed elsewhere never reaches RCPT TO.
+    const QString number = cleanMobileNumber(row.recipient);
+    if (!store::isSendableNumber(number))
+        return u"Error 0: '%1' is not a mobile number; no e-mail is sent for it.\r\n"_s.arg(row.recipient.trimmed());
+    if (settings.SMSSMTPPort < 1 || settings.SMSSMTPPort > 65535) {
+        const QString refused = smtpPortRefusedText();
+        log(refused.trimmed());
+        return refused;
+    }
     const QString name = smsSenderName(row.fromName, settings.SMSSMTPFromName);
     const QString sender = smsSenderAddress(name, settings.MaskingDomain, settings.SMSSMTPYourEmailAddress);
-    const QString recipient = smsRecipientAddress(row.recipient, settings.SMSSMTPEmailPostfix);
+    const QString recipient = smsRecipientAddress(number, settings.SMSSMTPEmailPostfix);
     log(u"Sending SMS to "_s + recipient + u" using external SMS gateway '"_s + settings.SMSSMTPServer +
         u"' using Encode-Type: "_s + QString::number(settings.SMSSMTPEncodeType));
 
@@ -160,12 +205,13 @@ QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings
         server.userName = settings.SMSSMTPUserName;
         server.password = settings.SMSSMTPPassword;
     }
+    server.allowPlainLogin = settings.SMSSMTPAllowPlainLogin;
     // The POP3 login before sending goes to the same server; its port is the mailbox's when
     // the mailbox lives there, else POP3's own.
-    bool ok = false;
-    const int mailboxPort = settings.POP3Port.toInt(&ok);
-    server.pop3Port =
-        ok && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0 ? mailboxPort : 110;
+    const std::optional<int> mailboxPort = store::portNumber(settings.POP3Port);
+    server.pop3Port = mailboxPort && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0
+                          ? *mailboxPort
+                          : 110;
     return gateway.send(server, sender, recipient, buildMail(mail), log);
 }
 

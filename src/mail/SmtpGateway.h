@@ -21,11 +21,14 @@ struct SmtpServer
     QString userName;
     QString password;
     int pop3Port = 110; // for the POP3 login before sending
+    // The operator allowed the logins (AUTH, POP3 before SMTP) without TLS where the server has none.
+    bool allowPlainLogin = false;
 };
 
 // The SMTP session of the gateway: one reused libcurl handle. Port 465 is TLS from the start;
-// other ports switch to TLS (STARTTLS) when the server offers it. Certificates are verified
-// against the system's trust store.
+// other ports switch to TLS (STARTTLS), which must succeed before a login unless the server's
+// allowPlainLogin is set. Certificates are verified against the system's trust store. Every wait
+// ends after the time-out without a byte from the server, however long the whole send takes.
 class SmtpGateway
 {
 public:
@@ -45,10 +48,12 @@ public:
                  const std::function<void(const QString&)>& status);
 
 private:
-    std::optional<TransferError> popBeforeSmtp(const SmtpServer& server);
+    std::optional<TransferError> popBeforeSmtp(const SmtpServer& server,
+                                               const std::function<void(const QString&)>& status);
 
     std::atomic<bool> m_abort = false;
     CurlSession m_session;
+    std::optional<Protection> m_lastProtection;
     int m_timeoutMs;
 };
 
@@ -57,6 +62,9 @@ QString smsSenderName(const QString& rowFromName, const QString& defaultFromName
 // With masking, the name takes the place of the local part of the gateway's own address.
 QString smsSenderAddress(const QString& senderName, const QString& maskingDomain, const QString& yourEmailAddress);
 QString smsRecipientAddress(const QString& mobileNumber, const QString& postfix);
+
+// Why nothing goes to the SMTP gateway when its stored port is no port number (ends in CR LF).
+QString smtpPortRefusedText();
 
 // One outbox row as one e-mail to "<number>@<postfix>". Returns the empty text when it was
 // handed to the server, otherwise the error text (ending in CR LF).

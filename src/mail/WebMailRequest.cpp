@@ -4,6 +4,7 @@
 #include "OutboxTable.h"
 #include "UserAccountTable.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <optional>
@@ -53,21 +54,50 @@ RequestTags extractRequestTags(const QString& body)
 
 QString cleanMobileNumber(const QString& entry)
 {
-    QString number = entry;
-    number.remove(u'-');
-    number.remove(u'.');
-    number.remove(u' ');
-    return store::trimBlanks(number);
+    QString number;
+    for (const QChar c : entry) {
+        if (c != u'-' && c != u'.' && !c.isSpace())
+            number += c;
+    }
+    return number;
+}
+
+RequestNumbers splitRequestNumbers(const QString& numbers)
+{
+    static const QRegularExpression separators(u"[,\\r\\n]"_s);
+    RequestNumbers result;
+    for (const QString& entry : numbers.split(separators)) {
+        const QString number = cleanMobileNumber(entry);
+        if (number.isEmpty())
+            continue;
+        if (store::isSendableNumber(number))
+            result.sendable << number;
+        else
+            result.skipped << entry.trimmed();
+    }
+    return result;
 }
 
 std::expected<QString, store::StoreError> ProcessWebMailToSMSEmail(const store::Database& db, const store::Clock& clock,
                                                                    const QString& body,
-                                                                   const std::function<void(const QString&)>& log)
+                                                                   const std::function<void(const QString&)>& log,
+                                                                   QStringList* skipped)
 {
     const RequestTags tags = extractRequestTags(body);
+    const RequestNumbers numbers = splitRequestNumbers(tags.numbers);
+    if (skipped != nullptr)
+        *skipped = numbers.skipped;
     if (const auto fault = syntaxFault(tags)) {
         log(*fault);
         return *fault;
+    }
+    for (const QString& entry : numbers.skipped)
+        log(u"**WARNING** '"_s + entry + u"' is not a mobile number: no SMS is queued for it."_s);
+    // Nothing that can be sent, so nothing to authenticate or charge.
+    if (numbers.sendable.isEmpty()) {
+        const QString fault = u"Incoming email is not in valid syntax"_s;
+        log(fault);
+        return fault;
     }
 
     // The balance is read inside the same write transaction that stores it back, so a request
@@ -98,13 +128,12 @@ std::expected<QString, store::StoreError> ProcessWebMailToSMSEmail(const store::
     QString outcome = u"Success"_s;
     QStringList queued;
     store::OutboxTable outbox(db);
-    for (const QString& entry : tags.numbers.split(u',')) {
+    for (const QString& number : numbers.sendable) {
         if (balance < 1) {
             outcome = u"**WARNING** SMSUserName '"_s + tags.userName +
                       u"' does not have enough balance credits to send SMS"_s;
             break;
         }
-        const QString number = cleanMobileNumber(entry);
         if (auto id = outbox.insert(number, tags.message, now, fromName); !id)
             return std::unexpected(id.error());
         --balance;

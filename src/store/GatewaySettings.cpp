@@ -1,5 +1,7 @@
 #include "GatewaySettings.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -52,6 +54,41 @@ QString trimBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
+std::optional<int> portNumber(const QString& text)
+{
+    static const QRegularExpression digits(u"^[0-9]{1,5}$"_s);
+    const QString trimmed = text.trimmed();
+    if (!digits.match(trimmed).hasMatch())
+        return std::nullopt;
+    const int port = trimmed.toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+bool isSendableNumber(const QString& number)
+{
+    static const QRegularExpression digits(u"^\\+?[0-9]+$"_s);
+    return digits.match(number).hasMatch();
+}
+
+QString mailboxKey(const QString& userName, const QString& host)
+{
+    const auto compact = [](const QString& text) {
+        QString kept;
+        for (const QChar c : text) {
+            if (!c.isSpace())
+                kept += c;
+        }
+        return kept.toLower();
+    };
+    QString server = compact(host);
+    // "mail.example.org." is the same host as "mail.example.org".
+    while (server.endsWith(u'.'))
+        server.chop(1);
+    return compact(userName) + u"@"_s + server;
+}
+
 int GatewaySettings::emailCheckIntervalMs() const
 {
     bool ok = false;
@@ -90,6 +127,7 @@ void applyMailbox(GatewaySettings& s, const std::optional<Pop3SettingsRow>& row)
     s.POP3Password = trimBlanks(row->POP3Password);
     s.EmailCheckInterval = trimBlanks(row->EmailCheckInterval);
     s.IsEnabled = row->IsEnabled;
+    s.POP3AllowPlainLogin = row->POP3AllowPlainLogin;
 }
 
 void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row)
@@ -109,13 +147,14 @@ void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row
     setIfNotEmpty(s.SMSSMTPYourEmailAddress, row->SMSSMTPYourEmailAddress);
     setIfNotEmpty(s.SMSSMTPServer, row->SMSSMTPServer);
     if (!row->SMSSMTPPort.isEmpty())
-        s.SMSSMTPPort = toInt16(row->SMSSMTPPort);
+        s.SMSSMTPPort = portNumber(row->SMSSMTPPort).value_or(0);
     setIfNotEmpty(s.SMSSMTPUserName, row->SMSSMTPUserName);
     setIfNotEmpty(s.SMSSMTPPassword, row->SMSSMTPPassword);
     setIfNotEmpty(s.SMSSMTPEmailPostfix, row->SMSSMTPEmailPostfix);
     s.MaskingDomain = row->IsFromNameSentByMaskingYourEmail ? maskingDomainOf(s.SMSSMTPYourEmailAddress) : QString();
     s.SMSSMTPEncodeType = toInt16(row->SMSSMTPEncodeType);
     s.SMSSMTPAuthenticationType = toInt16(row->SMSSMTPAuthenticationType);
+    s.SMSSMTPAllowPlainLogin = row->SMSSMTPAllowPlainLogin;
     if (!row->SIMCardDeliveryMode.isEmpty())
         s.SIMCardDeliveryMode = upperKeptIf(row->SIMCardDeliveryMode, {u"DIRECT DELIVER"_s, u"STORE AND DELIVER"_s});
 }
@@ -138,6 +177,7 @@ void resetDelivery(GatewaySettings& s)
     s.MaskingDomain = fresh.MaskingDomain;
     s.SMSSMTPEncodeType = fresh.SMSSMTPEncodeType;
     s.SMSSMTPAuthenticationType = fresh.SMSSMTPAuthenticationType;
+    s.SMSSMTPAllowPlainLogin = fresh.SMSSMTPAllowPlainLogin;
     s.SIMCardDeliveryMode = fresh.SIMCardDeliveryMode;
 }
 

@@ -17,6 +17,7 @@ struct GatewaySettings
     QString POP3Password;
     QString EmailCheckInterval;
     bool IsEnabled = false;
+    bool POP3AllowPlainLogin = false;
 
     // Delivery (Timer_Setting)
     QString SMSDeliveryMedia;
@@ -27,13 +28,14 @@ struct GatewaySettings
     QString SMSSMTPFromName;
     QString SMSSMTPYourEmailAddress;
     QString SMSSMTPServer;
-    qint16 SMSSMTPPort = 0;
+    int SMSSMTPPort = 0; // 0 when the stored port is no port number
     QString SMSSMTPUserName;
     QString SMSSMTPPassword;
     QString SMSSMTPEmailPostfix;
     QString MaskingDomain;
     qint16 SMSSMTPEncodeType = 0;
     qint16 SMSSMTPAuthenticationType = 0;
+    bool SMSSMTPAllowPlainLogin = false;
     QString SIMCardDeliveryMode;
 
     // Missed-call reply (AutoReply_OnMissedCall)
@@ -53,6 +55,18 @@ struct GatewaySettings
 
 // "trim" removes leading and trailing blanks only, never tabs or line breaks.
 QString trimBlanks(const QString& text);
+
+// A TCP port as typed or stored: a whole number from 1 to 65535, white space around it allowed.
+// Anything else ("995.0", "1,10", "-5") is no port, rather than a different one.
+std::optional<int> portNumber(const QString& text);
+
+// A number an SMS can go to: digits with an optional leading "+".
+bool isSendableNumber(const QString& number);
+
+// The key under which the mailbox poll remembers handled messages: user name and host without
+// white space, case or a trailing dot, so a retyped host or another port of the same server
+// still finds them.
+QString mailboxKey(const QString& userName, const QString& host);
 
 // Each step applies one settings group, exactly as start-up loads it; a missing row leaves
 // that group's values at their starting values.

@@ -1,8 +1,11 @@
 #include "Schema.h"
 
 #include "CountryList.h"
+#include "GatewaySettings.h"
 
 #include <QStringList>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -218,13 +221,65 @@ std::expected<void, StoreError> migrateTo4(const Database& db)
     return {};
 }
 
+// Handled mailbox messages were remembered under the typed "user@server:port", so a new port or a
+// retyped host forgot them and a message whose delete had failed was charged again. They are
+// now remembered under mailboxKey(); the rows already there move to it, so nothing handled
+// before is taken for new. Where two old names meet in one key, the first row stays.
+std::expected<void, StoreError> migrateTo5(const Database& db)
+{
+    auto names = db.prepare(u"SELECT DISTINCT Mailbox FROM WebMailToSMS_HandledMessages"_s);
+    auto old = names.collect([](const Statement& row) { return row.text(0); });
+    if (!old)
+        return std::unexpected(old.error());
+    auto move = db.prepare(u"UPDATE OR IGNORE WebMailToSMS_HandledMessages SET Mailbox=?1 WHERE Mailbox=?2"_s);
+    auto dropLeft = db.prepare(u"DELETE FROM WebMailToSMS_HandledMessages WHERE Mailbox=?1"_s);
+    for (const QString& name : *old) {
+        // The port was whatever had been typed, so everything after the last ":" goes.
+        const qsizetype colon = name.lastIndexOf(u':');
+        const QString withoutPort = colon < 0 ? name : name.left(colon);
+        const qsizetype at = withoutPort.lastIndexOf(u'@');
+        const QString key =
+            at < 0 ? mailboxKey(QString(), withoutPort) : mailboxKey(withoutPort.left(at), withoutPort.mid(at + 1));
+        if (key == name)
+            continue;
+        move.bind(1, key);
+        move.bind(2, name);
+        if (auto r = move.run(); !r)
+            return r;
+        dropLeft.bind(1, name);
+        if (auto r = dropLeft.run(); !r)
+            return r;
+    }
+    return {};
+}
+
+// A login without TLS is refused unless the operator allowed it for that server; off for every
+// store that existed before, since nothing was ever asked.
+// A store whose user_version was set back (by hand, or by a test) may have the columns already.
+std::expected<void, StoreError> migrateTo6(const Database& db)
+{
+    const std::pair<QString, QString> columns[] = {
+        {u"WebMailToSMS_POP3Settings"_s, u"POP3AllowPlainLogin"_s},
+        {u"Timer_Setting"_s, u"SMSSMTPAllowPlainLogin"_s},
+    };
+    for (const auto& [table, column] : columns) {
+        // PRAGMA takes no bound parameters; the names come from the table above.
+        auto info = db.prepare(u"PRAGMA table_info(%1)"_s.arg(table));
+        auto names = info.collect([](const Statement& row) { return row.text(1).toLower(); });
+        if (!names)
+            return std::unexpected(names.error());
+        if (std::ranges::find(*names, column.toLower()) != names->end())
+            continue;
+        if (auto r = db.exec(u"ALTER TABLE %1 ADD COLUMN %2 INTEGER NOT NULL DEFAULT 0"_s.arg(table, column)); !r)
+            return r;
+    }
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
-    {1, &migrateTo1},
-    {2, &migrateTo2},
-    {3, &migrateTo3},
-    {4, &migrateTo4},
+    {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5}, {6, &migrateTo6},
 };
 
 } // namespace

@@ -44,14 +44,14 @@ std::expected<void, StoreError> replaceRow(const Database& db, const QString& ta
 std::expected<std::optional<Pop3SettingsRow>, StoreError> SettingsTables::pop3Settings() const
 {
     auto st =
-        m_db.prepare(u"SELECT POP3MailServer, POP3Port, POP3UserName, POP3Password, EmailCheckInterval, IsEnabled "
-                     u"FROM WebMailToSMS_POP3Settings LIMIT 1"_s);
+        m_db.prepare(u"SELECT POP3MailServer, POP3Port, POP3UserName, POP3Password, EmailCheckInterval, IsEnabled, "
+                     u"POP3AllowPlainLogin FROM WebMailToSMS_POP3Settings LIMIT 1"_s);
     auto found = st.next();
     if (!found)
         return std::unexpected(found.error());
     if (!*found)
         return std::nullopt;
-    return Pop3SettingsRow{st.text(0), st.text(1), st.text(2), st.text(3), st.text(4), st.boolean(5)};
+    return Pop3SettingsRow{st.text(0), st.text(1), st.text(2), st.text(3), st.text(4), st.boolean(5), st.boolean(6)};
 }
 
 std::expected<std::optional<TimerSettingRow>, StoreError> SettingsTables::timerSetting() const
@@ -61,7 +61,7 @@ std::expected<std::optional<TimerSettingRow>, StoreError> SettingsTables::timerS
         u"MixModeMobileNumbers, MixModeDeliveryMedia, SIMCardDeliveryMode, SMSSMTPFromName, SMSSMTPYourEmailAddress, "
         u"SMSSMTPServer, SMSSMTPPort, SMSSMTPEmailPostfix, IsFromNameSentByMaskingYourEmail, "
         u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, "
-        u"SMSSMTPEncodeType "
+        u"SMSSMTPEncodeType, SMSSMTPAllowPlainLogin "
         u"FROM Timer_Setting LIMIT 1"_s);
     auto found = st.next();
     if (!found)
@@ -88,6 +88,7 @@ std::expected<std::optional<TimerSettingRow>, StoreError> SettingsTables::timerS
     row.SMSSMTPPassword = st.text(16);
     row.SMSSMTPAuthenticationType = st.text(17);
     row.SMSSMTPEncodeType = st.text(18);
+    row.SMSSMTPAllowPlainLogin = st.boolean(19);
     return row;
 }
 
@@ -134,7 +135,7 @@ std::expected<void, StoreError> SettingsTables::savePop3Settings(const Pop3Setti
 {
     return replaceRow(m_db, u"WebMailToSMS_POP3Settings"_s,
                       u"INSERT INTO WebMailToSMS_POP3Settings (POP3MailServer, POP3Port, POP3UserName, POP3Password, "
-                      u"EmailCheckInterval, IsEnabled) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"_s,
+                      u"EmailCheckInterval, IsEnabled, POP3AllowPlainLogin) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"_s,
                       [&](Statement& st) {
                           st.bind(1, row.POP3MailServer);
                           st.bind(2, numberOrText(row.POP3Port));
@@ -142,6 +143,7 @@ std::expected<void, StoreError> SettingsTables::savePop3Settings(const Pop3Setti
                           st.bind(4, row.POP3Password);
                           st.bind(5, numberOrText(row.EmailCheckInterval));
                           st.bind(6, row.IsEnabled);
+                          st.bind(7, row.POP3AllowPlainLogin);
                       });
 }
 
@@ -153,8 +155,8 @@ std::expected<void, StoreError> SettingsTables::saveTimerSetting(const TimerSett
         u"SMSDeliveryMedia, MixModeMobileNumbers, MixModeDeliveryMedia, SIMCardDeliveryMode, SMSSMTPFromName, "
         u"SMSSMTPYourEmailAddress, SMSSMTPServer, SMSSMTPPort, SMSSMTPEmailPostfix, IsFromNameSentByMaskingYourEmail, "
         u"IsSMSSMTPAuthenticationRequired, SMSSMTPUserName, SMSSMTPPassword, SMSSMTPAuthenticationType, "
-        u"SMSSMTPEncodeType) "
-        u"VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)"_s,
+        u"SMSSMTPEncodeType, SMSSMTPAllowPlainLogin) "
+        u"VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)"_s,
         [&](Statement& st) {
             st.bind(1, numberOrText(row.ReceiveAllMessagesTime));
             st.bind(2, numberOrText(row.SendAllMessagesTime));
@@ -175,6 +177,7 @@ std::expected<void, StoreError> SettingsTables::saveTimerSetting(const TimerSett
             st.bind(17, row.SMSSMTPPassword);
             st.bind(18, numberOrText(row.SMSSMTPAuthenticationType));
             st.bind(19, numberOrText(row.SMSSMTPEncodeType));
+            st.bind(20, row.SMSSMTPAllowPlainLogin);
         });
 }
 

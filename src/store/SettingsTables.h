@@ -16,6 +16,8 @@ struct Pop3SettingsRow
     QString POP3Password;
     QString EmailCheckInterval;
     bool IsEnabled = false;
+    // The operator's explicit consent to log in without TLS where the server offers none.
+    bool POP3AllowPlainLogin = false;
 };
 
 struct TimerSettingRow
@@ -39,6 +41,8 @@ struct TimerSettingRow
     QString SMSSMTPPassword;
     QString SMSSMTPAuthenticationType;
     QString SMSSMTPEncodeType;
+    // The operator's explicit consent to log in (AUTH, or POP3 before SMTP) without TLS.
+    bool SMSSMTPAllowPlainLogin = false;
 };
 
 struct ModemSettingsRow

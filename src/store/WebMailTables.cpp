@@ -57,7 +57,7 @@ std::expected<void, StoreError> WebMailTables::markHandled(const QString& mailbo
                                                            const QDateTime& when, bool keepOnServer)
 {
     auto st =
-        m_db.prepare(u"INSERT OR IGNORE INTO WebMailToSMS_HandledMessages (Mailbox, Uidl, HandledOn, KeepOnServer) "
+        m_db.prepare(u"INSERT OR REPLACE INTO WebMailToSMS_HandledMessages (Mailbox, Uidl, HandledOn, KeepOnServer) "
                      u"VALUES (?1, ?2, ?3, ?4)"_s);
     st.bind(1, mailbox);
     st.bind(2, uidl);

@@ -30,7 +30,7 @@ public:
     std::expected<qint64, StoreError> file(const ReceivedMailRow& row);
     std::expected<std::vector<ReceivedMailRow>, StoreError> all() const;
 
-    // A mailbox is named "user@server:port"; a message by the server's UIDL.
+    // A mailbox is named by mailboxKey(); a message by the server's UIDL.
     enum class Handled
     {
         No,
@@ -38,7 +38,8 @@ public:
         KeptOnServer
     };
     std::expected<Handled, StoreError> handled(const QString& mailbox, const QString& uidl) const;
-    // keepOnServer: the message was not filed (it held no text) and stays in the mailbox.
+    // keepOnServer: the message was not filed and stays in the mailbox (earlier versions did
+    // this with e-mails that held no text). Marking again replaces an earlier mark.
     std::expected<void, StoreError> markHandled(const QString& mailbox, const QString& uidl, const QDateTime& when,
                                                 bool keepOnServer = false);
     // Forgets ids the server no longer lists, so the record does not grow for ever.

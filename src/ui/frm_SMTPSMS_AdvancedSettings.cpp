@@ -41,12 +41,17 @@ frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database
     m_password = named(new QLineEdit(panel), u"txtSMSSMTPPassword"_s);
     m_password->setEchoMode(QLineEdit::Password);
     m_encodeType = named(new QComboBox(panel), u"cmbSMSSMTPEncodeType"_s);
+    m_allowPlainLogin =
+        named(new QCheckBox(u"Allow unencrypted login (not recommended)"_s, panel), u"chkAllowPlainSMTPLogin"_s);
+    m_allowPlainLogin->setToolTip(u"Without this the login goes out only over TLS: port 465, or STARTTLS on other "
+                                  u"ports. Tick it only for a server that cannot do either."_s);
 
     auto* form = new QFormLayout(panel);
     form->addRow(u"SMTP Authentication Required? :"_s, m_authenticationRequired);
     form->addRow(u"Authentication Type :"_s, m_authenticationType);
     form->addRow(u"SMTP Username :"_s, m_userName);
     form->addRow(u"SMTP Password :"_s, m_password);
+    form->addRow(m_allowPlainLogin);
     form->addRow(u"Encode Type :"_s, m_encodeType);
 
     auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
@@ -93,6 +98,7 @@ void frm_SMTPSMS_AdvancedSettings::load()
     if (!stored.SMSSMTPPassword.isEmpty())
         m_password->setText(stored.SMSSMTPPassword);
     m_encodeType->setCurrentIndex(store::trimBlanks(stored.SMSSMTPEncodeType) == u"1"_s ? 1 : 0);
+    m_allowPlainLogin->setChecked(stored.SMSSMTPAllowPlainLogin);
 }
 
 void frm_SMTPSMS_AdvancedSettings::save()
@@ -124,6 +130,7 @@ void frm_SMTPSMS_AdvancedSettings::save()
     stored.SMSSMTPPassword = password;
     stored.IsSMSSMTPAuthenticationRequired = m_authenticationRequired->isChecked();
     stored.SMSSMTPAuthenticationType = QString::number(m_authenticationType->currentIndex());
+    stored.SMSSMTPAllowPlainLogin = m_allowPlainLogin->isChecked();
     const QString encode = m_encodeType->currentText();
     if (encode.compare(kMimeEncode, Qt::CaseInsensitive) == 0)
         stored.SMSSMTPEncodeType = u"0"_s;

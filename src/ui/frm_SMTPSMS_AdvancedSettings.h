@@ -38,6 +38,7 @@ private:
     QLineEdit* m_userName;
     QLineEdit* m_password;
     QComboBox* m_encodeType;
+    QCheckBox* m_allowPlainLogin;
 };
 
 } // namespace ui

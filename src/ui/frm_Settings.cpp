@@ -320,6 +320,10 @@ QWidget* frm_Settings::buildEmailTab()
     m_pop3Password = named(new QLineEdit(account), u"POP3Password"_s);
     m_pop3Password->setEchoMode(QLineEdit::Password);
     m_checkInterval = named(new QLineEdit(account), u"EmailCheckInterval"_s);
+    m_allowPlainLogin =
+        named(new QCheckBox(u"Allow unencrypted login (not recommended)"_s, account), u"chkAllowPlainPOP3Login"_s);
+    m_allowPlainLogin->setToolTip(u"Without this the password goes out only over TLS: port 995, or STLS on other "
+                                  u"ports. Tick it only for a server that cannot do either."_s);
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(m_checkInterval);
     intervalRow->addWidget(new QLabel(u"seconds."_s, account));
@@ -329,6 +333,7 @@ QWidget* frm_Settings::buildEmailTab()
     form->addRow(u"User Name :"_s, m_pop3UserName);
     form->addRow(u"Password :"_s, m_pop3Password);
     form->addRow(u"Check Email Every"_s, intervalRow);
+    form->addRow(m_allowPlainLogin);
 
     auto* format = new QGroupBox(u"Income Email Format"_s, panel);
     auto* sentence = new QLabel(
@@ -431,6 +436,7 @@ void frm_Settings::load()
         m_pop3UserName->setText(store::trimBlanks(row.POP3UserName));
         m_pop3Password->setText(store::trimBlanks(row.POP3Password));
         m_checkInterval->setText(store::trimBlanks(row.EmailCheckInterval));
+        m_allowPlainLogin->setChecked(row.POP3AllowPlainLogin);
     }
     m_loading = false;
 }
@@ -542,7 +548,8 @@ bool frm_Settings::saveMailbox()
         refuse(u"Please Enter POP3 Mail Server Name / IP"_s, EmailTab, m_pop3Server);
         return false;
     }
-    if (store::trimBlanks(m_pop3Port->text()).isEmpty() || !isNumeric(m_pop3Port->text())) {
+    const std::optional<int> pop3Port = store::portNumber(m_pop3Port->text());
+    if (!pop3Port) {
         refuse(u"Please Enter Numeric Port Number"_s, EmailTab, m_pop3Port);
         return false;
     }
@@ -566,10 +573,13 @@ bool frm_Settings::saveMailbox()
         return false;
     }
 
-    const store::Pop3SettingsRow row{
-        store::trimBlanks(m_pop3Server->text()),    store::trimBlanks(m_pop3Port->text()),
-        store::trimBlanks(m_pop3UserName->text()),  store::trimBlanks(m_pop3Password->text()),
-        store::trimBlanks(m_checkInterval->text()), m_mailboxEnabled->isChecked()};
+    const store::Pop3SettingsRow row{store::trimBlanks(m_pop3Server->text()),
+                                     QString::number(*pop3Port),
+                                     store::trimBlanks(m_pop3UserName->text()),
+                                     store::trimBlanks(m_pop3Password->text()),
+                                     store::trimBlanks(m_checkInterval->text()),
+                                     m_mailboxEnabled->isChecked(),
+                                     m_allowPlainLogin->isChecked()};
     if (auto saved = store::SettingsTables(m_db).savePop3Settings(row); !saved) {
         reportStoreFailure(u"The e-mail-to-SMS settings could not be saved: "_s + saved.error().message);
         return false;
@@ -619,6 +629,12 @@ bool frm_Settings::saveTimers()
             return false;
         }
     }
+    // A port that is typed must be one, whatever the delivery method: mixed mode uses it too.
+    const QString smtpPort = m_smtpPort->text().trimmed();
+    if (!smtpPort.isEmpty() && !store::portNumber(smtpPort)) {
+        refuse(u"Please enter the SMTP Port Number as a whole number from 1 to 65535."_s, TimerTab, m_smtpPort);
+        return false;
+    }
     // Checked before anything of this tab changes, so a refused save leaves the engine's timers
     // as they were.
     if (!m_viaModem->isChecked() && !m_viaSmtp->isChecked() && !m_viaMix->isChecked()) {
@@ -652,7 +668,7 @@ bool frm_Settings::saveTimers()
                                     u"work properly."_s);
     }
     row.SMSSMTPServer = store::trimBlanks(m_smtpServer->text());
-    row.SMSSMTPPort = store::trimBlanks(m_smtpPort->text());
+    row.SMSSMTPPort = smtpPort.isEmpty() ? smtpPort : QString::number(*store::portNumber(smtpPort));
     row.SMSSMTPEmailPostfix = store::trimBlanks(m_smtpPostfix->text());
     row.SMSSMTPFromName = store::trimBlanks(m_smtpFromName->text());
     row.SMSSMTPYourEmailAddress = store::trimBlanks(m_smtpAddress->text());

@@ -118,6 +118,7 @@ private:
     QLineEdit* m_pop3UserName = nullptr;
     QLineEdit* m_pop3Password = nullptr;
     QLineEdit* m_checkInterval = nullptr;
+    QCheckBox* m_allowPlainLogin = nullptr;
 };
 
 } // namespace ui

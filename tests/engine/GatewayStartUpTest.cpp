@@ -91,6 +91,39 @@ TEST_F(GatewayFixture, MailboxTimerRunsWhenPollingIsOn)
     EXPECT_EQ(gateway.settings().POP3MailServer, u"pop.example.org"_s);
 }
 
+// A stored port that is no port number is said at loading, right after its group, and is not
+// replaced by a default port.
+TEST_F(GatewayFixture, StoredPortsThatAreNoPortsAreLoggedAtLoading)
+{
+    prepareStore([](const store::Database& db) {
+        store::Pop3SettingsRow mailbox;
+        mailbox.POP3MailServer = u"pop.example.org"_s;
+        mailbox.POP3Port = u"-5"_s;
+        mailbox.POP3UserName = u"u"_s;
+        mailbox.POP3Password = u"p"_s;
+        mailbox.EmailCheckInterval = u"45"_s;
+        mailbox.IsEnabled = true;
+        ASSERT_TRUE(store::SettingsTables(db).savePop3Settings(mailbox));
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSDeliveryMedia='SMTPSMSGATEWAY', SMSSMTPPort='70000', "
+                            u"SMSSMTPServer='smtp.example.org'"_s));
+    });
+    engine::Gateway gateway(folder.storePath(), clock);
+    gateway.setActivityLogOn(true);
+    gateway.startUp();
+    const QStringList lines = messagesOf(gateway.activityLog());
+    const qsizetype mailbox = lines.indexOf(u"Initializing WebMail-To-SMS Properties."_s);
+    const qsizetype delivery = lines.indexOf(u"Initializing SMS Delivery Properties."_s);
+    ASSERT_GE(mailbox, 0);
+    ASSERT_GE(delivery, 0);
+    EXPECT_EQ(lines.value(mailbox + 1), u"**ERROR** WebMail - To - SMS: the POP3 port '-5' is not a whole number "
+                                        u"from 1 to 65535, so the mailbox is not checked. Correct the port in the "
+                                        u"settings."_s)
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.value(delivery + 1), u"Error 0: The SMTP port is not a whole number from 1 to 65535, so no e-mail "
+                                         u"is sent. Correct the port in the settings."_s);
+    EXPECT_EQ(gateway.settings().SMSSMTPPort, 0);
+}
+
 TEST_F(GatewayFixture, MailboxTimerStaysOffWhenPollingIsOff)
 {
     prepareStore([](const store::Database& db) {

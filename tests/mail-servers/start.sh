@@ -19,6 +19,8 @@ pop3_port=11110
 pop3s_port=995
 smtp_port=12525
 smtp_auth_port=12587
+# Offers AUTH but no STARTTLS: a login may only go there when the operator allowed it.
+smtp_plain_port=12588
 smtps_port=465
 silent_port=12999
 closed_port=12998
@@ -69,7 +71,8 @@ else
     ln -s "$base" "$dir/runtime"
 fi
 
-for port in $pop3_port $pop3s_port $smtp_port $smtp_auth_port $smtps_port $silent_port $closed_port; do
+for port in $pop3_port $pop3s_port $smtp_port $smtp_auth_port $smtp_plain_port $smtps_port $silent_port \
+            $closed_port; do
     if listening "$port"; then
         command -v ss > /dev/null && ss -Hltnp "sport = :$port" >&2
         fail "port $port is already in use by a process this script did not start"
@@ -198,6 +201,7 @@ chown postfix:postfix "$pf/data"
 touch "$pf/postfix.log"
 cat > "$pf/etc/recipient_access" <<'EOF'
 /^refuse/   550 5.1.1 Recipient refused by the test server
+/^4915550550/ 550 5.1.1 Recipient refused by the test server
 /^later/    450 4.2.0 Recipient deferred by the test server
 EOF
 cat > "$pf/etc/main.cf" <<EOF
@@ -254,6 +258,10 @@ $host:$smtp_port inet n - n - - smtpd
 $host:$smtp_auth_port inet n - n - - smtpd
   -o smtpd_sasl_auth_enable=yes
   -o smtpd_client_restrictions=permit_sasl_authenticated,reject
+$host:$smtp_plain_port inet n - n - - smtpd
+  -o smtpd_tls_security_level=none
+  -o smtpd_sasl_auth_enable=yes
+  -o smtpd_client_restrictions=permit_sasl_authenticated,reject
 $host:$smtps_port inet n - n - - smtpd
   -o smtpd_tls_wrappermode=yes
   -o smtpd_sasl_auth_enable=yes
@@ -305,6 +313,7 @@ checks=(
     "answers pop3s://$host:$pop3s_port/ -u $mailbox_user:$mailbox_password"
     "answers smtp://$host:$smtp_port/ -X NOOP"
     "answers smtp://$host:$smtp_auth_port/ -X NOOP"
+    "answers smtp://$host:$smtp_plain_port/ -X NOOP"
     "answers smtps://$host:$smtps_port/ -X NOOP"
     "listening $silent_port"
 )
@@ -330,6 +339,8 @@ POP3_PORT=$pop3_port
 POP3S_PORT=$pop3s_port
 SMTP_PORT=$smtp_port
 SMTP_AUTH_PORT=$smtp_auth_port
+SMTP_PLAIN_AUTH_PORT=$smtp_plain_port
+POSTFIX_LOG=$pf/postfix.log
 SMTPS_PORT=$smtps_port
 SILENT_PORT=$silent_port
 CLOSED_PORT=$closed_port

@@ -155,6 +155,8 @@ private:
                 answer(*peer, "+OK\r\nUSER\r\nUIDL\r\n.\r\n");
             else if (command == "UIDL")
                 answer(*peer, "+OK\r\n1 first\r\n2 second\r\n.\r\n");
+            else if (command == "LIST")
+                answer(*peer, "+OK\r\n1 100\r\n2 100\r\n.\r\n");
             else if (command == "RETR") {
                 std::lock_guard lock(m_mutex);
                 m_retrieved << QString::fromLatin1(line);
@@ -193,6 +195,8 @@ TEST(MailAbort, AbortedPollStopsAtTheStalledMessageAndRaisesNoNotice)
     settings.POP3UserName = u"box"_s;
     settings.POP3Password = u"secret"_s;
     settings.IsEnabled = true;
+    // This server offers no STLS.
+    settings.POP3AllowPlainLogin = true;
 
     std::atomic<bool> abort = false;
     QStringList log;

@@ -115,14 +115,26 @@ TEST_F(SmtpGatewayTest, AuthLoginAndPlainOverStartTls)
     settings.IsSMSSMTPAuthenticationRequired = true;
     settings.SMSSMTPUserName = servers.value(u"SMTP_USER"_s);
     settings.SMSSMTPPassword = servers.value(u"SMTP_PASSWORD"_s);
-    for (const auto& [type, mechanism] : {std::pair{2, u"AUTH LOGIN"_s}, std::pair{3, u"AUTH PLAIN"_s}}) {
+    // AUTH LOGIN sends the user name and the password as lines of their own; PLAIN one blob at most.
+    for (const auto& [type, maskedLines] : {std::pair{2, 2}, std::pair{3, 1}}) {
         // A new session: the first one's connection is already logged in and would be reused.
         gateway = std::make_unique<mail::SmtpGateway>(5000);
         settings.SMSSMTPAuthenticationType = qint16(type);
         const auto before = servers.delivered().size();
         ASSERT_EQ(send(u"4915112345678"_s, u"authenticated"_s), QString()) << log.join(u'\n').toStdString();
+        const QStringList commands = gateway->lastCommands();
         EXPECT_TRUE(sentCommand(u"STARTTLS"_s));
-        EXPECT_TRUE(sentCommand(mechanism)) << gateway->lastCommands().join(u'|').toStdString();
+        EXPECT_TRUE(commands.contains(u"AUTH"_s)) << commands.join(u'|').toStdString();
+        EXPECT_LE(commands.count(u"***"_s), maskedLines) << commands.join(u'|').toStdString();
+        if (type == 2) {
+            EXPECT_EQ(commands.count(u"***"_s), 2) << commands.join(u'|').toStdString();
+        }
+        const QString everything = commands.join(u'\n') + log.join(u'\n');
+        for (const QString& secret :
+             {settings.SMSSMTPPassword, QString::fromLatin1(settings.SMSSMTPPassword.toUtf8().toBase64()),
+              QString::fromLatin1(settings.SMSSMTPUserName.toUtf8().toBase64())})
+            EXPECT_FALSE(everything.contains(secret)) << secret.toStdString();
+        EXPECT_FALSE(log.join(u'\n').contains(u"**WARNING**"_s));
         EXPECT_EQ(delivered(before).textBody.trimmed(), u"authenticated"_s);
     }
 }
@@ -140,7 +152,8 @@ TEST_F(SmtpGatewayTest, WrongPasswordAndRefusedRecipientThenSuccess)
 
     settings.SMSSMTPPort = qint16(servers.port(u"SMTP_PORT"_s));
     settings.IsSMSSMTPAuthenticationRequired = false;
-    const QString refused = send(u"refuse1"_s, u"refused"_s);
+    // Only numbers reach the server, so the refusal is set up for a number.
+    const QString refused = send(u"4915550550"_s, u"refused"_s);
     EXPECT_TRUE(refused.startsWith(u"Error 550: "_s)) << refused.toStdString();
     EXPECT_TRUE(refused.endsWith(u"\r\n"_s));
 
@@ -198,6 +211,84 @@ TEST_F(SmtpGatewayTest, ClosedPortAndSilentServer)
     settings.SMSSMTPPort = 12999;
     const QString silent = send(u"4915112345678"_s, u"no answer"_s);
     EXPECT_TRUE(silent.startsWith(u"Error 28: "_s)) << silent.toStdString();
+}
+
+// Numbers are cleaned as the e-mail requests' are, so no line break reaches RCPT TO; what is no
+// number, and a port that is none, stop the send before any connection.
+TEST_F(SmtpGatewayTest, RecipientIsCleanedAndNoPortOrNoNumberSendsNothing)
+{
+    const std::pair<QString, QString> numbers[] = {
+        {u"+1555 0100\r\n"_s, u"+15550100"_s},
+        {u" 1555-0101\t"_s, u"15550101"_s},
+    };
+    for (const auto& [typed, clean] : numbers) {
+        SCOPED_TRACE(typed.toStdString());
+        ASSERT_EQ(send(typed, u"clean"_s), QString()) << log.join(u'\n').toStdString();
+        EXPECT_TRUE(sentCommand(u"RCPT TO:<"_s + clean + u"@sms.example.org>"_s))
+            << gateway->lastCommands().join(u'\n').toStdString();
+    }
+
+    log.clear();
+    EXPECT_EQ(send(u"12ab"_s, u"never"_s), u"Error 0: '12ab' is not a mobile number; no e-mail is sent for it.\r\n"_s);
+    EXPECT_TRUE(log.isEmpty()) << log.join(u'\n').toStdString();
+
+    for (const int port : {0, -5, 65536}) {
+        SCOPED_TRACE(port);
+        settings.SMSSMTPPort = port;
+        log.clear();
+        const QString refused = send(u"15550100"_s, u"never"_s);
+        EXPECT_EQ(refused, u"Error 0: The SMTP port is not a whole number from 1 to 65535, so no e-mail is sent. "
+                           u"Correct the port in the settings.\r\n"_s);
+        EXPECT_EQ(log, QStringList{refused.trimmed()});
+    }
+}
+
+// The server offers AUTH but no STARTTLS. Its own log tells whether a login reached it.
+TEST_F(SmtpGatewayTest, ServerWithoutStartTlsGetsNoLoginUnlessAllowed)
+{
+    QFile postfixLog(servers.value(u"POSTFIX_LOG"_s));
+    ASSERT_TRUE(postfixLog.open(QIODevice::ReadOnly)) << postfixLog.fileName().toStdString();
+    postfixLog.seek(postfixLog.size());
+    QByteArray serverLog;
+    const auto serverSawLogin = [&] {
+        serverLog += postfixLog.readAll();
+        return serverLog.contains("sasl_username=" + servers.value(u"SMTP_USER"_s).toUtf8());
+    };
+    settings.SMSSMTPPort = servers.port(u"SMTP_PLAIN_AUTH_PORT"_s);
+    settings.IsSMSSMTPAuthenticationRequired = true;
+    settings.SMSSMTPUserName = servers.value(u"SMTP_USER"_s);
+    settings.SMSSMTPPassword = servers.value(u"SMTP_PASSWORD"_s);
+    for (const int type : {2, 3}) {
+        SCOPED_TRACE(type);
+        settings.SMSSMTPAuthenticationType = qint16(type);
+        log.clear();
+        const auto before = servers.delivered().size();
+        const QString refused = send(u"4915112345678"_s, u"never in clear"_s);
+        EXPECT_TRUE(refused.startsWith(
+            u"Error 64: The SMTP server 127.0.0.1:%1 offers no STARTTLS"_s.arg(settings.SMSSMTPPort)))
+            << refused.toStdString();
+        EXPECT_TRUE(refused.contains(u"port 465"_s) && refused.contains(u"Allow unencrypted login"_s));
+        EXPECT_FALSE(sentCommand(u"AUTH"_s)) << gateway->lastCommands().join(u'|').toStdString();
+        EXPECT_FALSE(log.join(u'\n').contains(u"**WARNING**"_s));
+        EXPECT_EQ(servers.delivered().size(), before);
+    }
+
+    serverLog += postfixLog.readAll();
+    EXPECT_FALSE(serverLog.toLower().contains("sasl")) << serverLog.toStdString();
+
+    settings.SMSSMTPAllowPlainLogin = true;
+    settings.SMSSMTPAuthenticationType = 2;
+    log.clear();
+    const auto before = servers.delivered().size();
+    ASSERT_EQ(send(u"4915112345678"_s, u"allowed in clear"_s), QString()) << log.join(u'\n').toStdString();
+    EXPECT_EQ(delivered(before).textBody.trimmed(), u"allowed in clear"_s);
+    EXPECT_EQ(gateway->lastCommands().count(u"***"_s), 2) << gateway->lastCommands().join(u'|').toStdString();
+    EXPECT_FALSE(gateway->lastCommands().join(u'\n').contains(settings.SMSSMTPPassword));
+    EXPECT_EQ(log.filter(u"**WARNING** The SMTP login to 127.0.0.1:%1 went out unencrypted"_s.arg(settings.SMSSMTPPort))
+                  .size(),
+              1)
+        << log.join(u'\n').toStdString();
+    EXPECT_TRUE(waitUntil(serverSawLogin, 5000)) << serverLog.toStdString();
 }
 
 TEST_F(SmtpGatewayTest, OneSessionServesSeveralMessages)

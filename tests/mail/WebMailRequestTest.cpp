@@ -82,19 +82,43 @@ TEST(RequestTags, ValueRules)
     }
 }
 
-TEST(RequestTags, CleaningANumberRemovesOnlyDashesDotsAndBlanks)
+TEST(RequestTags, CleaningANumberRemovesOnlyDashesDotsAndWhiteSpace)
 {
     const std::pair<QString, QString> cases[] = {
         {u"+49-151.234 567"_s, u"+49151234567"_s},
         {u"  0151 234  "_s, u"0151234"_s},
         {u"---"_s, QString()},
-        {u"\t0151\t"_s, u"\t0151\t"_s},
+        {u"\t0151\t"_s, u"0151"_s},
+        {u"\r\n0151\r\n234\n"_s, u"0151234"_s},
+        {u"0151\u00a0234"_s, u"0151234"_s},
         {u"(0151) 23/45"_s, u"(0151)23/45"_s},
         {u"call-me"_s, u"callme"_s},
     };
     for (const auto& [entry, cleaned] : cases) {
         SCOPED_TRACE(entry.toStdString());
         EXPECT_EQ(mail::cleanMobileNumber(entry), cleaned);
+    }
+}
+
+TEST(RequestTags, NumbersAreSplitOnCommasAndLineBreaksAndOddEntriesSetApart)
+{
+    const struct
+    {
+        QString numbers;
+        QStringList sendable;
+        QStringList skipped;
+    } cases[] = {
+        {u"+1555 0100,\r\n, 12ab, 15550101"_s, {u"+15550100"_s, u"15550101"_s}, {u"12ab"_s}},
+        {u"15550100\r\n15550101\n15550102"_s, {u"15550100"_s, u"15550101"_s, u"15550102"_s}, {}},
+        {u",,\r\n ,\t,"_s, {}, {}},
+        {u"+, ++1, 1+2, 0151/234"_s, {}, {u"+"_s, u"++1"_s, u"1+2"_s, u"0151/234"_s}},
+        {u"+49-151.0001\r15550100"_s, {u"+491510001"_s, u"15550100"_s}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.numbers.toStdString());
+        const mail::RequestNumbers split = mail::splitRequestNumbers(c.numbers);
+        EXPECT_EQ(split.sendable, c.sendable);
+        EXPECT_EQ(split.skipped, c.skipped);
     }
 }
 
@@ -260,6 +284,29 @@ TEST_F(WebMailRequest, QueuesEachCleanedNumberAndChargesOneCreditPerRow)
         log << queuedLine(u"alice"_s, number);
     log << u"Success"_s;
     EXPECT_EQ(m_log, log);
+}
+
+TEST_F(WebMailRequest, EntriesThatAreNoNumbersAreNamedAndNotCharged)
+{
+    const qint64 alice = addAccount(u"alice"_s, u"secret"_s, 5);
+    QStringList skipped;
+    auto outcome = mail::ProcessWebMailToSMSEmail(
+        m_db, m_clock, request(u"alice"_s, u"secret"_s, u"+1555 0100,\r\n, 12ab, 15550101"_s, u"hi"_s),
+        [this](const QString& line) { m_log << line; }, &skipped);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(*outcome, u"Success"_s);
+    EXPECT_EQ(recipients(), (QStringList{u"+15550100"_s, u"15550101"_s}));
+    EXPECT_EQ(account(alice).balanceCredits, 3);
+    EXPECT_EQ(skipped, QStringList{u"12ab"_s});
+    EXPECT_TRUE(m_log.contains(u"**WARNING** '12ab' is not a mobile number: no SMS is queued for it."_s))
+        << m_log.join(u'\n').toStdString();
+
+    // Nothing sendable at all: refused as bad syntax before the account is even looked at.
+    m_log.clear();
+    EXPECT_EQ(processed(request(u"alice"_s, u"wrong"_s, u"12ab,\r\n"_s, u"hi"_s)),
+              u"Incoming email is not in valid syntax"_s);
+    EXPECT_EQ(account(alice).balanceCredits, 3);
+    EXPECT_EQ(outbox().size(), 2u);
 }
 
 TEST_F(WebMailRequest, StopsQueuingWhenTheCreditsRunOut)

@@ -118,6 +118,51 @@ TEST(GatewaySettings, SmtpValuesTrimBlanksOnly)
     EXPECT_EQ(delivered(row).SMSSMTPPort, 0);
     row.SMSSMTPPort = u"70000"_s;
     EXPECT_EQ(delivered(row).SMSSMTPPort, 0);
+    row.SMSSMTPPort = u"40000"_s; // above 32767 is still a port
+    EXPECT_EQ(delivered(row).SMSSMTPPort, 40000);
+    row.SMSSMTPPort = u"25.5"_s; // not rounded to some other port
+    EXPECT_EQ(delivered(row).SMSSMTPPort, 0);
+}
+
+TEST(GatewaySettings, PortIsAWholeNumberFrom1To65535)
+{
+    const std::pair<QString, std::optional<int>> cases[] = {
+        {u"995"_s, 995},
+        {u"995.0"_s, std::nullopt},
+        {u"1,10"_s, std::nullopt},
+        {u"-5"_s, std::nullopt},
+        {u"0"_s, std::nullopt},
+        {u"65535"_s, 65535},
+        {u"65536"_s, std::nullopt},
+        {u" 110 "_s, 110},
+        {u"1"_s, 1},
+        {u"+25"_s, std::nullopt},
+        {u""_s, std::nullopt},
+        {u"0110"_s, 110},
+        {u"9e2"_s, std::nullopt},
+        {u"\t587\n"_s, 587},
+        {u"999999"_s, std::nullopt},
+        {u"１１０"_s, std::nullopt},
+    };
+    for (const auto& [text, port] : cases)
+        EXPECT_EQ(store::portNumber(text), port) << text.toStdString();
+}
+
+TEST(GatewaySettings, SendableNumbersAndMailboxKeys)
+{
+    const std::pair<QString, bool> numbers[] = {
+        {u"+15550100"_s, true}, {u"15550101"_s, true}, {u"12ab"_s, false}, {u"+"_s, false},
+        {u""_s, false},         {u"++1"_s, false},     {u"1+2"_s, false},  {u"1555\r\n"_s, false},
+    };
+    for (const auto& [number, sendable] : numbers)
+        EXPECT_EQ(store::isSendableNumber(number), sendable) << number.toStdString();
+
+    const QString key = store::mailboxKey(u"sms"_s, u"pop.example.org"_s);
+    EXPECT_EQ(key, u"sms@pop.example.org"_s);
+    EXPECT_EQ(store::mailboxKey(u" SMS "_s, u"POP.Example.org."_s), key);
+    EXPECT_EQ(store::mailboxKey(u"sms"_s, u" pop.example .org"_s), key);
+    EXPECT_NE(store::mailboxKey(u"sms2"_s, u"pop.example.org"_s), key);
+    EXPECT_NE(store::mailboxKey(u"sms"_s, u"pop.example.net"_s), key);
 }
 
 TEST(GatewaySettings, TimerPeriodsFollowTheirSwitches)
@@ -226,4 +271,23 @@ TEST(GatewaySettings, SavedSettingsLoadTheSameAfterARestart)
     EXPECT_FALSE(settings.IsEnabled);
     EXPECT_EQ(settings.SendIntervalSeconds, 20);
     EXPECT_EQ(store::SettingsTables(*db).timerSetting().value()->SMSSMTPEncodeType, u"1"_s);
+}
+
+TEST(GatewaySettings, UnencryptedLoginConsentFollowsItsRowAndResets)
+{
+    for (const bool allowed : {true, false}) {
+        SCOPED_TRACE(allowed);
+        store::GatewaySettings settings;
+        store::Pop3SettingsRow mailbox{u"pop"_s, u"110"_s, u"u"_s, u"p"_s, u"60"_s, true};
+        mailbox.POP3AllowPlainLogin = allowed;
+        store::applyMailbox(settings, mailbox);
+        EXPECT_EQ(settings.POP3AllowPlainLogin, allowed);
+
+        store::TimerSettingRow row = timerRow();
+        row.SMSSMTPAllowPlainLogin = allowed;
+        EXPECT_EQ(delivered(row).SMSSMTPAllowPlainLogin, allowed);
+        settings = delivered(row);
+        store::resetDelivery(settings);
+        EXPECT_FALSE(settings.SMSSMTPAllowPlainLogin);
+    }
 }

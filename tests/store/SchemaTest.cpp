@@ -149,6 +149,41 @@ TEST(Schema, ReopeningKeepsRowsAndAddsNothing)
     EXPECT_EQ(count(*db, u"SELECT COUNT(*) FROM Message_InBox WHERE Message='kept'"_s), 1);
 }
 
+// Messages remembered under the typed "user@server:port" keep counting as handled under the
+// key that ignores the port, case and blanks; where two old names meet, one row stays.
+TEST(Schema, HandledMailboxMessagesAreRekeyedWithoutForgettingAny)
+{
+    TempFolder folder;
+    {
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->exec(u"PRAGMA user_version=4"_s));
+        const std::pair<QString, QString> oldRows[] = {
+            {u"sms@Pop.Example.org:110"_s, u"u1"_s},
+            {u"sms@pop.example.org:995"_s, u"u1"_s},
+            {u"sms@pop.example.org:995"_s, u"u2"_s},
+            {u"Me@Corp.example@Mail.example.org.:1,10"_s, u"u3"_s},
+            {u"sms@::1:110"_s, u"u4"_s},
+        };
+        auto insert = db->prepare(u"INSERT INTO WebMailToSMS_HandledMessages (Mailbox, Uidl, HandledOn, KeepOnServer) "
+                                  u"VALUES (?1, ?2, '2026-12-01 10:00:00', 0)"_s);
+        for (const auto& [mailbox, uidl] : oldRows) {
+            insert.bind(1, mailbox);
+            insert.bind(2, uidl);
+            ASSERT_TRUE(insert.run());
+        }
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db);
+    EXPECT_EQ(store::schemaVersion(*db).value_or(-1), store::currentSchemaVersion());
+    auto rows = db->prepare(u"SELECT Mailbox || ' ' || Uidl FROM WebMailToSMS_HandledMessages ORDER BY 1"_s)
+                    .collect([](const store::Statement& row) { return row.text(0); });
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(QStringList(rows->begin(), rows->end()),
+              (QStringList{u"me@corp.example@mail.example.org u3"_s, u"sms@::1 u4"_s, u"sms@pop.example.org u1"_s,
+                           u"sms@pop.example.org u2"_s}));
+}
+
 TEST(Schema, EmptyEncryptedFileGetsTheSchema)
 {
     // A store made with the right key but never given a schema (user_version 0).
@@ -213,4 +248,36 @@ TEST(Schema, DashboardAndListFiltersUseIndexes)
             detail += plan.text(3) + u' ';
         EXPECT_TRUE(detail.contains(u"INDEX"_s)) << query.toStdString() << " -> " << detail.toStdString();
     }
+}
+
+// Each server's consent to an unencrypted login is off in every store until someone gives it,
+// also in the row that existed before the column; a store set back a version keeps it.
+TEST(Schema, UnencryptedLoginIsOffUntilAllowedAndSurvivesAMigration)
+{
+    TempFolder folder;
+    {
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        EXPECT_EQ(count(*db, u"SELECT SMSSMTPAllowPlainLogin FROM Timer_Setting"_s), 0);
+        store::SettingsTables settings(*db);
+        auto timer = settings.timerSetting();
+        ASSERT_TRUE(timer && timer->has_value());
+        EXPECT_FALSE((*timer)->SMSSMTPAllowPlainLogin);
+        store::TimerSettingRow allowed = **timer;
+        allowed.SMSSMTPAllowPlainLogin = true;
+        ASSERT_TRUE(settings.saveTimerSetting(allowed));
+        store::Pop3SettingsRow mailbox{u"pop"_s, u"110"_s, u"u"_s, u"p"_s, u"60"_s, true};
+        EXPECT_FALSE(mailbox.POP3AllowPlainLogin);
+        mailbox.POP3AllowPlainLogin = true;
+        ASSERT_TRUE(settings.savePop3Settings(mailbox));
+        ASSERT_TRUE(db->exec(u"PRAGMA user_version=5"_s));
+    }
+    auto db = store::openStore(folder.storePath());
+    ASSERT_TRUE(db) << db.error().message.toStdString();
+    EXPECT_EQ(store::schemaVersion(*db).value_or(-1), store::currentSchemaVersion());
+    EXPECT_EQ(count(*db, u"SELECT SMSSMTPAllowPlainLogin FROM Timer_Setting"_s), -1);
+    EXPECT_EQ(count(*db, u"SELECT POP3AllowPlainLogin FROM WebMailToSMS_POP3Settings"_s), -1);
+    store::SettingsTables settings(*db);
+    EXPECT_TRUE(settings.timerSetting().value().value().SMSSMTPAllowPlainLogin);
+    EXPECT_TRUE(settings.pop3Settings().value().value().POP3AllowPlainLogin);
 }

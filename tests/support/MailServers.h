@@ -10,7 +10,8 @@
 namespace testing_support {
 
 // The loopback POP3 and SMTP servers the test scripts started, as their servers.env file
-// describes them (KEY=VALUE lines).
+// describes them (KEY=VALUE lines). SMTP_PLAIN_AUTH_PORT offers AUTH without STARTTLS; the
+// postfix log (POSTFIX_LOG) shows which logins reached the server.
 class MailServers
 {
 public:

@@ -217,6 +217,53 @@ TEST_F(SettingsScreenTest, EmptyPop3ServerIsRefusedEvenWithTheFeatureOff)
     EXPECT_EQ(get(screen.get(), u"POP3Password"_s)->echoMode(), QLineEdit::Password);
 }
 
+// Both port fields: a refused port stores nothing of its tab, an accepted one is stored as the
+// plain number, and the engine then uses exactly that port.
+TEST_F(SettingsScreenTest, PortsAreWholeNumbersFrom1To65535)
+{
+    const std::pair<QString, std::optional<int>> cases[] = {
+        {u"995"_s, 995},        {u"995.0"_s, std::nullopt}, {u"1,10"_s, std::nullopt},  {u"-5"_s, std::nullopt},
+        {u"0"_s, std::nullopt}, {u"65535"_s, 65535},        {u"65536"_s, std::nullopt}, {u" 110 "_s, 110},
+        {u"40000"_s, 40000},
+    };
+    const QString smtpRefusal = u"Please enter the SMTP Port Number as a whole number from 1 to 65535."_s;
+    for (const auto& [typed, port] : cases) {
+        SCOPED_TRACE(typed.toStdString());
+        auto screen = open();
+        fillMailbox(screen.get());
+        fillModem(screen.get());
+        get(screen.get(), u"Pop3Port"_s)->setText(typed);
+        dialogs.texts.clear();
+        click(screen.get(), u"cmdSave"_s);
+        if (port) {
+            ASSERT_TRUE(mailboxRow().has_value());
+            EXPECT_EQ(mailboxRow()->POP3Port, QString::number(*port));
+        } else {
+            EXPECT_EQ(dialogs.lastText(), u"Please Enter Numeric Port Number"_s);
+            EXPECT_EQ(screen->focusWidget(), get(screen.get(), u"Pop3Port"_s));
+        }
+
+        get(screen.get(), u"Pop3Port"_s)->setText(u"110"_s);
+        get<QRadioButton>(screen.get(), u"optSMTPSMSGateway"_s)->setChecked(true);
+        get(screen.get(), u"txtSMSSMTPFromName"_s)->setText(u"Office"_s);
+        get(screen.get(), u"txtSMSSMTPServer"_s)->setText(u"smtp.example.org"_s);
+        get(screen.get(), u"txtSMSSMTPYourEmailAddress"_s)->setText(u"gw@example.org"_s);
+        get(screen.get(), u"txtSMSSMTPPort"_s)->setText(typed);
+        const QString before = timerRow().SMSSMTPPort;
+        dialogs.texts.clear();
+        click(screen.get(), u"cmdSave"_s);
+        if (port) {
+            EXPECT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+            EXPECT_EQ(timerRow().SMSSMTPPort, QString::number(*port));
+            ASSERT_TRUE(waitUntil([&] { return gateway->settings().SMSSMTPPort == *port; }));
+        } else {
+            EXPECT_EQ(dialogs.lastText(), smtpRefusal);
+            EXPECT_EQ(screen->focusWidget(), get(screen.get(), u"txtSMSSMTPPort"_s));
+            EXPECT_EQ(timerRow().SMSSMTPPort, before);
+        }
+    }
+}
+
 TEST_F(SettingsScreenTest, EmailIntervalFrom3To86400)
 {
     auto screen = open();
@@ -577,6 +624,58 @@ TEST_F(SettingsScreenTest, SettingsScreenKeepsTheAdvancedValuesWhenItSaves)
     ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
     EXPECT_EQ(timerRow().SMSSMTPUserName, u"gw"_s);
     EXPECT_EQ(timerRow().SMSSMTPPassword, u"pw"_s);
+}
+
+// A login without TLS is the operator's explicit choice for each server, off until ticked, and
+// it survives the other screen's save, which rewrites the same row whole.
+TEST_F(SettingsScreenTest, UnencryptedLoginIsOffUntilTickedAndSurvivesEverySave)
+{
+    const QString label = u"Allow unencrypted login (not recommended)"_s;
+    auto screen = open();
+    auto* pop3Box = get<QCheckBox>(screen.get(), u"chkAllowPlainPOP3Login"_s);
+    EXPECT_FALSE(pop3Box->isChecked());
+    EXPECT_EQ(pop3Box->text(), label);
+    {
+        ui::frm_SMTPSMS_AdvancedSettings advanced(db, gateway.get(), dialogs);
+        auto* smtpBox = get<QCheckBox>(&advanced, u"chkAllowPlainSMTPLogin"_s);
+        EXPECT_FALSE(smtpBox->isChecked());
+        EXPECT_EQ(smtpBox->text(), label);
+        get(&advanced, u"txtSMSSMTPUserName"_s)->setText(u"gw"_s);
+        get(&advanced, u"txtSMSSMTPPassword"_s)->setText(u"pw"_s);
+        smtpBox->setChecked(true);
+        click(&advanced, u"cmdSave"_s);
+    }
+    EXPECT_TRUE(timerRow().SMSSMTPAllowPlainLogin);
+    fillMailbox(screen.get());
+    fillModem(screen.get());
+    pop3Box->setChecked(true);
+    click(screen.get(), u"cmdSave"_s);
+    ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+    ASSERT_TRUE(mailboxRow().has_value());
+    EXPECT_TRUE(mailboxRow()->POP3AllowPlainLogin);
+    EXPECT_TRUE(timerRow().SMSSMTPAllowPlainLogin);
+    ASSERT_TRUE(waitUntil(
+        [&] { return gateway->settings().POP3AllowPlainLogin && gateway->settings().SMSSMTPAllowPlainLogin; }));
+
+    screen.reset();
+    screen = open();
+    pop3Box = get<QCheckBox>(screen.get(), u"chkAllowPlainPOP3Login"_s);
+    EXPECT_TRUE(pop3Box->isChecked());
+    {
+        ui::frm_SMTPSMS_AdvancedSettings advanced(db, gateway.get(), dialogs);
+        auto* smtpBox = get<QCheckBox>(&advanced, u"chkAllowPlainSMTPLogin"_s);
+        EXPECT_TRUE(smtpBox->isChecked());
+        smtpBox->setChecked(false);
+        click(&advanced, u"cmdSave"_s);
+    }
+    pop3Box->setChecked(false);
+    fillModem(screen.get());
+    click(screen.get(), u"cmdSave"_s);
+    ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+    EXPECT_FALSE(mailboxRow()->POP3AllowPlainLogin);
+    EXPECT_FALSE(timerRow().SMSSMTPAllowPlainLogin);
+    ASSERT_TRUE(waitUntil(
+        [&] { return !gateway->settings().POP3AllowPlainLogin && !gateway->settings().SMSSMTPAllowPlainLogin; }));
 }
 
 namespace {
