@@ -34,6 +34,17 @@ struct MailboxPollTest : ::testing::Test
     QStringList log;
     QStringList notices;
 
+    // The test's own look into the mailbox, past the poll.
+    mail::Pop3Mailbox::Account probeAccount() const
+    {
+        mail::Pop3Mailbox::Account account;
+        account.server = u"127.0.0.1"_s;
+        account.port = servers.port(u"POP3_PORT"_s);
+        account.userName = settings.POP3UserName;
+        account.password = settings.POP3Password;
+        return account;
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(servers.available()) << "TARVOGATE_MAIL_SERVERS_ENV names no servers.env";
@@ -142,12 +153,7 @@ TEST_F(MailboxPollTest, HtmlOnlyLeftOnTheServerByAnEarlierVersionIsFiledNow)
 {
     deliver(
         QByteArrayLiteral("From: a@example.org\r\nSubject: old html\r\nContent-Type: text/html\r\n\r\n<p>hi</p>\r\n"));
-    mail::Pop3Mailbox::Account account;
-    account.server = u"127.0.0.1"_s;
-    account.port = servers.port(u"POP3_PORT"_s);
-    account.userName = settings.POP3UserName;
-    account.password = settings.POP3Password;
-    mail::Pop3Mailbox probe(account);
+    mail::Pop3Mailbox probe(probeAccount());
     auto listed = probe.list();
     ASSERT_TRUE(listed && listed->size() == 1u);
     probe.close();
@@ -232,12 +238,7 @@ TEST_F(MailboxPollTest, MessageWhoseDeleteFailedIsNotChargedAgain)
     deliver(requestMail(u"alice"_s, u"s3cret"_s, u"1234567890"_s, u"once"_s));
     // A first poll handled it but its delete never reached the server: the record of the
     // handled message is there, the message too.
-    mail::Pop3Mailbox::Account account;
-    account.server = u"127.0.0.1"_s;
-    account.port = servers.port(u"POP3_PORT"_s);
-    account.userName = settings.POP3UserName;
-    account.password = settings.POP3Password;
-    mail::Pop3Mailbox probe(account);
+    mail::Pop3Mailbox probe(probeAccount());
     auto listed = probe.list();
     ASSERT_TRUE(listed && listed->size() == 1u);
     EXPECT_GT(listed->front().size, 0);
