@@ -53,6 +53,7 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
     m_timer2.setObjectName(u"Timer2"_s);
     m_timerWebMailToSMS.setObjectName(u"Timer_WebMailToSMS"_s);
     m_timerRefreshHomePage.setObjectName(u"timerRefreshHomePage"_s);
+    m_smtp.setTrustStore(&m_db);
     connect(&m_timer1, &QTimer::timeout, this, &Gateway::onReceiveTick);
     connect(&m_timer2, &QTimer::timeout, this, &Gateway::onSendTick);
     connect(&m_timerWebMailToSMS, &QTimer::timeout, this, &Gateway::onMailboxTick);
@@ -82,6 +83,7 @@ void Gateway::requestStop()
     m_link.requestAbort();
     // A silent mail server would otherwise hold the engine for the whole mail time-out.
     m_smtp.requestAbort();
+    m_connectionTestCancelled = true;
 }
 
 void Gateway::raiseNotice(const QString& text)
@@ -432,6 +434,43 @@ QString Gateway::SendEmailToSMSGateway(const store::OutboxRow& row)
 {
     return mail::SendEmailToSMSGateway(m_smtp, m_settings, row,
                                        [this](const QString& line) { AddToActivityLog(line); });
+}
+
+int Gateway::startMailboxTest(mail::Pop3Mailbox::Account account)
+{
+    const int test = ++m_lastConnectionTest;
+    m_connectionTestCancelled = isStopping();
+    QMetaObject::invokeMethod(
+        this,
+        [this, test, account = std::move(account)]() mutable {
+            account.timeoutMs = m_pop3TimeoutMs;
+            account.abort = &m_connectionTestCancelled;
+            account.log = [this](const QString& line) { AddToActivityLog(line); };
+            account.pinnedKey = mail::trustedKeyFor(m_db, account.server, account.port);
+            const mail::ConnectionReport report = mail::testPop3Connection(
+                account, [this, test](const QString& step) { Q_EMIT connectionTestProgress(test, step); });
+            Q_EMIT connectionTestFinished(test, report);
+        },
+        Qt::QueuedConnection);
+    return test;
+}
+
+int Gateway::startSmtpTest(mail::SmtpServer server)
+{
+    const int test = ++m_lastConnectionTest;
+    m_connectionTestCancelled = isStopping();
+    QMetaObject::invokeMethod(
+        this,
+        [this, test, server = std::move(server)]() mutable {
+            server.pinnedKey = mail::trustedKeyFor(m_db, server.server, server.port);
+            server.pop3PinnedKey = mail::trustedKeyFor(m_db, server.server, server.pop3Port);
+            const mail::ConnectionReport report =
+                mail::testSmtpConnection(server, m_smtp.timeoutMs(), &m_connectionTestCancelled,
+                                         [this, test](const QString& step) { Q_EMIT connectionTestProgress(test, step); });
+            Q_EMIT connectionTestFinished(test, report);
+        },
+        Qt::QueuedConnection);
+    return test;
 }
 
 void Gateway::startDiscovery(const QStringList& ports)

@@ -11,6 +11,7 @@
 #include "SimCommands.h"
 #include "SoundPlayer.h"
 
+#include "MailConnectionTest.h"
 #include "SmtpGateway.h"
 
 #include "InboxReceiver.h"
@@ -107,6 +108,15 @@ public Q_SLOTS:
     // The search itself; refused while the modem is connected, since it would use its port.
     void discoverModems(const QStringList& ports);
 
+    // May be called from any thread: a login test of a mail server with the values given (as
+    // typed, perhaps not yet saved), with the trusted keys, time-outs and Cancel of the engine.
+    // Returns the test's number, which its connectionTestProgress and connectionTestFinished
+    // signals carry.
+    int startMailboxTest(mail::Pop3Mailbox::Account account);
+    int startSmtpTest(mail::SmtpServer server);
+    // May be called from any thread: the test in progress ends within about a second.
+    void requestConnectionTestCancel() { m_connectionTestCancelled = true; }
+
     // A settings screen has stored its rows; the engine takes the new values at once.
     // The mailbox values and the mailbox timer.
     void applyMailboxSettings();
@@ -177,6 +187,8 @@ Q_SIGNALS:
     void discoveryProgress(int done, int total);
     // The search is over: what answered (nothing when cancelled), and how many devices it tried.
     void discoveryFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled);
+    void connectionTestProgress(int test, const QString& step);
+    void connectionTestFinished(int test, const mail::ConnectionReport& report);
 
 private:
     // Marks the run of a timer's tick: notices raised in it are not for a box.
@@ -229,6 +241,8 @@ private:
     InboxReceiver m_receiver;
     int m_pop3TimeoutMs = 10000;
     std::atomic<bool> m_discoveryCancelled = false;
+    std::atomic<bool> m_connectionTestCancelled = false;
+    std::atomic<int> m_lastConnectionTest = 0;
     std::atomic<bool> m_stopping = false;
 
     QTimer m_timer1;

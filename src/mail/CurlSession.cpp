@@ -65,6 +65,21 @@ QString urlHost(const QString& host)
     return host.contains(u':') && !host.startsWith(u'[') ? u"["_s + host + u"]"_s : host;
 }
 
+QByteArray serverUrl(const QString& plainScheme, Protection protection, const QString& host, int port,
+                     const QString& path)
+{
+    const QString scheme = protection == Protection::ImplicitTls ? plainScheme + u"s"_s : plainScheme;
+    return (scheme + u"://"_s + urlHost(host) + u":"_s + QString::number(port) + u"/"_s + path).toUtf8();
+}
+
+QString keyChangedText(const QString& host, int port)
+{
+    return u"The certificate of %1:%2 is not the one that was trusted: the server shows another key, so the "
+           u"connection was refused and nothing was sent. If the server's certificate was replaced on purpose, check "
+           u"it with 'Test connection' in the settings and trust it again."_s.arg(host)
+        .arg(port);
+}
+
 CurlSession::CurlSession()
 {
     ensureCurl();
@@ -97,6 +112,10 @@ void CurlSession::reset()
     m_awaitingTls = false;
     m_credentialsInClear = false;
     m_noTlsAdvice.clear();
+    m_pinnedKey.clear();
+    m_keyChangedText.clear();
+    m_probingCertificate = false;
+    m_peerCertificate.clear();
     // The engine runs on a thread of its own: no signals for time-outs.
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -123,6 +142,29 @@ void CurlSession::setProtection(Protection protection, const QString& advice)
                          long(protection == Protection::RequiredStartTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
 }
 
+void CurlSession::setPinnedKey(const QString& pin, const QString& keyChangedText)
+{
+    if (pin.isEmpty())
+        return;
+    m_pinnedKey = pin.toLatin1();
+    m_keyChangedText = keyChangedText;
+    // The pin is the whole trust: the operator accepted this key for this host and port, and a
+    // self-signed appliance rarely names itself as it is reached.
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_PINNEDPUBLICKEY, m_pinnedKey.constData());
+}
+
+void CurlSession::setCertificateProbe()
+{
+    m_probingCertificate = true;
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_CERTINFO, 1L);
+    // The handshake is all it is for: no command goes out once the session is set up.
+    curl_easy_setopt(m_curl, CURLOPT_CONNECT_ONLY, 1L);
+}
+
 void CurlSession::setIdleTimeout(int timeoutMs)
 {
     // Until the session is ready (greeting, TLS, login) the connect time-out bounds it; after that
@@ -139,14 +181,28 @@ std::optional<TransferError> CurlSession::perform()
 {
     // A stop that came between two transfers does not open another connection.
     if (isAborting())
-        return TransferError{int(CURLE_ABORTED_BY_CALLBACK), transferCancelledText()};
+        return TransferError{int(CURLE_ABORTED_BY_CALLBACK), transferCancelledText(), int(CURLE_ABORTED_BY_CALLBACK)};
     const CURLcode result = curl_easy_perform(m_curl);
+    if (m_probingCertificate) {
+        curl_certinfo* chain = nullptr;
+        if (curl_easy_getinfo(m_curl, CURLINFO_CERTINFO, &chain) == CURLE_OK && chain != nullptr &&
+            chain->num_of_certs > 0) {
+            // The server's own certificate comes first; its "Cert:" field holds the PEM.
+            for (curl_slist* field = chain->certinfo[0]; field != nullptr; field = field->next) {
+                const QByteArray text(field->data);
+                if (text.startsWith("Cert:"))
+                    m_peerCertificate = text.mid(5);
+            }
+        }
+    }
     if (result == CURLE_OK)
         return std::nullopt;
     if (result == CURLE_ABORTED_BY_CALLBACK && isAborting())
-        return TransferError{int(result), transferCancelledText()};
+        return TransferError{int(result), transferCancelledText(), int(result)};
     if (result == CURLE_USE_SSL_FAILED && !m_noTlsAdvice.isEmpty())
-        return TransferError{int(result), m_noTlsAdvice};
+        return TransferError{int(result), m_noTlsAdvice, int(result)};
+    if (result == CURLE_SSL_PINNEDPUBKEYNOTMATCH && !m_keyChangedText.isEmpty())
+        return TransferError{int(result), m_keyChangedText, int(result)};
     long replyCode = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
     if (replyCode >= 400) {
@@ -154,11 +210,12 @@ std::optional<TransferError> CurlSession::perform()
         const QString code = QString::number(replyCode);
         for (auto line = serverLines.crbegin(); line != serverLines.crend(); ++line) {
             if (line->startsWith(code))
-                return TransferError{int(replyCode), line->mid(code.size() + 1).trimmed()};
+                return TransferError{int(replyCode), line->mid(code.size() + 1).trimmed(), int(result)};
         }
     }
     const QString detail = QString::fromUtf8(m_errorBuffer).trimmed();
-    return TransferError{int(result), detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(result)) : detail};
+    return TransferError{int(result), detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(result)) : detail,
+                         int(result)};
 }
 
 size_t CurlSession::writeBody(char* data, size_t size, size_t count, void* self)

@@ -18,6 +18,8 @@ struct TransferError
 {
     int code = 0;
     QString description;
+    // libcurl's own result, also where code is the server's reply code.
+    int transferCode = 0;
 };
 
 // How a connection to a mail server is protected. Port 465 (SMTP) and 995 (POP3) are TLS from
@@ -69,6 +71,15 @@ public:
     // granularity of whole seconds once connected); a long transfer that keeps moving is never
     // cut short.
     void setIdleTimeout(int timeoutMs);
+    // After reset(): the server's certificate is accepted when its public key is this pin
+    // ("sha256//…", one the operator trusted) and refused with keyChangedText when it is not,
+    // whoever issued it. An empty pin leaves the system's trust store in charge.
+    void setPinnedKey(const QString& pin, const QString& keyChangedText);
+    // After reset(): the handshake accepts any certificate and keeps the server's, so the
+    // operator can look at one the system does not trust. Never with credentials.
+    void setCertificateProbe();
+    // The server's certificate (PEM) from the last transfer under setCertificateProbe().
+    const QByteArray& peerCertificate() const { return m_peerCertificate; }
     // The last transfer sent a password, or what stands for one, over a connection without TLS.
     bool sentCredentialsInClear() const { return m_credentialsInClear; }
     // Called once per transfer, at the moment credentials go out without TLS; outlives a reset.
@@ -97,6 +108,10 @@ private:
     bool m_awaitingTls = false;
     bool m_credentialsInClear = false;
     QString m_noTlsAdvice;
+    QByteArray m_pinnedKey;
+    QString m_keyChangedText;
+    bool m_probingCertificate = false;
+    QByteArray m_peerCertificate;
     char m_errorBuffer[256] = {};
 };
 
@@ -105,5 +120,12 @@ QString transferCancelledText();
 
 // "host" as a URL authority, with brackets around an IPv6 address.
 QString urlHost(const QString& host);
+
+// "pop3://host:port/path", with the TLS scheme ("pop3s", "smtps") under implicit TLS.
+QByteArray serverUrl(const QString& plainScheme, Protection protection, const QString& host, int port,
+                     const QString& path = {});
+
+// Why a connection to a server whose pinned key no longer matches was refused.
+QString keyChangedText(const QString& host, int port);
 
 } // namespace mail

@@ -2,6 +2,7 @@
 
 #include "DateText.h"
 #include "MailMessage.h"
+#include "ServerCertificate.h"
 #include "WebMailRequest.h"
 #include "WebMailTables.h"
 
@@ -36,19 +37,27 @@ void Pop3Mailbox::prepare(const QString& path)
     m_session.reset();
     CURL* curl = m_session.handle();
     const Protection protection = protectionFor(m_account.port, 995, true, m_account.allowPlainLogin);
-    const QString scheme = protection == Protection::ImplicitTls ? u"pop3s"_s : u"pop3"_s;
-    const QByteArray url =
-        (scheme + u"://"_s + urlHost(m_account.server) + u":"_s + QString::number(m_account.port) + u"/"_s + path)
-            .toUtf8();
+    const QByteArray url = serverUrl(u"pop3"_s, protection, m_account.server, m_account.port, path);
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    m_session.setProtection(protection,
-                            u"The POP3 server %1:%2 offers no STLS, so the password was not sent. Use port 995 (TLS "
-                            u"from the start), or tick 'Allow unencrypted login (not recommended)' on the Email - To "
-                            u"- SMS tab of the settings."_s.arg(m_account.server)
-                                .arg(m_account.port));
+    m_session.setProtection(protection, m_account.noTlsAdvice.isEmpty()
+                                            ? u"The POP3 server %1:%2 offers no STLS, so the password was not sent. "
+                                              u"Use port 995 (TLS from the start), or tick 'Allow unencrypted login "
+                                              u"(not recommended)' on the Email - To - SMS tab of the settings."_s
+                                                  .arg(m_account.server)
+                                                  .arg(m_account.port)
+                                            : m_account.noTlsAdvice);
+    m_session.setPinnedKey(m_account.pinnedKey, keyChangedText(m_account.server, m_account.port));
     curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.constData());
     m_session.setIdleTimeout(m_account.timeoutMs);
+}
+
+std::optional<TransferError> Pop3Mailbox::checkLogin()
+{
+    prepare(QString());
+    curl_easy_setopt(m_session.handle(), CURLOPT_CUSTOMREQUEST, "NOOP");
+    curl_easy_setopt(m_session.handle(), CURLOPT_NOBODY, 1L);
+    return m_session.perform();
 }
 
 std::expected<std::vector<Pop3Mailbox::Entry>, TransferError> Pop3Mailbox::list()
@@ -192,7 +201,8 @@ void ProcessWebMailToSMSMailbox(const store::GatewaySettings& settings, const st
         return;
     }
     Pop3Mailbox mailbox({settings.POP3MailServer, *port, settings.POP3UserName, settings.POP3Password, timeoutMs,
-                         hooks.abort, settings.POP3AllowPlainLogin, hooks.log});
+                         hooks.abort, settings.POP3AllowPlainLogin, hooks.log,
+                         trustedKeyFor(db, settings.POP3MailServer, *port)});
     const auto ending = [&hooks] { return hooks.abort != nullptr && hooks.abort->load(); };
     const QString mailboxName = store::mailboxKey(settings.POP3UserName, settings.POP3MailServer);
     store::WebMailTables tables(db);

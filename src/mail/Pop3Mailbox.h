@@ -32,6 +32,11 @@ public:
         bool allowPlainLogin = false;
         // Where the warning goes when a login did go out without TLS.
         std::function<void(const QString&)> log = nullptr;
+        // The key the operator trusted for this server ("sha256//…"); empty: the system decides.
+        QString pinnedKey = {};
+        // What to tell the operator when STLS is missing and the login may not go out in clear;
+        // empty: the mailbox's own settings are named.
+        QString noTlsAdvice = {};
     };
     struct Entry
     {
@@ -49,6 +54,9 @@ public:
     // The unique id the server gives message `number` now (RFC 1939 7, "UIDL n"); a number
     // may name another message than it did in the listing.
     std::expected<QString, TransferError> uidlOf(int number);
+    // Logs in and asks nothing else (NOOP): whether the server, its TLS and the account work.
+    std::optional<TransferError> checkLogin();
+    bool sentCredentialsInClear() const { return m_session.sentCredentialsInClear(); }
     // Ends the session; marked messages are deleted now.
     void close();
 

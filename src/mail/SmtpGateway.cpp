@@ -1,5 +1,7 @@
 #include "SmtpGateway.h"
 
+#include "Pop3Mailbox.h"
+#include "ServerCertificate.h"
 #include "WebMailRequest.h"
 
 #include <curl/curl.h>
@@ -17,14 +19,9 @@ QString errorText(const TransferError& error)
     return u"Error "_s + QString::number(error.code) + u": "_s + error.description + u"\r\n"_s;
 }
 
-// RFC 4954: the EHLO keyword "AUTH LOGIN PLAIN" lists the mechanisms.
-bool offersAuthentication(const QStringList& capabilities)
+QString noAuthenticationText()
 {
-    for (const QString& keyword : capabilities) {
-        if (keyword.startsWith(u"AUTH "_s) || keyword.startsWith(u"AUTH="_s))
-            return true;
-    }
-    return false;
+    return u"The SMTP server offers no authentication; the message was not sent."_s;
 }
 
 QString unencryptedLoginWarning(const QString& protocol, const QString& host, int port, const QString& tlsPort)
@@ -35,6 +32,20 @@ QString unencryptedLoginWarning(const QString& protocol, const QString& host, in
 }
 
 } // namespace
+
+bool offersAuthentication(const QStringList& capabilities)
+{
+    for (const QString& keyword : capabilities) {
+        if (keyword.startsWith(u"AUTH "_s) || keyword.startsWith(u"AUTH="_s))
+            return true;
+    }
+    return false;
+}
+
+QString SmtpGateway::trustedKeyFor(const QString& host, int port) const
+{
+    return m_trustStore != nullptr ? mail::trustedKeyFor(*m_trustStore, host, port) : QString();
+}
 
 QString smsSenderName(const QString& rowFromName, const QString& defaultFromName)
 {
@@ -56,31 +67,46 @@ std::optional<TransferError> SmtpGateway::popBeforeSmtp(const SmtpServer& server
                                                         const std::function<void(const QString&)>& status)
 {
     // A POP3 session of its own: the SMTP session's connection stays as it is.
-    CurlSession pop;
-    pop.setAbortFlag(&m_abort);
-    pop.reset();
-    CURL* curl = pop.handle();
-    const Protection protection = protectionFor(server.pop3Port, 995, true, server.allowPlainLogin);
-    const QString scheme = protection == Protection::ImplicitTls ? u"pop3s"_s : u"pop3"_s;
-    const QByteArray url =
-        (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.pop3Port) + u"/"_s).toUtf8();
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    pop.setProtection(protection,
-                      u"The POP3 server %1:%2 (the login before sending) offers no STLS, so the password was not "
-                      u"sent. Use POP3 port 995 (TLS from the start), or tick 'Allow unencrypted login (not "
-                      u"recommended)' in the advanced SMTP SMS gateway settings."_s.arg(server.server)
-                          .arg(server.pop3Port));
-    pop.setIdleTimeout(m_timeoutMs);
-    const QByteArray user = server.userName.toUtf8();
-    const QByteArray password = server.password.toUtf8();
-    curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    auto error = pop.perform();
+    Pop3Mailbox pop({server.server, server.pop3Port, server.userName, server.password, m_timeoutMs, m_abortFlag,
+                     server.allowPlainLogin, nullptr, server.pop3PinnedKey,
+                     popBeforeSmtpNoTlsAdvice(server.server, server.pop3Port)});
+    auto error = pop.checkLogin();
     if (pop.sentCredentialsInClear())
         status(unencryptedLoginWarning(u"POP3"_s, server.server, server.pop3Port, u"995"_s));
     return error;
+}
+
+void SmtpGateway::prepare(const SmtpServer& server, bool smtpAuth)
+{
+    const Protection protection = protectionFor(server.port, 465, smtpAuth, server.allowPlainLogin);
+    // A cached connection opened under another protection (a plain one while the operator still
+    // allowed it) or another trusted key must not carry this send.
+    if ((m_lastProtection && *m_lastProtection != protection) || m_lastPinnedKey != server.pinnedKey)
+        m_session.close();
+    m_lastProtection = protection;
+    m_lastPinnedKey = server.pinnedKey;
+    m_session.reset();
+    CURL* curl = m_session.handle();
+    // The URL's path names us in EHLO.
+    QString helo = QSysInfo::machineHostName();
+    if (helo.isEmpty())
+        helo = u"localhost"_s;
+    const QByteArray url = serverUrl(u"smtp"_s, protection, server.server, server.port, helo);
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    m_session.setProtection(
+        protection,
+        u"The SMTP server %1:%2 offers no STARTTLS, so the password was not sent. Use port 465 "
+        u"(TLS from the start) or a port where the server offers STARTTLS, or tick 'Allow "
+        u"unencrypted login (not recommended)' in the advanced SMTP SMS gateway settings."_s.arg(server.server)
+            .arg(server.port));
+    m_session.setPinnedKey(server.pinnedKey, keyChangedText(server.server, server.port));
+    m_session.setIdleTimeout(m_timeoutMs);
+    if (smtpAuth) {
+        // libcurl keeps its own copies of these.
+        curl_easy_setopt(curl, CURLOPT_USERNAME, server.userName.toUtf8().constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, server.password.toUtf8().constData());
+        curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, server.authenticationType == 2 ? "AUTH=LOGIN" : "AUTH=PLAIN");
+    }
 }
 
 QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const QString& recipient,
@@ -94,38 +120,8 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     }
 
     const bool smtpAuth = authenticate && (server.authenticationType == 2 || server.authenticationType == 3);
-    const Protection protection = protectionFor(server.port, 465, smtpAuth, server.allowPlainLogin);
-    // A cached connection opened under another protection (a plain one while the operator still
-    // allowed it) must not carry this send.
-    if (m_lastProtection && *m_lastProtection != protection)
-        m_session.close();
-    m_lastProtection = protection;
-    m_session.reset();
+    prepare(server, smtpAuth);
     CURL* curl = m_session.handle();
-    // The URL's path names us in EHLO.
-    const QString scheme = protection == Protection::ImplicitTls ? u"smtps"_s : u"smtp"_s;
-    QString helo = QSysInfo::machineHostName();
-    if (helo.isEmpty())
-        helo = u"localhost"_s;
-    const QByteArray url =
-        (scheme + u"://"_s + urlHost(server.server) + u":"_s + QString::number(server.port) + u"/"_s + helo).toUtf8();
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    m_session.setProtection(
-        protection,
-        u"The SMTP server %1:%2 offers no STARTTLS, so the password was not sent. Use port 465 "
-        u"(TLS from the start) or a port where the server offers STARTTLS, or tick 'Allow "
-        u"unencrypted login (not recommended)' in the advanced SMTP SMS gateway settings."_s.arg(server.server)
-            .arg(server.port));
-    m_session.setIdleTimeout(m_timeoutMs);
-
-    const QByteArray user = server.userName.toUtf8();
-    const QByteArray password = server.password.toUtf8();
-    if (smtpAuth) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-        curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, server.authenticationType == 2 ? "AUTH=LOGIN" : "AUTH=PLAIN");
-    }
-
     const QByteArray from = (u"<"_s + sender + u">"_s).toUtf8();
     const QByteArray to = (u"<"_s + recipient + u">"_s).toUtf8();
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
@@ -157,11 +153,45 @@ QString SmtpGateway::send(const SmtpServer& server, const QString& sender, const
     if (m_session.sentCredentialsInClear())
         status(unencryptedLoginWarning(u"SMTP"_s, server.server, server.port, u"465"_s));
     if (authMissing)
-        return errorText({530, u"The SMTP server offers no authentication; the message was not sent."_s});
+        return errorText({530, noAuthenticationText()});
     if (error)
         return errorText(*error);
     status(u"Message to %1 accepted by the SMTP server."_s.arg(recipient));
     return {};
+}
+
+std::optional<TransferError> SmtpGateway::checkLogin(const SmtpServer& server,
+                                                     const std::function<void(const QString&)>& status)
+{
+    const bool authenticate = server.authenticationRequired && server.authenticationType != 0;
+    if (authenticate && server.authenticationType == 1) {
+        status(u"Logging in to the POP3 server %1:%2 before sending."_s.arg(server.server).arg(server.pop3Port));
+        if (auto error = popBeforeSmtp(server, status))
+            return error;
+    }
+    const bool smtpAuth = authenticate && (server.authenticationType == 2 || server.authenticationType == 3);
+    prepare(server, smtpAuth);
+    curl_easy_setopt(m_session.handle(), CURLOPT_CUSTOMREQUEST, "NOOP");
+    status(u"Connecting to the SMTP server %1:%2."_s.arg(server.server).arg(server.port));
+    auto error = m_session.perform();
+    if (m_session.sentCredentialsInClear())
+        status(unencryptedLoginWarning(u"SMTP"_s, server.server, server.port, u"465"_s));
+    if (!error && smtpAuth && !offersAuthentication(m_session.capabilities))
+        return TransferError{530,
+                             u"The SMTP server %1:%2 offers no authentication (AUTH), though the settings require a "
+                             u"login. Untick 'SMTP Authentication Required?' if the server takes mail without one."_s
+                                 .arg(server.server)
+                                 .arg(server.port),
+                             0};
+    return error;
+}
+
+QString popBeforeSmtpNoTlsAdvice(const QString& host, int port)
+{
+    return u"The POP3 server %1:%2 (the login before sending) offers no STLS, so the password was not sent. Use "
+           u"POP3 port 995 (TLS from the start), or tick 'Allow unencrypted login (not recommended)' in the advanced "
+           u"SMTP SMS gateway settings."_s.arg(host)
+        .arg(port);
 }
 
 QString smtpPortRefusedText()
@@ -206,12 +236,14 @@ QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings
         server.password = settings.SMSSMTPPassword;
     }
     server.allowPlainLogin = settings.SMSSMTPAllowPlainLogin;
+    server.pinnedKey = gateway.trustedKeyFor(server.server, server.port);
     // The POP3 login before sending goes to the same server; its port is the mailbox's when
     // the mailbox lives there, else POP3's own.
     const std::optional<int> mailboxPort = store::portNumber(settings.POP3Port);
     server.pop3Port = mailboxPort && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0
                           ? *mailboxPort
                           : 110;
+    server.pop3PinnedKey = gateway.trustedKeyFor(server.server, server.pop3Port);
     return gateway.send(server, sender, recipient, buildMail(mail), log);
 }
 

@@ -276,10 +276,22 @@ std::expected<void, StoreError> migrateTo6(const Database& db)
     return {};
 }
 
+// Certificates the operator accepted for a mail server the system does not trust: the key is
+// pinned per host and port, so a later connection accepts that key and no other. A store whose
+// user_version was set back may have the table already.
+std::expected<void, StoreError> migrateTo7(const Database& db)
+{
+    return db.exec(u"CREATE TABLE IF NOT EXISTS MailServer_TrustedKeys ("
+                   u"Host TEXT NOT NULL, Port INTEGER NOT NULL, PublicKeyPin TEXT NOT NULL, "
+                   u"Subject TEXT, Fingerprint TEXT, TrustedOn TEXT, "
+                   u"PRIMARY KEY (Host, Port))"_s);
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5}, {6, &migrateTo6},
+    {7, &migrateTo7},
 };
 
 } // namespace

@@ -14,6 +14,9 @@ dir=$(cd "$dir" && pwd)
 base=$dir
 
 host=127.0.0.1
+# The same servers on a second loopback address, with a self-signed certificate that is in no
+# trust store: what an office's own appliance looks like to the gateway.
+untrusted_host=127.0.0.2
 pop3_port=11110
 # The gateway knows implicit TLS by its standard ports (995, 465), so those two are real.
 pop3s_port=995
@@ -58,7 +61,7 @@ listening() { timeout 2 bash -c "exec 3<>/dev/tcp/$host/$1" 2>/dev/null; }
 # passable for others. Where DIR lies below a private folder (a checkout under /root), the
 # servers' files go to a folder under /tmp instead, linked from DIR/runtime.
 rm -rf "$dir/tls" "$dir/dovecot" "$dir/postfix" "$dir/home" "$dir/delivered" \
-       "$dir/servers.env" "$dir/ca.crt" "$dir/silent.pid"
+       "$dir/servers.env" "$dir/ca.crt" "$dir/untrusted.crt" "$dir/silent.pid"
 old_runtime=$(readlink "$dir/runtime" 2>/dev/null || true)
 case $old_runtime in /tmp/tarvogate-mail-servers-*) rm -rf "$old_runtime" ;; esac
 rm -f "$dir/runtime"
@@ -110,9 +113,14 @@ EOF
         -set_serial "0x$(openssl rand -hex 8)" -days 30 -extfile "$tls/openssl.cnf" \
         -extensions server -out "$tls/server.crt"
 } > "$tls/openssl.out" 2>&1 || { cat "$tls/openssl.out" >&2; fail "could not make the test certificates"; }
-chmod 600 "$tls/ca.key" "$tls/server.key"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "$tls/untrusted.key" \
+    -out "$tls/untrusted.crt" -days 30 -subj "/CN=tarvogate untrusted test server" \
+    -addext "subjectAltName = IP:$untrusted_host" >> "$tls/openssl.out" 2>&1 \
+    || { cat "$tls/openssl.out" >&2; fail "could not make the self-signed test certificate"; }
+chmod 600 "$tls/ca.key" "$tls/server.key" "$tls/untrusted.key"
 cp "$tls/ca.crt" "$dir/ca.crt"
-chmod 644 "$dir/ca.crt"
+cp "$tls/untrusted.crt" "$dir/untrusted.crt"
+chmod 644 "$dir/ca.crt" "$dir/untrusted.crt"
 
 # libcurl's default verification reads the system store, so a client that is given no CA file
 # must still accept our servers.
@@ -142,11 +150,15 @@ instance_name = tarvogate-test
 log_path = $dc/dovecot.log
 info_log_path = $dc/dovecot.log
 protocols = pop3
-listen = $host
+listen = $host, $untrusted_host
 
 ssl = yes
 ssl_cert = <$tls/server.crt
 ssl_key = <$tls/server.key
+local $untrusted_host {
+  ssl_cert = <$tls/untrusted.crt
+  ssl_key = <$tls/untrusted.key
+}
 # Tests log in without TLS too, as some operators' mail servers still allow it.
 disable_plaintext_auth = no
 auth_mechanisms = plain login
@@ -171,11 +183,11 @@ mail_location = maildir:~/Maildir
 
 service pop3-login {
   inet_listener pop3 {
-    address = $host
+    address = $host, $untrusted_host
     port = $pop3_port
   }
   inet_listener pop3s {
-    address = $host
+    address = $host, $untrusted_host
     port = $pop3s_port
     ssl = yes
   }
@@ -265,6 +277,11 @@ $host:$smtp_plain_port inet n - n - - smtpd
 $host:$smtps_port inet n - n - - smtpd
   -o smtpd_tls_wrappermode=yes
   -o smtpd_sasl_auth_enable=yes
+$untrusted_host:$smtps_port inet n - n - - smtpd
+  -o smtpd_tls_wrappermode=yes
+  -o smtpd_sasl_auth_enable=yes
+  -o smtpd_tls_cert_file=$tls/untrusted.crt
+  -o smtpd_tls_key_file=$tls/untrusted.key
 pickup    unix  n - n 60   1 pickup
 cleanup   unix  n - n -    0 cleanup
 qmgr      unix  n - n 300  1 qmgr
@@ -315,6 +332,8 @@ checks=(
     "answers smtp://$host:$smtp_auth_port/ -X NOOP"
     "answers smtp://$host:$smtp_plain_port/ -X NOOP"
     "answers smtps://$host:$smtps_port/ -X NOOP"
+    "answers pop3s://$untrusted_host:$pop3s_port/ -u $mailbox_user:$mailbox_password --cacert $tls/untrusted.crt"
+    "answers smtps://$untrusted_host:$smtps_port/ -X NOOP --cacert $tls/untrusted.crt"
     "listening $silent_port"
 )
 deadline=$((SECONDS + 40))
@@ -335,6 +354,7 @@ fi
 # One KEY=value a line, unquoted, so that C++ tests read it without a shell.
 cat > "$dir/servers.env" <<EOF
 MAIL_HOST=$host
+UNTRUSTED_MAIL_HOST=$untrusted_host
 POP3_PORT=$pop3_port
 POP3S_PORT=$pop3s_port
 SMTP_PORT=$smtp_port
@@ -351,6 +371,7 @@ SMTP_PASSWORD=$smtp_password
 MAILDIR_NEW=$base/home/sms/Maildir/new
 DELIVERED_DIR=$base/delivered
 CA_FILE=$dir/ca.crt
+UNTRUSTED_CERT_FILE=$dir/untrusted.crt
 REFUSED_RECIPIENT_PREFIX=refuse
 DEFERRED_RECIPIENT_PREFIX=later
 EOF
