@@ -186,6 +186,14 @@ std::optional<TransferError> SmtpGateway::checkLogin(const SmtpServer& server,
     return error;
 }
 
+int popBeforeSmtpPort(const QString& smtpServer, const QString& mailboxServer, const QString& mailboxPort)
+{
+    const std::optional<int> port = store::portNumber(mailboxPort);
+    return port && store::trimBlanks(mailboxServer).compare(store::trimBlanks(smtpServer), Qt::CaseInsensitive) == 0
+               ? *port
+               : 110;
+}
+
 QString popBeforeSmtpNoTlsAdvice(const QString& host, int port)
 {
     return u"The POP3 server %1:%2 (the login before sending) offers no STLS, so the password was not sent. Use "
@@ -237,12 +245,7 @@ QString SendEmailToSMSGateway(SmtpGateway& gateway, const store::GatewaySettings
     }
     server.allowPlainLogin = settings.SMSSMTPAllowPlainLogin;
     server.pinnedKey = gateway.trustedKeyFor(server.server, server.port);
-    // The POP3 login before sending goes to the same server; its port is the mailbox's when
-    // the mailbox lives there, else POP3's own.
-    const std::optional<int> mailboxPort = store::portNumber(settings.POP3Port);
-    server.pop3Port = mailboxPort && settings.POP3MailServer.compare(settings.SMSSMTPServer, Qt::CaseInsensitive) == 0
-                          ? *mailboxPort
-                          : 110;
+    server.pop3Port = popBeforeSmtpPort(settings.SMSSMTPServer, settings.POP3MailServer, settings.POP3Port);
     server.pop3PinnedKey = gateway.trustedKeyFor(server.server, server.pop3Port);
     return gateway.send(server, sender, recipient, buildMail(mail), log);
 }

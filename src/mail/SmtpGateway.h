@@ -88,6 +88,10 @@ QString smsSenderName(const QString& rowFromName, const QString& defaultFromName
 QString smsSenderAddress(const QString& senderName, const QString& maskingDomain, const QString& yourEmailAddress);
 QString smsRecipientAddress(const QString& mobileNumber, const QString& postfix);
 
+// The port of the POP3 login before sending: the mailbox's when the mailbox lives on the SMTP
+// server, else POP3's own.
+int popBeforeSmtpPort(const QString& smtpServer, const QString& mailboxServer, const QString& mailboxPort);
+
 // What to change when the POP3 server of the login before sending offers no STLS.
 QString popBeforeSmtpNoTlsAdvice(const QString& host, int port);
 

@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +25,16 @@ Dialogs::Answer MessageBoxDialogs::question(QWidget* parent, const QString& text
 {
     return QMessageBox::question(parent, kCaption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes ? Yes
                                                                                                                  : No;
+}
+
+Dialogs::Answer MessageBoxDialogs::offer(QWidget* parent, const QString& text, const QString& action)
+{
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::NoButton, parent);
+    QPushButton* accept = box.addButton(action, QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == accept ? Yes : No;
 }
 
 } // namespace ui

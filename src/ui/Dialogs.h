@@ -23,6 +23,8 @@ public:
     // A message about a failure, with an OK button.
     virtual void error(QWidget* parent, const QString& text) = 0;
     virtual Answer question(QWidget* parent, const QString& text) = 0;
+    // A message that offers one action, with a button named for it (Yes) and Cancel (No).
+    virtual Answer offer(QWidget* parent, const QString& text, const QString& action) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs
@@ -31,6 +33,7 @@ public:
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     Answer question(QWidget* parent, const QString& text) override;
+    Answer offer(QWidget* parent, const QString& text, const QString& action) override;
 };
 
 } // namespace ui

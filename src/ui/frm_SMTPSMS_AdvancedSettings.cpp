@@ -1,5 +1,6 @@
 #include "frm_SMTPSMS_AdvancedSettings.h"
 
+#include "ConnectionTestDialog.h"
 #include "Dialogs.h"
 #include "Gateway.h"
 #include "GatewaySettings.h"
@@ -54,6 +55,11 @@ frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database
     form->addRow(m_allowPlainLogin);
     form->addRow(u"Encode Type :"_s, m_encodeType);
 
+    auto* testButton = named(new QPushButton(u"Test connection"_s, panel), u"cmdTestSMTPConnection"_s);
+    testButton->setToolTip(u"Connects and logs in to the SMTP server with the values typed; no message is sent."_s);
+    form->addRow(testButton);
+    connect(testButton, &QPushButton::clicked, this, &frm_SMTPSMS_AdvancedSettings::testConnection);
+
     auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
     auto* exitButton = named(new QPushButton(u"Exit"_s, this), u"cmdExit"_s);
     QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
@@ -86,6 +92,8 @@ void frm_SMTPSMS_AdvancedSettings::load()
     if (!row->has_value())
         return;
     const store::TimerSettingRow& stored = **row;
+    m_server = store::trimBlanks(stored.SMSSMTPServer);
+    m_port = store::trimBlanks(stored.SMSSMTPPort);
     m_authenticationRequired->setChecked(stored.IsSMSSMTPAuthenticationRequired);
     m_userName->setEnabled(stored.IsSMSSMTPAuthenticationRequired);
     m_password->setEnabled(stored.IsSMSSMTPAuthenticationRequired);
@@ -99,6 +107,42 @@ void frm_SMTPSMS_AdvancedSettings::load()
         m_password->setText(stored.SMSSMTPPassword);
     m_encodeType->setCurrentIndex(store::trimBlanks(stored.SMSSMTPEncodeType) == u"1"_s ? 1 : 0);
     m_allowPlainLogin->setChecked(stored.SMSSMTPAllowPlainLogin);
+}
+
+void frm_SMTPSMS_AdvancedSettings::setSmtpServer(const QString& server, const QString& port)
+{
+    m_server = store::trimBlanks(server);
+    m_port = store::trimBlanks(port);
+}
+
+void frm_SMTPSMS_AdvancedSettings::testConnection()
+{
+    if (m_server.isEmpty()) {
+        m_dialogs.information(this, u"If SMS delivery method is SMTP Gateway then you must enter SMTP server."_s);
+        return;
+    }
+    const std::optional<int> port = store::portNumber(m_port);
+    if (!port) {
+        m_dialogs.information(this, u"Please Enter Numeric Port Number"_s);
+        return;
+    }
+    mail::SmtpServer server;
+    server.server = m_server;
+    server.port = *port;
+    server.authenticationRequired = m_authenticationRequired->isChecked();
+    server.authenticationType = m_authenticationType->currentIndex();
+    if (server.authenticationRequired) {
+        server.userName = store::trimBlanks(m_userName->text());
+        server.password = store::trimBlanks(m_password->text());
+    }
+    server.allowPlainLogin = m_allowPlainLogin->isChecked();
+    // As a send would: the mailbox's port when the mailbox lives on the same server.
+    const auto mailbox = store::SettingsTables(m_db).pop3Settings();
+    server.pop3Port = mailbox && mailbox->has_value()
+                          ? mail::popBeforeSmtpPort(m_server, (*mailbox)->POP3MailServer, (*mailbox)->POP3Port)
+                          : 110;
+    testMailConnection(this, m_gateway, m_dialogs, m_db,
+                       [gateway = m_gateway, server] { return gateway->startSmtpTest(server); });
 }
 
 void frm_SMTPSMS_AdvancedSettings::save()

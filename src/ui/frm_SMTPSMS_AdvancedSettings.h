@@ -26,6 +26,12 @@ public:
     frm_SMTPSMS_AdvancedSettings(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                                  QWidget* parent = nullptr);
 
+    // The server and port as typed on the settings screen, for the connection test; without
+    // them the test uses the stored ones.
+    void setSmtpServer(const QString& server, const QString& port);
+    // Connects and logs in with the values as typed; nothing is sent.
+    void testConnection();
+
 private:
     void load();
     void save();
@@ -39,6 +45,8 @@ private:
     QLineEdit* m_password;
     QComboBox* m_encodeType;
     QCheckBox* m_allowPlainLogin;
+    QString m_server;
+    QString m_port;
 };
 
 } // namespace ui

@@ -11,6 +11,7 @@
 #include "SerialPortName.h"
 #include "SettingsTables.h"
 #include "frm_ChekModemProgress.h"
+#include "ConnectionTestDialog.h"
 #include "frm_SMTPSMS_AdvancedSettings.h"
 
 #include <QButtonGroup>
@@ -300,6 +301,8 @@ QWidget* frm_Settings::buildTimerTab()
     });
     connect(advanced, &QPushButton::clicked, this, [this] {
         frm_SMTPSMS_AdvancedSettings screen(m_db, m_gateway, m_dialogs, this);
+        // Its connection test reaches the server as typed here, saved or not.
+        screen.setSmtpServer(m_smtpServer->text(), m_smtpPort->text());
         screen.exec();
     });
     connect(reset, &QPushButton::clicked, this, &frm_Settings::resetSendingStatus);
@@ -324,6 +327,9 @@ QWidget* frm_Settings::buildEmailTab()
         named(new QCheckBox(u"Allow unencrypted login (not recommended)"_s, account), u"chkAllowPlainPOP3Login"_s);
     m_allowPlainLogin->setToolTip(u"Without this the password goes out only over TLS: port 995, or STLS on other "
                                   u"ports. Tick it only for a server that cannot do either."_s);
+    auto* testButton = named(new QPushButton(u"Test connection"_s, account), u"cmdTestPOP3Connection"_s);
+    testButton->setToolTip(u"Logs in to this mailbox with the values typed here; nothing is read or deleted."_s);
+    connect(testButton, &QPushButton::clicked, this, &frm_Settings::testMailbox);
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(m_checkInterval);
     intervalRow->addWidget(new QLabel(u"seconds."_s, account));
@@ -334,6 +340,7 @@ QWidget* frm_Settings::buildEmailTab()
     form->addRow(u"Password :"_s, m_pop3Password);
     form->addRow(u"Check Email Every"_s, intervalRow);
     form->addRow(m_allowPlainLogin);
+    form->addRow(testButton);
 
     auto* format = new QGroupBox(u"Income Email Format"_s, panel);
     auto* sentence = new QLabel(
@@ -514,6 +521,28 @@ void frm_Settings::detectModem()
     found.exec();
     if (found.selectPortFromList)
         takeFoundPort(found.chosenPort());
+}
+
+void frm_Settings::testMailbox()
+{
+    const QString server = store::trimBlanks(m_pop3Server->text());
+    if (server.isEmpty()) {
+        refuse(u"Please Enter POP3 Mail Server Name / IP"_s, EmailTab, m_pop3Server);
+        return;
+    }
+    const std::optional<int> port = store::portNumber(m_pop3Port->text());
+    if (!port) {
+        refuse(u"Please Enter Numeric Port Number"_s, EmailTab, m_pop3Port);
+        return;
+    }
+    mail::Pop3Mailbox::Account account;
+    account.server = server;
+    account.port = *port;
+    account.userName = store::trimBlanks(m_pop3UserName->text());
+    account.password = store::trimBlanks(m_pop3Password->text());
+    account.allowPlainLogin = m_allowPlainLogin->isChecked();
+    testMailConnection(this, m_gateway, m_dialogs, m_db,
+                       [gateway = m_gateway, account] { return gateway->startMailboxTest(account); });
 }
 
 void frm_Settings::resetSendingStatus()

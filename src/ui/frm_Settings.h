@@ -51,6 +51,8 @@ public:
     void detectModem();
     void save();
     void resetSendingStatus();
+    // The mailbox's connection test with the values as typed.
+    void testMailbox();
 
     // Set when the port came from the modem search; a save that goes on clears it.
     bool selectPortFromList = false;

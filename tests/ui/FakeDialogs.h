@@ -26,6 +26,8 @@ public:
         return answer;
     }
 
+    Answer offer(QWidget* parent, const QString& text, const QString&) override { return question(parent, text); }
+
     void answerNext(Answer answer) { m_answers.push_back(answer); }
     QString lastText() const { return texts.isEmpty() ? QString() : texts.last(); }
 
