@@ -1,5 +1,7 @@
 #include "CurlSession.h"
 #include "Pop3Mailbox.h"
+#include "Store.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -108,6 +110,8 @@ public:
         int pieceBytes = 0;
         int pauseMs = 0;
         int stallAfter = -1;
+        // The id "UIDL 1" names now; empty: the one the listing gave ("big").
+        QByteArray uidlOfOneNow = {};
     };
 
     explicit SlowPop3(Script script) : m_script(script)
@@ -164,6 +168,8 @@ private:
             const QByteArray command = line.split(' ').value(0).toUpper();
             if (command == "CAPA")
                 answer(peer, "+OK\r\nUSER\r\nUIDL\r\n.\r\n");
+            else if (command == "UIDL" && line.contains(' '))
+                answer(peer, "+OK 1 " + (m_script.uidlOfOneNow.isEmpty() ? "big" : m_script.uidlOfOneNow) + "\r\n");
             else if (command == "UIDL")
                 answer(peer, "+OK\r\n1 big\r\n.\r\n");
             else if (command == "LIST")
@@ -275,4 +281,37 @@ TEST(MailSecurity, TimeOutCountsSilenceNotTheLengthOfTheTransfer)
     EXPECT_EQ(cut.error().code, 28) << cut.error().description.toStdString();
     // libcurl judges the speed over its last five seconds, and then waits the time-out itself.
     EXPECT_LT(took.elapsed(), 10000);
+}
+
+// Another client took message 1 between the listing and the delete, and the number now names
+// another message: deleting it would lose a request nobody has read.
+TEST(MailSecurity, FiledMessageIsNotDeletedWhenItsNumberNowNamesAnother)
+{
+    for (const QByteArray& uidlNow : {QByteArray("big"), QByteArray("someone-elses")}) {
+        SCOPED_TRACE(uidlNow.constData());
+        SlowPop3 server({.pieces = 1, .pieceBytes = 64, .uidlOfOneNow = uidlNow});
+        testing_support::TempFolder folder;
+        testing_support::FakeClock clock;
+        auto db = store::openStore(folder.storePath());
+        ASSERT_TRUE(db);
+        store::GatewaySettings settings;
+        settings.POP3MailServer = u"127.0.0.1"_s;
+        settings.POP3Port = QString::number(server.port());
+        settings.POP3UserName = u"box"_s;
+        settings.POP3Password = u"pw"_s;
+        settings.POP3AllowPlainLogin = true;
+        QStringList log;
+        mail::MailboxPollHooks hooks;
+        hooks.log = [&](const QString& line) { log << line; };
+        hooks.notice = [](const QString&) {};
+        mail::ProcessWebMailToSMSMailbox(settings, *db, clock, hooks, 5000);
+
+        const bool deleted = server.received().contains(u"DELE 1"_s);
+        EXPECT_EQ(deleted, uidlNow == "big") << server.received().join(u'|').toStdString();
+        EXPECT_EQ(db->prepare(u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived"_s).scalar(), 1);
+        const bool warned = std::ranges::any_of(log, [](const QString& line) {
+            return line.startsWith(u"**WARNING** The e-mail no. 1 was not deleted"_s);
+        });
+        EXPECT_EQ(warned, !deleted) << log.join(u'\n').toStdString();
+    }
 }
