@@ -2,9 +2,9 @@
 
 #include "Dialogs.h"
 #include "Gateway.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "Store.h"
-#include "frmSplash.h"
+#include "SplashScreen.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -109,16 +109,16 @@ std::optional<int> Program::start()
     connect(m_engineThread, &QThread::finished, m_engineThread, &QObject::deleteLater);
     m_engineThread->start();
 
-    m_splash = new frmSplash(m_options.splashMs);
-    connect(m_splash, &frmSplash::closed, this, &Program::showMainWindow);
+    m_splash = new SplashScreen(m_options.splashMs);
+    connect(m_splash, &SplashScreen::closed, this, &Program::showMainWindow);
     m_splash->show();
     return std::nullopt;
 }
 
 void Program::showMainWindow()
 {
-    m_mainWindow = std::make_unique<MDI_Frmmanage>(m_db, m_gateway, m_dialogs, m_clock, m_options.trayAvailable);
-    connect(m_mainWindow.get(), &MDI_Frmmanage::exitRequested, this, [this] { exitProgram(0); });
+    m_mainWindow = std::make_unique<MainWindow>(m_db, m_gateway, m_dialogs, m_clock, m_options.trayAvailable);
+    connect(m_mainWindow.get(), &MainWindow::exitRequested, this, [this] { exitProgram(0); });
     m_mainWindow->load();
 }
 

@@ -3,7 +3,7 @@
 #include "Clock.h"
 #include "Database.h"
 #include "StoreLocation.h"
-#include "frmSplash.h"
+#include "SplashScreen.h"
 
 #include <QLockFile>
 #include <QObject>
@@ -21,7 +21,7 @@ class Gateway;
 namespace ui {
 
 class Dialogs;
-class MDI_Frmmanage;
+class MainWindow;
 
 // How long Exit waits for the engine. Its job in progress is cut short at once (modem waits
 // end, mail transfers end within a second) and books its rows in transactions, so a few seconds
@@ -68,8 +68,8 @@ public:
     bool engineLeftRunning() const { return m_engineLeftRunning; }
 
     QString storePath() const { return m_storePath; }
-    MDI_Frmmanage* mainWindow() const { return m_mainWindow.get(); }
-    frmSplash* splash() const { return m_splash; }
+    MainWindow* mainWindow() const { return m_mainWindow.get(); }
+    SplashScreen* splash() const { return m_splash; }
     engine::Gateway* gateway() const { return m_gateway; }
     bool hasExited() const { return m_exited; }
 
@@ -92,8 +92,8 @@ private:
     // (and the gateway) whenever it does end.
     QThread* m_engineThread = nullptr;
     engine::Gateway* m_gateway = nullptr;
-    QPointer<frmSplash> m_splash;
-    std::unique_ptr<MDI_Frmmanage> m_mainWindow;
+    QPointer<SplashScreen> m_splash;
+    std::unique_ptr<MainWindow> m_mainWindow;
     bool m_exited = false;
     bool m_engineLeftRunning = false;
 };

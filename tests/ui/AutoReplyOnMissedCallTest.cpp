@@ -1,5 +1,5 @@
 #include "FakeDialogs.h"
-#include "Frm_AutoReplyOnMissedCall.h"
+#include "MissedCallReplyDialog.h"
 #include "Gateway.h"
 #include "SettingsTables.h"
 #include "Store.h"
@@ -35,9 +35,9 @@ struct AutoReplyScreenTest : ::testing::Test
         gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
     }
 
-    std::unique_ptr<ui::Frm_AutoReplyOnMissedCall> open()
+    std::unique_ptr<ui::MissedCallReplyDialog> open()
     {
-        return std::make_unique<ui::Frm_AutoReplyOnMissedCall>(db, gateway.get(), dialogs);
+        return std::make_unique<ui::MissedCallReplyDialog>(db, gateway.get(), dialogs);
     }
 
     static QPlainTextEdit* message(QWidget* screen) { return screen->findChild<QPlainTextEdit*>(u"txtMessage"_s); }

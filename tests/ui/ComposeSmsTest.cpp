@@ -2,7 +2,7 @@
 #include "OutboxTable.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "frm_ComposeSMS.h"
+#include "ComposeDialog.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,7 +26,7 @@ struct ComposeSmsTest : ::testing::Test
     store::Database db;
     // Rows are read through a second connection: only what was committed counts as queued.
     store::Database reader;
-    std::unique_ptr<ui::frm_ComposeSMS> screen;
+    std::unique_ptr<ui::ComposeDialog> screen;
 
     void SetUp() override
     {
@@ -36,7 +36,7 @@ struct ComposeSmsTest : ::testing::Test
         auto second = store::openStore(folder.storePath());
         ASSERT_TRUE(second);
         reader = std::move(*second);
-        screen = std::make_unique<ui::frm_ComposeSMS>(db, dialogs, clock);
+        screen = std::make_unique<ui::ComposeDialog>(db, dialogs, clock);
         screen->show();
     }
 

@@ -7,8 +7,8 @@
 #include "TestSupport.h"
 #include "TrustedKeyTable.h"
 #include "UserAccountTable.h"
-#include "frm_SMTPSMS_AdvancedSettings.h"
-#include "frm_Settings.h"
+#include "SmtpAdvancedDialog.h"
+#include "SettingsDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,8 +90,8 @@ TEST_F(ConnectionTestScreenTest, SelfSignedMailboxIsTrustedFromTheTabAndThenPoll
     const int port = servers.port(u"POP3S_PORT"_s);
     ASSERT_TRUE(store::UserAccountTable(db).insert(u"alice"_s, u"s3cret"_s, u"AliceCo"_s, 5));
     ASSERT_TRUE(mailbox.deliver(TestMailbox::request(u"alice"_s, u"s3cret"_s, u"+15550100"_s, u"Hello"_s)));
-    ui::frm_Settings screen(db, gateway, dialogs, false, {u"/dev/ttyUSB0"_s});
-    screen.selectTab(ui::frm_Settings::EmailTab);
+    ui::SettingsDialog screen(db, gateway, dialogs, false, {u"/dev/ttyUSB0"_s});
+    screen.selectTab(ui::SettingsDialog::EmailTab);
     typeMailbox(&screen, host, u"POP3S_PORT"_s);
 
     click(&screen, u"cmdTestPOP3Connection"_s);
@@ -127,7 +127,7 @@ TEST_F(ConnectionTestScreenTest, SelfSignedMailboxIsTrustedFromTheTabAndThenPoll
 
 TEST_F(ConnectionTestScreenTest, DecliningTheCertificateStoresNothing)
 {
-    ui::frm_Settings screen(db, gateway, dialogs, false, {});
+    ui::SettingsDialog screen(db, gateway, dialogs, false, {});
     typeMailbox(&screen, servers.value(u"UNTRUSTED_MAIL_HOST"_s), u"POP3_PORT"_s);
     dialogs.answerNext(ui::Dialogs::No);
     click(&screen, u"cmdTestPOP3Connection"_s);
@@ -139,7 +139,7 @@ TEST_F(ConnectionTestScreenTest, DecliningTheCertificateStoresNothing)
 
 TEST_F(ConnectionTestScreenTest, CancelEndsATestOfASilentServerAtOnce)
 {
-    ui::frm_Settings screen(db, gateway, dialogs, false, {});
+    ui::SettingsDialog screen(db, gateway, dialogs, false, {});
     typeMailbox(&screen, servers.value(u"MAIL_HOST"_s), u"SILENT_PORT"_s);
     QSignalSpy finished(gateway, &engine::Gateway::connectionTestFinished);
     click(&screen, u"cmdTestPOP3Connection"_s);
@@ -174,7 +174,7 @@ TEST_F(ConnectionTestScreenTest, SmtpScreenTestsWhatIsTypedThere)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         dialogs.texts.clear();
-        ui::frm_SMTPSMS_AdvancedSettings screen(db, gateway, dialogs);
+        ui::SmtpAdvancedDialog screen(db, gateway, dialogs);
         screen.setSmtpServer(servers.value(u"MAIL_HOST"_s), servers.value(c.portKey));
         get<QCheckBox>(&screen, u"chkSMSSMTPAuthenticationRequired"_s)->setChecked(true);
         get<QComboBox>(&screen, u"cmbSMSSMTPAuthenticationType"_s)->setCurrentIndex(2);

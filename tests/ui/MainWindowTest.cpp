@@ -3,15 +3,15 @@
 #include "Gateway.h"
 #include "InboxTable.h"
 #include "LinkLabel.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "OutboxTable.h"
 #include "Resources.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "cls_SysTrayCls.h"
-#include "frm_About.h"
-#include "frm_HomePage.h"
-#include "frm_Wait.h"
+#include "TrayIcon.h"
+#include "AboutDialog.h"
+#include "Dashboard.h"
+#include "WaitDialog.h"
 
 #include <QAction>
 #include <QMenu>
@@ -37,7 +37,7 @@ struct MainWindowFixture : ::testing::Test
     FakeDialogs dialogs;
     store::Database db;
     std::unique_ptr<engine::Gateway> gateway;
-    std::unique_ptr<ui::MDI_Frmmanage> window;
+    std::unique_ptr<ui::MainWindow> window;
 
     void SetUp() override
     {
@@ -55,8 +55,8 @@ struct MainWindowFixture : ::testing::Test
 
     void openWindow(bool trayAvailable)
     {
-        window = std::make_unique<ui::MDI_Frmmanage>(db, gateway.get(), dialogs, clock, trayAvailable);
-        QSignalSpy loaded(window.get(), &ui::MDI_Frmmanage::loaded);
+        window = std::make_unique<ui::MainWindow>(db, gateway.get(), dialogs, clock, trayAvailable);
+        QSignalSpy loaded(window.get(), &ui::MainWindow::loaded);
         window->load();
         ASSERT_TRUE(waitUntil([&] { return loaded.count() == 1; }));
     }
@@ -123,7 +123,7 @@ TEST_F(MainWindowFixture, FrameMenusAndToolbar)
 TEST_F(MainWindowFixture, EveryExitEndsTheProgram)
 {
     openWindow(false);
-    QSignalSpy exit(window.get(), &ui::MDI_Frmmanage::exitRequested);
+    QSignalSpy exit(window.get(), &ui::MainWindow::exitRequested);
     const qsizetype shown = dialogs.texts.size();
     action(u"Exit"_s)->trigger();
     action(u"tbrExit"_s)->trigger();
@@ -244,28 +244,28 @@ TEST_F(MainWindowFixture, LogLinksSwitchAndClear)
 TEST_F(MainWindowFixture, InboxAndOutboxLinksOpenTheMessageBoxOnTheirFolder)
 {
     openWindow(false);
-    ui::frm_HomePage* home = window->homePage();
+    ui::Dashboard* home = window->homePage();
     EXPECT_TRUE(home->msgType.isEmpty());
     link(u"lblInBox"_s)->click();
     ASSERT_TRUE(window->IsMessageBoxOpen());
-    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Inbox);
+    EXPECT_EQ(window->messageBox()->folder(), ui::MessageBoxWindow::Folder::Inbox);
     EXPECT_TRUE(home->msgType.isEmpty()); // read by the opening
 
     // Already open: only brought forward, the folder stays and the wish waits for next time.
     link(u"lblOutBox"_s)->click();
-    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Inbox);
+    EXPECT_EQ(window->messageBox()->folder(), ui::MessageBoxWindow::Folder::Inbox);
     EXPECT_EQ(home->msgType, u"O"_s);
 
     window->messageBox()->close();
     ASSERT_TRUE(testing_support::waitUntil([&] { return !window->IsMessageBoxOpen(); }));
     action(u"mnuSMSMessageBox"_s)->trigger();
     ASSERT_TRUE(window->IsMessageBoxOpen());
-    EXPECT_EQ(window->messageBox()->folder(), ui::Frm_MessageBox::Folder::Outbox);
+    EXPECT_EQ(window->messageBox()->folder(), ui::MessageBoxWindow::Folder::Outbox);
 }
 
 TEST(AboutWindow, NamesVersionLicenceAndLibraries)
 {
-    ui::frm_About about;
+    ui::AboutDialog about;
     EXPECT_TRUE(about.text().contains(store::programVersion()));
     EXPECT_TRUE(about.text().contains(u"Licence"_s));
     EXPECT_TRUE(about.text().contains(u"Qt "_s));
@@ -274,7 +274,7 @@ TEST(AboutWindow, NamesVersionLicenceAndLibraries)
 
 TEST(WaitWindow, CaptionAndText)
 {
-    ui::frm_Wait wait;
+    ui::WaitDialog wait;
     EXPECT_EQ(wait.windowTitle(), u"Processing......"_s);
     auto* text = wait.findChild<QLabel*>(u"lblWait"_s);
     ASSERT_NE(text, nullptr);

@@ -1,5 +1,5 @@
 #include "FakeDialogs.h"
-#include "Frm_MessageBox.h"
+#include "MessageBoxWindow.h"
 #include "Gateway.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
@@ -35,7 +35,7 @@ struct MessageBoxTest : ::testing::Test
     FakeDialogs dialogs;
     store::Database db;
     std::unique_ptr<engine::Gateway> gateway;
-    std::unique_ptr<ui::Frm_MessageBox> box;
+    std::unique_ptr<ui::MessageBoxWindow> box;
 
     void SetUp() override
     {
@@ -63,7 +63,7 @@ struct MessageBoxTest : ::testing::Test
 
     void open(const QString& msgType)
     {
-        box = std::make_unique<ui::Frm_MessageBox>(db, gateway.get(), dialogs, clock, 100);
+        box = std::make_unique<ui::MessageBoxWindow>(db, gateway.get(), dialogs, clock, 100);
         box->setAttribute(Qt::WA_DeleteOnClose, false);
         box->open(msgType);
     }
@@ -114,7 +114,7 @@ TEST_F(MessageBoxTest, OpeningFromTheMenuShowsTheTreeButNoList)
 {
     inbox(2);
     open(QString());
-    EXPECT_EQ(box->folder(), ui::Frm_MessageBox::Folder::None);
+    EXPECT_EQ(box->folder(), ui::MessageBoxWindow::Folder::None);
     EXPECT_EQ(list()->topLevelItemCount(), 0);
     EXPECT_EQ(tree()->topLevelItem(0)->text(0), u"Message"_s);
     EXPECT_EQ(treeText(0), u"Inbox(2)"_s);

@@ -1,9 +1,9 @@
 // The operator's walk through the running gateway with the simulated modem: compose to two
 // numbers, send them, receive an SMS, read it and reply to it.
 #include "FakeDialogs.h"
-#include "Frm_MessageBox.h"
+#include "MessageBoxWindow.h"
 #include "Gateway.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "ModemSimulator.h"
 #include "Program.h"
 #include "SettingsTables.h"
@@ -75,7 +75,7 @@ TEST(MessageBoxWalk, ComposeSendReceiveReadAndReply)
     ASSERT_TRUE(sim.waitForCommand(u"AT+CMGF=1"_s, 5000));
 
     program.mainWindow()->findChild<QAction*>(u"tbrMessageBox"_s)->trigger();
-    ui::Frm_MessageBox* box = program.mainWindow()->messageBox();
+    ui::MessageBoxWindow* box = program.mainWindow()->messageBox();
     ASSERT_NE(box, nullptr);
     auto* list = box->findChild<QTreeWidget*>(u"ListMessage"_s);
     auto* tree = box->findChild<QTreeWidget*>(u"TreeView1"_s);

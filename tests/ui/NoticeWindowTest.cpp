@@ -1,7 +1,7 @@
 #include "NoticeWindow.h"
 #include "FakeDialogs.h"
 #include "Gateway.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "Store.h"
 #include "TestSupport.h"
 
@@ -28,7 +28,7 @@ struct NoticeFixture : ::testing::Test
     FakeDialogs dialogs;
     store::Database db;
     std::unique_ptr<engine::Gateway> gateway;
-    std::unique_ptr<ui::MDI_Frmmanage> window;
+    std::unique_ptr<ui::MainWindow> window;
 
     void SetUp() override
     {
@@ -36,8 +36,8 @@ struct NoticeFixture : ::testing::Test
         ASSERT_TRUE(opened);
         db = std::move(*opened);
         gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
-        window = std::make_unique<ui::MDI_Frmmanage>(db, gateway.get(), dialogs, clock, false);
-        QSignalSpy loaded(window.get(), &ui::MDI_Frmmanage::loaded);
+        window = std::make_unique<ui::MainWindow>(db, gateway.get(), dialogs, clock, false);
+        QSignalSpy loaded(window.get(), &ui::MainWindow::loaded);
         window->load();
         ASSERT_TRUE(waitUntil([&] { return loaded.count() == 1; }));
         // The empty store's own start-up notice and the settings screen it opens are not ours.

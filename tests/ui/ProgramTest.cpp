@@ -1,13 +1,13 @@
 #include "Program.h"
 #include "FakeDialogs.h"
 #include "Gateway.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "ModemSimulator.h"
 #include "OutboxTable.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "frmSplash.h"
+#include "SplashScreen.h"
 
 #include <QFile>
 #include <QKeyEvent>

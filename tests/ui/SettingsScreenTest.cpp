@@ -1,18 +1,18 @@
 #include "FakeDialogs.h"
 #include "FieldChecks.h"
-#include "Frm_FoundModemPortNumbers.h"
+#include "FoundModemsDialog.h"
 #include "Gateway.h"
 #include "LinkLabel.h"
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 #include "ModemSimulator.h"
 #include "OutboxTable.h"
 #include "SettingsTables.h"
 #include "SilentDevice.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "frm_ChekModemProgress.h"
-#include "frm_SMTPSMS_AdvancedSettings.h"
-#include "frm_Settings.h"
+#include "ModemSearchProgress.h"
+#include "SmtpAdvancedDialog.h"
+#include "SettingsDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,9 +78,9 @@ struct SettingsScreenTest : ::testing::Test
         gateway = std::make_unique<engine::Gateway>(folder.storePath(), clock);
     }
 
-    std::unique_ptr<ui::frm_Settings> open(bool modemConnected = false, const QStringList& ports = {})
+    std::unique_ptr<ui::SettingsDialog> open(bool modemConnected = false, const QStringList& ports = {})
     {
-        return std::make_unique<ui::frm_Settings>(db, gateway.get(), dialogs, modemConnected, ports);
+        return std::make_unique<ui::SettingsDialog>(db, gateway.get(), dialogs, modemConnected, ports);
     }
 
     template <typename Widget = QLineEdit> static Widget* get(QWidget* screen, const QString& name)
@@ -194,11 +194,11 @@ TEST_F(SettingsScreenTest, TimeFieldsAreCheckedWhileTyping)
 TEST_F(SettingsScreenTest, EmptyPop3ServerIsRefusedEvenWithTheFeatureOff)
 {
     auto screen = open();
-    screen->selectTab(ui::frm_Settings::ModemTab);
+    screen->selectTab(ui::SettingsDialog::ModemTab);
     EXPECT_FALSE(get<QCheckBox>(screen.get(), u"chkEnableWebMailToSMS"_s)->isChecked());
     click(screen.get(), u"cmdSave"_s);
     EXPECT_EQ(dialogs.texts, QStringList{u"Please Enter POP3 Mail Server Name / IP"_s});
-    EXPECT_EQ(tab(screen.get()), ui::frm_Settings::EmailTab);
+    EXPECT_EQ(tab(screen.get()), ui::SettingsDialog::EmailTab);
     EXPECT_EQ(screen->focusWidget(), get(screen.get(), u"Pop3MailServer"_s));
     EXPECT_FALSE(mailboxRow().has_value());
 
@@ -297,7 +297,7 @@ TEST_F(SettingsScreenTest, RefusalsLaterInTheSaveKeepWhatWasStoredBefore)
     click(screen.get(), u"cmdSave"_s);
     EXPECT_EQ(dialogs.lastText(), u"Automatically receive all messages time should be greater than or equal to 3."_s);
     EXPECT_TRUE(receive->text().isEmpty());
-    EXPECT_EQ(tab(screen.get()), ui::frm_Settings::TimerTab);
+    EXPECT_EQ(tab(screen.get()), ui::SettingsDialog::TimerTab);
     // The mailbox part was stored, and the engine polls at once.
     ASSERT_TRUE(mailboxRow().has_value());
     EXPECT_TRUE(mailboxRow()->IsEnabled);
@@ -308,7 +308,7 @@ TEST_F(SettingsScreenTest, RefusalsLaterInTheSaveKeepWhatWasStoredBefore)
     get(screen.get(), u"txtSendmsgtime"_s)->setText(u"20"_s);
     click(screen.get(), u"cmdSave"_s);
     EXPECT_EQ(dialogs.lastText(), u"Please select Comm port Number."_s);
-    EXPECT_EQ(tab(screen.get()), ui::frm_Settings::ModemTab);
+    EXPECT_EQ(tab(screen.get()), ui::SettingsDialog::ModemTab);
     EXPECT_EQ(timerRow().ReceiveAllMessagesTime, u"3"_s);
     EXPECT_EQ(timerRow().SendAllMessagesTime, u"20"_s);
     EXPECT_FALSE(modemRow().has_value());
@@ -459,7 +459,7 @@ TEST_F(SettingsScreenTest, NoDeliveryMediaIsRefusedBeforeAnythingOfTheTabChanges
     get(screen.get(), u"txtSendmsgtime"_s)->setText(u"30"_s);
     click(screen.get(), u"cmdSave"_s);
     EXPECT_EQ(dialogs.lastText(), u"You must select atleast one SMS delivey media"_s);
-    EXPECT_EQ(tab(screen.get()), ui::frm_Settings::TimerTab);
+    EXPECT_EQ(tab(screen.get()), ui::SettingsDialog::TimerTab);
     EXPECT_EQ(timerRow().SendAllMessagesTime, u"10"_s);
 }
 
@@ -554,7 +554,7 @@ TEST_F(SettingsScreenTest, AdvancedSettingsShowAndStoreTheirCodes)
     ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSSMTPAuthenticationType=3, SMSSMTPEncodeType=1, "
                         u"IsSMSSMTPAuthenticationRequired=-1, SMSSMTPUserName='gw', SMSSMTPPassword='pw'"_s));
     {
-        ui::frm_SMTPSMS_AdvancedSettings screen(db, gateway.get(), dialogs);
+        ui::SmtpAdvancedDialog screen(db, gateway.get(), dialogs);
         EXPECT_EQ(screen.windowTitle(), u"Advanced SMTP SMS Gateway Settings"_s);
         EXPECT_EQ(list(&screen, u"cmbSMSSMTPAuthenticationType"_s)->currentText(), u"AUTH PLAIN"_s);
         EXPECT_EQ(list(&screen, u"cmbSMSSMTPEncodeType"_s)->currentText(), u"UUENCODE"_s);
@@ -565,7 +565,7 @@ TEST_F(SettingsScreenTest, AdvancedSettingsShowAndStoreTheirCodes)
     }
     ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSSMTPAuthenticationType=NULL, SMSSMTPEncodeType=NULL, "
                         u"IsSMSSMTPAuthenticationRequired=0, SMSSMTPUserName=NULL, SMSSMTPPassword=NULL"_s));
-    ui::frm_SMTPSMS_AdvancedSettings screen(db, gateway.get(), dialogs);
+    ui::SmtpAdvancedDialog screen(db, gateway.get(), dialogs);
     EXPECT_EQ(list(&screen, u"cmbSMSSMTPAuthenticationType"_s)->currentText(), u"None"_s);
     EXPECT_EQ(list(&screen, u"cmbSMSSMTPEncodeType"_s)->currentText(), u"MIME_ENCODE"_s);
     QLineEdit* user = get(&screen, u"txtSMSSMTPUserName"_s);
@@ -613,7 +613,7 @@ TEST_F(SettingsScreenTest, SettingsScreenKeepsTheAdvancedValuesWhenItSaves)
 {
     auto screen = open();
     {
-        ui::frm_SMTPSMS_AdvancedSettings advanced(db, gateway.get(), dialogs);
+        ui::SmtpAdvancedDialog advanced(db, gateway.get(), dialogs);
         get(&advanced, u"txtSMSSMTPUserName"_s)->setText(u"gw"_s);
         get(&advanced, u"txtSMSSMTPPassword"_s)->setText(u"pw"_s);
         click(&advanced, u"cmdSave"_s);
@@ -636,7 +636,7 @@ TEST_F(SettingsScreenTest, UnencryptedLoginIsOffUntilTickedAndSurvivesEverySave)
     EXPECT_FALSE(pop3Box->isChecked());
     EXPECT_EQ(pop3Box->text(), label);
     {
-        ui::frm_SMTPSMS_AdvancedSettings advanced(db, gateway.get(), dialogs);
+        ui::SmtpAdvancedDialog advanced(db, gateway.get(), dialogs);
         auto* smtpBox = get<QCheckBox>(&advanced, u"chkAllowPlainSMTPLogin"_s);
         EXPECT_FALSE(smtpBox->isChecked());
         EXPECT_EQ(smtpBox->text(), label);
@@ -662,7 +662,7 @@ TEST_F(SettingsScreenTest, UnencryptedLoginIsOffUntilTickedAndSurvivesEverySave)
     pop3Box = get<QCheckBox>(screen.get(), u"chkAllowPlainPOP3Login"_s);
     EXPECT_TRUE(pop3Box->isChecked());
     {
-        ui::frm_SMTPSMS_AdvancedSettings advanced(db, gateway.get(), dialogs);
+        ui::SmtpAdvancedDialog advanced(db, gateway.get(), dialogs);
         auto* smtpBox = get<QCheckBox>(&advanced, u"chkAllowPlainSMTPLogin"_s);
         EXPECT_TRUE(smtpBox->isChecked());
         smtpBox->setChecked(false);
@@ -717,7 +717,7 @@ TEST_F(ModemSearchTest, FindsTheModemsAndAClickFillsTheSettings)
 {
     auto screen = open(false, {silent.path, first.portName(), second.portName()});
     QStringList rows;
-    whenModal<ui::Frm_FoundModemPortNumbers>(screen.get(), [&](ui::Frm_FoundModemPortNumbers* found) {
+    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
         auto* grid = found->findChild<QTableWidget*>(u"grdModems"_s);
         for (int row = 0; row < grid->rowCount(); ++row)
             rows << grid->item(row, 1)->text() + u"|"_s + grid->item(row, 2)->text() + u"|"_s +
@@ -727,7 +727,7 @@ TEST_F(ModemSearchTest, FindsTheModemsAndAClickFillsTheSettings)
         EXPECT_TRUE(found->isVisible());
         QTest::mouseClick(
             grid->viewport(), Qt::LeftButton, {},
-            grid->visualItemRect(grid->item(1, ui::Frm_FoundModemPortNumbers::kManufacturerColumn)).center());
+            grid->visualItemRect(grid->item(1, ui::FoundModemsDialog::kManufacturerColumn)).center());
     });
     click(screen.get(), u"cmdDetectModem"_s);
 
@@ -753,7 +753,7 @@ TEST_F(ModemSearchTest, NothingFoundSaysHowManyDevicesWereSearched)
     dialogs.texts.clear();
     list(screen.get(), u"Combo_comportNo"_s)->setEditText(first.portName());
     bool resultShown = false;
-    whenModal<ui::Frm_FoundModemPortNumbers>(screen.get(), [&](ui::Frm_FoundModemPortNumbers* found) {
+    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
         resultShown = true;
         found->reject();
     });
@@ -781,7 +781,7 @@ TEST_F(ModemSearchTest, CancelClosesTheProgressAndShowsNoResult)
                          cancelled = wasCancelled;
                      });
     int percentSeen = -1;
-    whenModal<ui::frm_ChekModemProgress>(screen.get(), [&](ui::frm_ChekModemProgress* progress) {
+    whenModal<ui::ModemSearchProgress>(screen.get(), [&](ui::ModemSearchProgress* progress) {
         EXPECT_EQ(progress->windowTitle(), u"Please Wait.........."_s);
         // Cancel once the search is under way.
         auto* poll = new QTimer(progress);
@@ -795,7 +795,7 @@ TEST_F(ModemSearchTest, CancelClosesTheProgressAndShowsNoResult)
         poll->start(5);
     });
     bool resultShown = false;
-    whenModal<ui::Frm_FoundModemPortNumbers>(screen.get(), [&](ui::Frm_FoundModemPortNumbers* found) {
+    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
         resultShown = true;
         found->reject();
     });
@@ -814,7 +814,7 @@ namespace {
 // The whole program's window on an empty store, with the engine it starts.
 struct FirstRunTest : SettingsScreenTest
 {
-    std::unique_ptr<ui::MDI_Frmmanage> window;
+    std::unique_ptr<ui::MainWindow> window;
     modemsim::ModemSimulator sim;
 
     void SetUp() override
@@ -822,8 +822,8 @@ struct FirstRunTest : SettingsScreenTest
         QString error;
         ASSERT_TRUE(sim.start(&error)) << error.toStdString();
         openStoreAndEngine();
-        window = std::make_unique<ui::MDI_Frmmanage>(db, gateway.get(), dialogs, clock, false);
-        QSignalSpy loaded(window.get(), &ui::MDI_Frmmanage::loaded);
+        window = std::make_unique<ui::MainWindow>(db, gateway.get(), dialogs, clock, false);
+        QSignalSpy loaded(window.get(), &ui::MainWindow::loaded);
         window->load();
         ASSERT_TRUE(waitUntil([&] { return loaded.count() == 1; }));
     }
@@ -842,14 +842,14 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
     // An empty store: the first connection asks for the settings and opens them.
     EXPECT_EQ(dialogs.texts, QStringList{u"Please set all the settings before connecting with modem."_s});
     ASSERT_TRUE(waitUntil([&] { return window->settingsScreen() != nullptr; }));
-    ui::frm_Settings* screen = window->settingsScreen();
+    ui::SettingsDialog* screen = window->settingsScreen();
     EXPECT_TRUE(screen->isVisible());
     ASSERT_TRUE(waitUntil([&] { return gateway->calls().IsSetupWindowOpen; }));
 
     // The simulator's device is not among the system's serial ports; typed in, it is searched.
     list(screen, u"Combo_comportNo"_s)->setEditText(sim.portName());
-    whenModal<ui::Frm_FoundModemPortNumbers>(screen, [](ui::Frm_FoundModemPortNumbers* found) {
-        found->chooseCell(0, ui::Frm_FoundModemPortNumbers::kManufacturerColumn);
+    whenModal<ui::FoundModemsDialog>(screen, [](ui::FoundModemsDialog* found) {
+        found->chooseCell(0, ui::FoundModemsDialog::kManufacturerColumn);
     });
     click(screen, u"cmdDetectModem"_s);
     ASSERT_TRUE(screen->selectPortFromList);
@@ -880,7 +880,7 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
     EXPECT_EQ(window->settingsScreen(), screen);
     window->openMessageBox();
     window->messageBox()->findChild<QAction*>(u"tbrSettings"_s)->trigger();
-    EXPECT_EQ(tab(screen), ui::frm_Settings::TimerTab);
+    EXPECT_EQ(tab(screen), ui::SettingsDialog::TimerTab);
 
     click(screen, u"cmdExit"_s);
     ASSERT_TRUE(waitUntil([&] { return window->settingsScreen() == nullptr; }));

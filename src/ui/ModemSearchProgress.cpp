@@ -1,4 +1,4 @@
-#include "frm_ChekModemProgress.h"
+#include "ModemSearchProgress.h"
 
 #include "Gateway.h"
 #include "ScreenParts.h"
@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-frm_ChekModemProgress::frm_ChekModemProgress(engine::Gateway* gateway, QStringList ports, QWidget* parent)
+ModemSearchProgress::ModemSearchProgress(engine::Gateway* gateway, QStringList ports, QWidget* parent)
     : QDialog(parent), m_gateway(gateway), m_ports(std::move(ports))
 {
     setObjectName(u"frm_ChekModemProgress"_s);
@@ -40,12 +40,12 @@ frm_ChekModemProgress::frm_ChekModemProgress(engine::Gateway* gateway, QStringLi
     layout->addLayout(buttons);
     resize(380, 120);
 
-    connect(cancelButton, &QPushButton::clicked, this, &frm_ChekModemProgress::reject);
-    connect(m_gateway, &engine::Gateway::discoveryProgress, this, &frm_ChekModemProgress::onProgress);
-    connect(m_gateway, &engine::Gateway::discoveryFinished, this, &frm_ChekModemProgress::onFinished);
+    connect(cancelButton, &QPushButton::clicked, this, &ModemSearchProgress::reject);
+    connect(m_gateway, &engine::Gateway::discoveryProgress, this, &ModemSearchProgress::onProgress);
+    connect(m_gateway, &engine::Gateway::discoveryFinished, this, &ModemSearchProgress::onFinished);
 }
 
-void frm_ChekModemProgress::showEvent(QShowEvent* event)
+void ModemSearchProgress::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // The search starts when the window is up, once, and runs on the engine's thread.
@@ -55,14 +55,14 @@ void frm_ChekModemProgress::showEvent(QShowEvent* event)
     m_gateway->startDiscovery(m_ports);
 }
 
-void frm_ChekModemProgress::onProgress(int done, int total)
+void ModemSearchProgress::onProgress(int done, int total)
 {
     const int percent = total > 0 ? done * 100 / total : 100;
     m_bar->setValue(percent);
     m_percent->setText(QString::number(percent) + u"%"_s);
 }
 
-void frm_ChekModemProgress::onFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled)
+void ModemSearchProgress::onFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled)
 {
     if (!m_started || m_finished)
         return;
@@ -77,7 +77,7 @@ void frm_ChekModemProgress::onFinished(const QList<modem::FoundModem>& modems, i
         accept();
 }
 
-void frm_ChekModemProgress::reject()
+void ModemSearchProgress::reject()
 {
     if (!m_finished) {
         m_finished = true;

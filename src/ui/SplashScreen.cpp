@@ -1,4 +1,4 @@
-#include "frmSplash.h"
+#include "SplashScreen.h"
 
 #include "Pictures.h"
 
@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-frmSplash::frmSplash(int closeAfterMs, QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+SplashScreen::SplashScreen(int closeAfterMs, QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(u"frmSplash"_s);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -21,11 +21,11 @@ frmSplash::frmSplash(int closeAfterMs, QWidget* parent) : QWidget(parent, Qt::Sp
     setFocusPolicy(Qt::StrongFocus);
 
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &frmSplash::closeSplash);
+    connect(&m_timer, &QTimer::timeout, this, &SplashScreen::closeSplash);
     m_timer.start(closeAfterMs);
 }
 
-void frmSplash::closeSplash()
+void SplashScreen::closeSplash()
 {
     if (m_closed)
         return;
@@ -35,12 +35,12 @@ void frmSplash::closeSplash()
     close();
 }
 
-void frmSplash::mousePressEvent(QMouseEvent*)
+void SplashScreen::mousePressEvent(QMouseEvent*)
 {
     closeSplash();
 }
 
-void frmSplash::keyPressEvent(QKeyEvent*)
+void SplashScreen::keyPressEvent(QKeyEvent*)
 {
     closeSplash();
 }

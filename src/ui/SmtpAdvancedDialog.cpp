@@ -1,4 +1,4 @@
-#include "frm_SMTPSMS_AdvancedSettings.h"
+#include "SmtpAdvancedDialog.h"
 
 #include "ConnectionTestDialog.h"
 #include "Dialogs.h"
@@ -27,7 +27,7 @@ const QString kUuencode = u"UUENCODE"_s;
 
 } // namespace
 
-frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database& db, engine::Gateway* gateway,
+SmtpAdvancedDialog::SmtpAdvancedDialog(const store::Database& db, engine::Gateway* gateway,
                                                            Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
 {
@@ -58,7 +58,7 @@ frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database
     auto* testButton = named(new QPushButton(u"Test connection"_s, panel), u"cmdTestSMTPConnection"_s);
     testButton->setToolTip(u"Connects and logs in to the SMTP server with the values typed; no message is sent."_s);
     form->addRow(testButton);
-    connect(testButton, &QPushButton::clicked, this, &frm_SMTPSMS_AdvancedSettings::testConnection);
+    connect(testButton, &QPushButton::clicked, this, &SmtpAdvancedDialog::testConnection);
 
     auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
     auto* exitButton = named(new QPushButton(u"Exit"_s, this), u"cmdExit"_s);
@@ -72,12 +72,12 @@ frm_SMTPSMS_AdvancedSettings::frm_SMTPSMS_AdvancedSettings(const store::Database
         m_userName->setEnabled(on);
         m_password->setEnabled(on);
     });
-    connect(saveButton, &QPushButton::clicked, this, &frm_SMTPSMS_AdvancedSettings::save);
+    connect(saveButton, &QPushButton::clicked, this, &SmtpAdvancedDialog::save);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
     load();
 }
 
-void frm_SMTPSMS_AdvancedSettings::load()
+void SmtpAdvancedDialog::load()
 {
     m_authenticationType->addItems({u"None"_s, u"POP3"_s, u"AUTH LOGIN"_s, u"AUTH PLAIN"_s});
     m_encodeType->addItems({kMimeEncode, kUuencode});
@@ -109,13 +109,13 @@ void frm_SMTPSMS_AdvancedSettings::load()
     m_allowPlainLogin->setChecked(stored.SMSSMTPAllowPlainLogin);
 }
 
-void frm_SMTPSMS_AdvancedSettings::setSmtpServer(const QString& server, const QString& port)
+void SmtpAdvancedDialog::setSmtpServer(const QString& server, const QString& port)
 {
     m_server = store::trimBlanks(server);
     m_port = store::trimBlanks(port);
 }
 
-void frm_SMTPSMS_AdvancedSettings::testConnection()
+void SmtpAdvancedDialog::testConnection()
 {
     if (m_server.isEmpty()) {
         m_dialogs.information(this, u"If SMS delivery method is SMTP Gateway then you must enter SMTP server."_s);
@@ -145,7 +145,7 @@ void frm_SMTPSMS_AdvancedSettings::testConnection()
                        [gateway = m_gateway, server] { return gateway->startSmtpTest(server); });
 }
 
-void frm_SMTPSMS_AdvancedSettings::save()
+void SmtpAdvancedDialog::save()
 {
     const QString userName = store::trimBlanks(m_userName->text());
     const QString password = store::trimBlanks(m_password->text());

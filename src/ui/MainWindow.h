@@ -6,8 +6,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "Frm_MessageBox.h"
-#include "frm_Settings.h"
+#include "MessageBoxWindow.h"
+#include "SettingsDialog.h"
 
 class QAction;
 class QMenu;
@@ -21,12 +21,12 @@ namespace ui {
 
 class Dialogs;
 class NoticeWindow;
-class cls_SysTrayCls;
-class frm_HomePage;
+class TrayIcon;
+class Dashboard;
 
 // The main window "tarvogate": menu bar, toolbar, the dashboard, and the notification-area
 // icon it hides into when minimised.
-class MDI_Frmmanage final : public QMainWindow
+class MainWindow final : public QMainWindow
 {
     Q_OBJECT
 
@@ -35,15 +35,15 @@ public:
 
     // trayAvailable: whether the desktop has a notification area. Without one, minimising
     // keeps the window on the task bar so it can always be reached again.
-    MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
+    MainWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
                   bool trayAvailable, QWidget* parent = nullptr);
-    ~MDI_Frmmanage() override;
+    ~MainWindow() override;
 
     // The window's loading: the screen's steps and the engine's start-up, in order.
     void load();
 
-    frm_HomePage* homePage() const { return m_home; }
-    cls_SysTrayCls* trayIcon() const { return m_tray; }
+    Dashboard* homePage() const { return m_home; }
+    TrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
     bool isTrayAvailable() const { return m_trayAvailable; }
     // The one window that gathers the notices no box is opened for.
@@ -52,11 +52,11 @@ public:
     // Opens the message box, or brings the open one forward (its folder then stays).
     void openMessageBox();
     bool IsMessageBoxOpen() const { return !m_messageBox.isNull(); }
-    Frm_MessageBox* messageBox() const { return m_messageBox.data(); }
+    MessageBoxWindow* messageBox() const { return m_messageBox.data(); }
 
     // Opens the settings screen on the tab, or brings the open one forward on it.
-    void openSettings(frm_Settings::Tab tab = frm_Settings::ModemTab);
-    frm_Settings* settingsScreen() const { return m_settings.data(); }
+    void openSettings(SettingsDialog::Tab tab = SettingsDialog::ModemTab);
+    SettingsDialog* settingsScreen() const { return m_settings.data(); }
 
     bool IsSetupWindowOpen = false;
     int PageSize = 0;
@@ -90,15 +90,15 @@ private:
     const store::Clock& m_clock;
     bool m_trayAvailable;
     bool m_exiting = false;
-    QPointer<Frm_MessageBox> m_messageBox;
-    QPointer<frm_Settings> m_settings;
+    QPointer<MessageBoxWindow> m_messageBox;
+    QPointer<SettingsDialog> m_settings;
     bool m_modemPortOpen = false;
     // A box for the engine is up: a notice that comes meanwhile must not open another inside it.
     bool m_engineBoxOpen = false;
     NoticeWindow* m_noticeWindow = nullptr;
 
-    frm_HomePage* m_home = nullptr;
-    cls_SysTrayCls* m_tray = nullptr;
+    Dashboard* m_home = nullptr;
+    TrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
     QAction* m_connect = nullptr;
     QAction* m_disconnect = nullptr;

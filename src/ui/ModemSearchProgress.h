@@ -15,12 +15,12 @@ namespace ui {
 
 // "Please Wait..........": shows the engine's modem search over the given devices and ends
 // with it. Accepted with the modems found, or rejected when the operator cancelled.
-class frm_ChekModemProgress final : public QDialog
+class ModemSearchProgress final : public QDialog
 {
     Q_OBJECT
 
 public:
-    frm_ChekModemProgress(engine::Gateway* gateway, QStringList ports, QWidget* parent = nullptr);
+    ModemSearchProgress(engine::Gateway* gateway, QStringList ports, QWidget* parent = nullptr);
 
     const QList<modem::FoundModem>& modems() const { return m_modems; }
     int searched() const { return m_searched; }

@@ -6,12 +6,12 @@
 namespace ui {
 
 // The splash picture: closes after its timer, on a click or on a key, whichever comes first.
-class frmSplash final : public QWidget
+class SplashScreen final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmSplash(int closeAfterMs = 3000, QWidget* parent = nullptr);
+    explicit SplashScreen(int closeAfterMs = 3000, QWidget* parent = nullptr);
 
     void closeSplash();
 

@@ -18,12 +18,12 @@ class Dialogs;
 
 // The SMTP SMS gateway's login and encoding: whether and how to authenticate, the user name and
 // password, and how the message body is encoded.
-class frm_SMTPSMS_AdvancedSettings final : public QDialog
+class SmtpAdvancedDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    frm_SMTPSMS_AdvancedSettings(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+    SmtpAdvancedDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                                  QWidget* parent = nullptr);
 
     // The server and port as typed on the settings screen, for the connection test; without

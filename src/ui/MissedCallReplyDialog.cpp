@@ -1,4 +1,4 @@
-#include "Frm_AutoReplyOnMissedCall.h"
+#include "MissedCallReplyDialog.h"
 
 #include "Dialogs.h"
 #include "Gateway.h"
@@ -19,7 +19,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, engine::Gateway* gateway,
+MissedCallReplyDialog::MissedCallReplyDialog(const store::Database& db, engine::Gateway* gateway,
                                                      Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
 {
@@ -46,7 +46,7 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
     layout->addLayout(buttons);
     resize(460, 300);
 
-    connect(saveButton, &QPushButton::clicked, this, &Frm_AutoReplyOnMissedCall::save);
+    connect(saveButton, &QPushButton::clicked, this, &MissedCallReplyDialog::save);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
     auto row = store::SettingsTables(m_db).missedCallReply();
@@ -60,7 +60,7 @@ Frm_AutoReplyOnMissedCall::Frm_AutoReplyOnMissedCall(const store::Database& db, 
     }
 }
 
-void Frm_AutoReplyOnMissedCall::save()
+void MissedCallReplyDialog::save()
 {
     // The text box separates lines with LF; an SMS written here keeps the store's CR LF.
     const QString text = store::trimBlanks(m_message->toPlainText()).replace(u"\n"_s, u"\r\n"_s);

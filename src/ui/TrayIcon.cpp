@@ -1,4 +1,4 @@
-#include "cls_SysTrayCls.h"
+#include "TrayIcon.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -6,18 +6,18 @@
 
 namespace ui {
 
-cls_SysTrayCls::cls_SysTrayCls(QMenu* popupMenu, QObject* parent) : QObject(parent), m_icon(new QSystemTrayIcon(this))
+TrayIcon::TrayIcon(QMenu* popupMenu, QObject* parent) : QObject(parent), m_icon(new QSystemTrayIcon(this))
 {
     // The desktop shows the menu on a right-button click; nothing else on the icon acts.
     m_icon->setContextMenu(popupMenu);
 }
 
-cls_SysTrayCls::~cls_SysTrayCls()
+TrayIcon::~TrayIcon()
 {
     m_icon->hide();
 }
 
-void cls_SysTrayCls::ShowIcon(QWidget* SysTrayForm)
+void TrayIcon::ShowIcon(QWidget* SysTrayForm)
 {
     QWidget* owner = SysTrayForm->window();
     m_icon->setIcon(owner->windowIcon());
@@ -26,7 +26,7 @@ void cls_SysTrayCls::ShowIcon(QWidget* SysTrayForm)
     m_running = true;
 }
 
-void cls_SysTrayCls::RemoveIcon(QWidget* SysTrayForm)
+void TrayIcon::RemoveIcon(QWidget* SysTrayForm)
 {
     m_icon->hide();
     if (!SysTrayForm->isVisible())
@@ -34,30 +34,30 @@ void cls_SysTrayCls::RemoveIcon(QWidget* SysTrayForm)
     m_running = false;
 }
 
-void cls_SysTrayCls::ChangeIcon(QWidget*, const QIcon& picNewIcon)
+void TrayIcon::ChangeIcon(QWidget*, const QIcon& picNewIcon)
 {
     if (m_running)
         m_icon->setIcon(picNewIcon);
 }
 
-void cls_SysTrayCls::RestoreIcon(QWidget* SysTrayForm)
+void TrayIcon::RestoreIcon(QWidget* SysTrayForm)
 {
     if (m_running)
         m_icon->setIcon(SysTrayForm->window()->windowIcon());
 }
 
-void cls_SysTrayCls::ChangeToolTip(QWidget*, const QString& strNewTip)
+void TrayIcon::ChangeToolTip(QWidget*, const QString& strNewTip)
 {
     if (m_running)
         m_icon->setToolTip(strNewTip.left(kTipLength - 1));
 }
 
-QString cls_SysTrayCls::toolTip() const
+QString TrayIcon::toolTip() const
 {
     return m_icon->toolTip();
 }
 
-QIcon cls_SysTrayCls::icon() const
+QIcon TrayIcon::icon() const
 {
     return m_icon->icon();
 }

@@ -1,4 +1,4 @@
-#include "Frm_FoundModemPortNumbers.h"
+#include "FoundModemsDialog.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-Frm_FoundModemPortNumbers::Frm_FoundModemPortNumbers(const QList<modem::FoundModem>& modems, QWidget* parent)
+FoundModemsDialog::FoundModemsDialog(const QList<modem::FoundModem>& modems, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(u"Frm_FoundModemPortNumbers"_s);
@@ -49,10 +49,10 @@ Frm_FoundModemPortNumbers::Frm_FoundModemPortNumbers(const QList<modem::FoundMod
     layout->addWidget(m_grid);
     resize(560, 260);
 
-    connect(m_grid, &QTableWidget::cellClicked, this, &Frm_FoundModemPortNumbers::chooseCell);
+    connect(m_grid, &QTableWidget::cellClicked, this, &FoundModemsDialog::chooseCell);
 }
 
-void Frm_FoundModemPortNumbers::chooseCell(int row, int column)
+void FoundModemsDialog::chooseCell(int row, int column)
 {
     if (column != kManufacturerColumn || row < 0 || row >= m_grid->rowCount())
         return;

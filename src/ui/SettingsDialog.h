@@ -25,7 +25,7 @@ class Dialogs;
 // "Settings": the modem's serial line, the send and receive timers, how outbox messages leave
 // (modem, SMTP SMS gateway or both by number prefix) and the e-mail-to-SMS mailbox. Saving
 // stores the rows and has the engine take the new values at once.
-class frm_Settings final : public QDialog
+class SettingsDialog final : public QDialog
 {
     Q_OBJECT
 
@@ -38,9 +38,9 @@ public:
     };
 
     // ports: the serial devices offered in the port list (the stored one is added).
-    frm_Settings(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, bool modemConnected,
+    SettingsDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, bool modemConnected,
                  const QStringList& ports, QWidget* parent = nullptr);
-    ~frm_Settings() override;
+    ~SettingsDialog() override;
 
     void selectTab(Tab tab);
     // While the modem is connected its settings cannot be changed.

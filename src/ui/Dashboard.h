@@ -18,12 +18,12 @@ namespace ui {
 class LinkLabel;
 
 // The dashboard: today's counters and the activity log with its Start, Stop and Clear links.
-class frm_HomePage final : public QWidget
+class Dashboard final : public QWidget
 {
     Q_OBJECT
 
 public:
-    frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
+    Dashboard(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
                  QWidget* parent = nullptr);
 
     // Which folder the message box opens on: "I" inbox, "O" outbox, "" no preference.

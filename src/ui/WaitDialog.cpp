@@ -1,4 +1,4 @@
-#include "frm_Wait.h"
+#include "WaitDialog.h"
 
 #include "Pictures.h"
 
@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-frm_Wait::frm_Wait(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+WaitDialog::WaitDialog(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(u"frm_Wait"_s);
     setWindowTitle(u"Processing......"_s);

@@ -5,12 +5,12 @@
 namespace ui {
 
 // A small "please wait" window shown while a run the operator started is in progress.
-class frm_Wait final : public QWidget
+class WaitDialog final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frm_Wait(QWidget* parent = nullptr);
+    explicit WaitDialog(QWidget* parent = nullptr);
 };
 
 } // namespace ui

@@ -1,4 +1,4 @@
-#include "frm_About.h"
+#include "AboutDialog.h"
 
 #include "Database.h"
 #include "Pictures.h"
@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-frm_About::frm_About(QWidget* parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(u"frm_About"_s);
     setWindowTitle(u"About tarvogate"_s);
@@ -44,7 +44,7 @@ frm_About::frm_About(QWidget* parent) : QDialog(parent)
     setMinimumWidth(420);
 }
 
-QString frm_About::text() const
+QString AboutDialog::text() const
 {
     return m_text;
 }

@@ -16,14 +16,14 @@ namespace ui {
 class Dialogs;
 
 // The text sent back to a caller who rang a mobile number and hung up, and its switch.
-class Frm_AutoReplyOnMissedCall final : public QDialog
+class MissedCallReplyDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int kMaxLength = 160;
 
-    Frm_AutoReplyOnMissedCall(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+    MissedCallReplyDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                               QWidget* parent = nullptr);
 
 private:

@@ -5,12 +5,12 @@
 namespace ui {
 
 // Version, licence and the libraries the program is built on.
-class frm_About final : public QDialog
+class AboutDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit frm_About(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     QString text() const;
 

@@ -10,15 +10,15 @@ class QWidget;
 namespace ui {
 
 // The notification-area icon: shown while the main window is minimised into it.
-class cls_SysTrayCls final : public QObject
+class TrayIcon final : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int kTipLength = 64; // the tip field holds 63 characters and a NUL
 
-    explicit cls_SysTrayCls(QMenu* popupMenu, QObject* parent = nullptr);
-    ~cls_SysTrayCls() override;
+    explicit TrayIcon(QMenu* popupMenu, QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     void ShowIcon(QWidget* SysTrayForm);
     void RemoveIcon(QWidget* SysTrayForm);

@@ -1,15 +1,15 @@
-#include "MDI_Frmmanage.h"
+#include "MainWindow.h"
 
 #include "Dialogs.h"
-#include "Frm_AutoReplyOnMissedCall.h"
-#include "Frm_MessageBox.h"
+#include "MissedCallReplyDialog.h"
+#include "MessageBoxWindow.h"
 #include "Gateway.h"
 #include "ModemDiscovery.h"
 #include "NoticeWindow.h"
 #include "Pictures.h"
-#include "cls_SysTrayCls.h"
-#include "frm_About.h"
-#include "frm_HomePage.h"
+#include "TrayIcon.h"
+#include "AboutDialog.h"
+#include "Dashboard.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -42,7 +42,7 @@ QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
 
 } // namespace
 
-MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+MainWindow::MainWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                              const store::Clock& clock, bool trayAvailable, QWidget* parent)
     : QMainWindow(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock),
       m_trayAvailable(trayAvailable)
@@ -54,23 +54,23 @@ MDI_Frmmanage::MDI_Frmmanage(const store::Database& db, engine::Gateway* gateway
     buildMenus();
     buildToolBar();
     buildTrayMenu();
-    m_tray = new cls_SysTrayCls(m_trayMenu, this);
+    m_tray = new TrayIcon(m_trayMenu, this);
     m_noticeWindow = new NoticeWindow(m_clock, this);
 
-    connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MDI_Frmmanage::onModemStateChanged);
-    connect(m_gateway, &engine::Gateway::startUpFinished, this, &MDI_Frmmanage::onStartUpFinished);
-    connect(m_gateway, &engine::Gateway::notice, this, &MDI_Frmmanage::showNotice);
+    connect(m_gateway, &engine::Gateway::modemStateChanged, this, &MainWindow::onModemStateChanged);
+    connect(m_gateway, &engine::Gateway::startUpFinished, this, &MainWindow::onStartUpFinished);
+    connect(m_gateway, &engine::Gateway::notice, this, &MainWindow::showNotice);
     connect(m_gateway, &engine::Gateway::backgroundNotice, m_noticeWindow, &NoticeWindow::addNotice);
-    connect(m_gateway, &engine::Gateway::noModemFound, this, &MDI_Frmmanage::askForSettings);
+    connect(m_gateway, &engine::Gateway::noModemFound, this, &MainWindow::askForSettings);
     // Comes after its notice ("Please set all the settings…") has been shown.
     connect(m_gateway, &engine::Gateway::settingsRequested, this, [this] { openSettings(); });
-    connect(m_gateway, &engine::Gateway::callerHungUp, this, &MDI_Frmmanage::onCallerHungUp);
-    connect(m_gateway, &engine::Gateway::callerIdentified, this, &MDI_Frmmanage::onCallerIdentified);
+    connect(m_gateway, &engine::Gateway::callerHungUp, this, &MainWindow::onCallerHungUp);
+    connect(m_gateway, &engine::Gateway::callerIdentified, this, &MainWindow::onCallerIdentified);
 }
 
-MDI_Frmmanage::~MDI_Frmmanage() = default;
+MainWindow::~MainWindow() = default;
 
-void MDI_Frmmanage::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenuBar* bar = menuBar();
     // Entries whose screens are not part of this build yet are there, but disabled.
@@ -82,7 +82,7 @@ void MDI_Frmmanage::buildMenus()
     QAction* systemSettings = namedAction(settings, u"System Settings"_s, u"modemsetting"_s);
     connect(systemSettings, &QAction::triggered, this, [this] { openSettings(); });
     QAction* missedCallReply = namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
-    connect(missedCallReply, &QAction::triggered, this, &MDI_Frmmanage::openAutoReplyOnMissedCall);
+    connect(missedCallReply, &QAction::triggered, this, &MainWindow::openAutoReplyOnMissedCall);
     namedAction(settings, u"Low-Level SIM Access"_s, u"manageSim"_s, false);
 
     QMenu* modem = namedMenu(bar, u"Connect / Disconnect Modem"_s, u"lToModem"_s);
@@ -95,19 +95,19 @@ void MDI_Frmmanage::buildMenus()
 
     QMenu* messages = namedMenu(bar, u"Message Box"_s, u"mnuMsgBox"_s);
     QAction* messageBox = namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s);
-    connect(messageBox, &QAction::triggered, this, &MDI_Frmmanage::openMessageBox);
+    connect(messageBox, &QAction::triggered, this, &MainWindow::openMessageBox);
     namedAction(messages, u"POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
 
     QAction* about = bar->addAction(u"About"_s);
     about->setObjectName(u"mnuAbout"_s);
-    connect(about, &QAction::triggered, this, &MDI_Frmmanage::showAbout);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     QAction* exit = bar->addAction(u"Exit"_s);
     exit->setObjectName(u"Exit"_s);
-    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+    connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 }
 
-void MDI_Frmmanage::buildToolBar()
+void MainWindow::buildToolBar()
 {
     auto* toolbar = addToolBar(u"Toolbar"_s);
     toolbar->setObjectName(u"Toolbar1"_s);
@@ -124,7 +124,7 @@ void MDI_Frmmanage::buildToolBar()
     m_toolMessageBox = toolbar->addAction(messageBoxIcon(), u"Message Box"_s);
     m_toolMessageBox->setObjectName(u"tbrMessageBox"_s);
     m_toolMessageBox->setToolTip(u"Open Message box."_s);
-    connect(m_toolMessageBox, &QAction::triggered, this, &MDI_Frmmanage::openMessageBox);
+    connect(m_toolMessageBox, &QAction::triggered, this, &MainWindow::openMessageBox);
 
     // The button itself does nothing; only its two drop-down entries act.
     auto* reportsMenu = new QMenu(this);
@@ -144,10 +144,10 @@ void MDI_Frmmanage::buildToolBar()
     QAction* exit = toolbar->addAction(exitIcon(), u"Exit"_s);
     exit->setObjectName(u"tbrExit"_s);
     exit->setToolTip(u"Quit the application."_s);
-    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+    connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 }
 
-void MDI_Frmmanage::buildTrayMenu()
+void MainWindow::buildTrayMenu()
 {
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(u"mnuMainMenu"_s);
@@ -161,19 +161,19 @@ void MDI_Frmmanage::buildTrayMenu()
     });
     m_trayMenu->addSeparator();
     QAction* about = namedAction(m_trayMenu, u"About"_s, u"mnuTrayAbout"_s);
-    connect(about, &QAction::triggered, this, &MDI_Frmmanage::showAbout);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
     m_trayMenu->addSeparator();
     QAction* exit = namedAction(m_trayMenu, u"Exit"_s, u"mnuExit"_s);
-    connect(exit, &QAction::triggered, this, &MDI_Frmmanage::exitRequested);
+    connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 }
 
-void MDI_Frmmanage::load()
+void MainWindow::load()
 {
     IsSetupWindowOpen = false;
     PageSize = 100;
-    m_home = new frm_HomePage(m_db, m_gateway, m_clock, this);
+    m_home = new Dashboard(m_db, m_gateway, m_clock, this);
     setCentralWidget(m_home);
-    connect(m_home, &frm_HomePage::messageBoxRequested, this, &MDI_Frmmanage::openMessageBox);
+    connect(m_home, &Dashboard::messageBoxRequested, this, &MainWindow::openMessageBox);
     onModemStateChanged(false, false);
     // The engine's steps run on its own thread, queued behind the log switch the dashboard
     // has just turned on, so the first line is not dropped.
@@ -183,7 +183,7 @@ void MDI_Frmmanage::load()
     show();
 }
 
-void MDI_Frmmanage::onModemStateChanged(bool menuConnected, bool portOpen)
+void MainWindow::onModemStateChanged(bool menuConnected, bool portOpen)
 {
     m_connect->setEnabled(!menuConnected);
     m_disconnect->setEnabled(menuConnected);
@@ -194,7 +194,7 @@ void MDI_Frmmanage::onModemStateChanged(bool menuConnected, bool portOpen)
     m_toolConnect->setIcon(portOpen ? disconnectIcon() : connectIcon());
 }
 
-void MDI_Frmmanage::onCallerHungUp()
+void MainWindow::onCallerHungUp()
 {
     m_toolMessageBox->setIcon(callReceiveIcon());
     m_toolMessageBox->setText(u"Call Receive"_s);
@@ -202,14 +202,14 @@ void MDI_Frmmanage::onCallerHungUp()
     m_toolReports->setEnabled(false);
 }
 
-void MDI_Frmmanage::onCallerIdentified()
+void MainWindow::onCallerIdentified()
 {
     // The message box opens from button 2 whatever its caption, once that screen exists.
     m_toolMessageBox->setEnabled(true);
     m_toolReports->setEnabled(true);
 }
 
-void MDI_Frmmanage::showNotice(const QString& text)
+void MainWindow::showNotice(const QString& text)
 {
     // A modal box runs an event loop of its own, in which the next queued notice arrives; a box
     // for it would nest inside the first, and so on without end while nobody is there to close them.
@@ -221,7 +221,7 @@ void MDI_Frmmanage::showNotice(const QString& text)
     m_dialogs.information(this, text);
 }
 
-void MDI_Frmmanage::askForSettings(const QString& question)
+void MainWindow::askForSettings(const QString& question)
 {
     showMaximized();
     Dialogs::Answer answer = Dialogs::No;
@@ -233,10 +233,10 @@ void MDI_Frmmanage::askForSettings(const QString& question)
         openSettings();
 }
 
-void MDI_Frmmanage::openSettings(frm_Settings::Tab tab)
+void MainWindow::openSettings(SettingsDialog::Tab tab)
 {
     if (!m_settings) {
-        m_settings = new frm_Settings(m_db, m_gateway, m_dialogs, m_modemPortOpen, modem::serialPortCandidates(), this);
+        m_settings = new SettingsDialog(m_db, m_gateway, m_dialogs, m_modemPortOpen, modem::serialPortCandidates(), this);
         // A window of its own beside the main window, gone when closed.
         m_settings->setWindowFlag(Qt::Window);
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
@@ -249,7 +249,7 @@ void MDI_Frmmanage::openSettings(frm_Settings::Tab tab)
     m_settings->activateWindow();
 }
 
-void MDI_Frmmanage::openMessageBox()
+void MainWindow::openMessageBox()
 {
     if (m_messageBox) {
         m_messageBox->showNormal();
@@ -257,22 +257,22 @@ void MDI_Frmmanage::openMessageBox()
         m_messageBox->activateWindow();
         return;
     }
-    m_messageBox = new Frm_MessageBox(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
-    connect(m_messageBox, &Frm_MessageBox::outboxChanged, m_home, &frm_HomePage::refreshCounters);
-    connect(m_messageBox, &Frm_MessageBox::settingsRequested, this, [this] { openSettings(frm_Settings::TimerTab); });
+    m_messageBox = new MessageBoxWindow(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
+    connect(m_messageBox, &MessageBoxWindow::outboxChanged, m_home, &Dashboard::refreshCounters);
+    connect(m_messageBox, &MessageBoxWindow::settingsRequested, this, [this] { openSettings(SettingsDialog::TimerTab); });
     m_messageBox->open(m_home != nullptr ? m_home->msgType : QString());
     if (m_home != nullptr)
         m_home->msgType.clear();
     m_messageBox->show();
 }
 
-void MDI_Frmmanage::openAutoReplyOnMissedCall()
+void MainWindow::openAutoReplyOnMissedCall()
 {
-    Frm_AutoReplyOnMissedCall screen(m_db, m_gateway, m_dialogs, this);
+    MissedCallReplyDialog screen(m_db, m_gateway, m_dialogs, this);
     screen.exec();
 }
 
-void MDI_Frmmanage::onStartUpFinished(const QString& pendingError)
+void MainWindow::onStartUpFinished(const QString& pendingError)
 {
     if (m_home != nullptr)
         m_home->refreshCounters();
@@ -283,13 +283,13 @@ void MDI_Frmmanage::onStartUpFinished(const QString& pendingError)
     Q_EMIT loaded();
 }
 
-void MDI_Frmmanage::showAbout()
+void MainWindow::showAbout()
 {
-    frm_About about(this);
+    AboutDialog about(this);
     about.exec();
 }
 
-void MDI_Frmmanage::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || m_exiting)
@@ -308,7 +308,7 @@ void MDI_Frmmanage::changeEvent(QEvent* event)
     }
 }
 
-void MDI_Frmmanage::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing the window ends the program, the same way "Exit" does.
     if (!m_exiting) {

@@ -23,12 +23,12 @@ class Gateway;
 namespace ui {
 
 class Dialogs;
-class frm_Wait;
+class WaitDialog;
 
 // The operator's view of the messages: the folder tree with its counts, a paged list of the
 // folder chosen, a search by mobile number, the preview, and compose, send, receive, reply,
 // forward and delete.
-class Frm_MessageBox final : public QWidget
+class MessageBoxWindow final : public QWidget
 {
     Q_OBJECT
 
@@ -41,9 +41,9 @@ public:
         Sent
     };
 
-    Frm_MessageBox(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
+    MessageBoxWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
                    int pageSize, QWidget* parent = nullptr);
-    ~Frm_MessageBox() override;
+    ~MessageBoxWindow() override;
 
     // The opening steps: msgType "I" shows the Inbox, "O" the Outbox, anything else no list.
     void open(const QString& msgType);
@@ -117,7 +117,7 @@ private:
     QLabel* m_name = nullptr;
     QLabel* m_number = nullptr;
     QPlainTextEdit* m_message = nullptr;
-    QPointer<frm_Wait> m_wait;
+    QPointer<WaitDialog> m_wait;
 };
 
 } // namespace ui

@@ -16,14 +16,14 @@ namespace ui {
 class Dialogs;
 
 // Queues one SMS to one or more numbers in the outbox; the gateway's next send run delivers it.
-class frm_ComposeSMS final : public QDialog
+class ComposeDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int kMaxLength = 160;
 
-    frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent = nullptr);
+    ComposeDialog(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent = nullptr);
 
     void setMobileNumbers(const QString& numbers);
     void setMessage(const QString& message);

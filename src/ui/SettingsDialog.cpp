@@ -1,8 +1,8 @@
-#include "frm_Settings.h"
+#include "SettingsDialog.h"
 
 #include "Dialogs.h"
 #include "FieldChecks.h"
-#include "Frm_FoundModemPortNumbers.h"
+#include "FoundModemsDialog.h"
 #include "Gateway.h"
 #include "GatewaySettings.h"
 #include "LinkLabel.h"
@@ -10,9 +10,9 @@
 #include "ScreenParts.h"
 #include "SerialPortName.h"
 #include "SettingsTables.h"
-#include "frm_ChekModemProgress.h"
+#include "ModemSearchProgress.h"
 #include "ConnectionTestDialog.h"
-#include "frm_SMTPSMS_AdvancedSettings.h"
+#include "SmtpAdvancedDialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -93,7 +93,7 @@ const QString kEmailFormat = u"<smsusername>SMSUserName</smsusername>\n"
 
 } // namespace
 
-frm_Settings::frm_Settings(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, bool modemConnected,
+SettingsDialog::SettingsDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, bool modemConnected,
                            const QStringList& ports, QWidget* parent)
     : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_ports(ports)
 {
@@ -112,8 +112,8 @@ frm_Settings::frm_Settings(const store::Database& db, engine::Gateway* gateway, 
     layout->addWidget(m_tabs);
     layout->addLayout(buttons);
 
-    connect(saveButton, &QPushButton::clicked, this, &frm_Settings::save);
-    connect(exitButton, &QPushButton::clicked, this, &frm_Settings::close);
+    connect(saveButton, &QPushButton::clicked, this, &SettingsDialog::save);
+    connect(exitButton, &QPushButton::clicked, this, &SettingsDialog::close);
 
     load();
     setModemConnected(modemConnected);
@@ -126,9 +126,9 @@ frm_Settings::frm_Settings(const store::Database& db, engine::Gateway* gateway, 
     });
 }
 
-frm_Settings::~frm_Settings() = default;
+SettingsDialog::~SettingsDialog() = default;
 
-QWidget* frm_Settings::buildModemTab()
+QWidget* SettingsDialog::buildModemTab()
 {
     auto* tab = new QWidget;
     m_modemPanel = named(new QGroupBox(u"Modem Settings"_s, tab), u"fraModemSettings"_s);
@@ -175,11 +175,11 @@ QWidget* frm_Settings::buildModemTab()
     layout->addWidget(m_alert);
     layout->addStretch();
 
-    connect(m_detect, &QPushButton::clicked, this, &frm_Settings::detectModem);
+    connect(m_detect, &QPushButton::clicked, this, &SettingsDialog::detectModem);
     return tab;
 }
 
-QWidget* frm_Settings::buildTimerTab()
+QWidget* SettingsDialog::buildTimerTab()
 {
     auto* tab = new QWidget;
 
@@ -289,7 +289,7 @@ QWidget* frm_Settings::buildTimerTab()
     connect(m_receiveTime, &QLineEdit::textChanged, this, [this] { checkTimeField(m_receiveTime, true); });
     connect(m_sendTime, &QLineEdit::textChanged, this, [this] { checkTimeField(m_sendTime, false); });
     for (QRadioButton* option : {m_viaModem, m_viaSmtp, m_viaMix})
-        connect(option, &QRadioButton::toggled, this, &frm_Settings::showDeliveryPanel);
+        connect(option, &QRadioButton::toggled, this, &SettingsDialog::showDeliveryPanel);
     connect(whatIsThis, &LinkLabel::clicked, this, [this] {
         m_dialogs.information(
             this, u"To mask (change) the sender's mobile number, some SMTP SMS Gateway servers require you to replace "
@@ -300,16 +300,16 @@ QWidget* frm_Settings::buildTimerTab()
                   u"not sure, do NOT select this option."_s);
     });
     connect(advanced, &QPushButton::clicked, this, [this] {
-        frm_SMTPSMS_AdvancedSettings screen(m_db, m_gateway, m_dialogs, this);
+        SmtpAdvancedDialog screen(m_db, m_gateway, m_dialogs, this);
         // Its connection test reaches the server as typed here, saved or not.
         screen.setSmtpServer(m_smtpServer->text(), m_smtpPort->text());
         screen.exec();
     });
-    connect(reset, &QPushButton::clicked, this, &frm_Settings::resetSendingStatus);
+    connect(reset, &QPushButton::clicked, this, &SettingsDialog::resetSendingStatus);
     return tab;
 }
 
-QWidget* frm_Settings::buildEmailTab()
+QWidget* SettingsDialog::buildEmailTab()
 {
     auto* tab = new QWidget;
     auto* panel = named(new QGroupBox(u"Email-to-SMS Settings"_s, tab), u"fraEmailToSMS"_s);
@@ -329,7 +329,7 @@ QWidget* frm_Settings::buildEmailTab()
                                   u"ports. Tick it only for a server that cannot do either."_s);
     auto* testButton = named(new QPushButton(u"Test connection"_s, account), u"cmdTestPOP3Connection"_s);
     testButton->setToolTip(u"Logs in to this mailbox with the values typed here; nothing is read or deleted."_s);
-    connect(testButton, &QPushButton::clicked, this, &frm_Settings::testMailbox);
+    connect(testButton, &QPushButton::clicked, this, &SettingsDialog::testMailbox);
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(m_checkInterval);
     intervalRow->addWidget(new QLabel(u"seconds."_s, account));
@@ -369,7 +369,7 @@ QWidget* frm_Settings::buildEmailTab()
     return tab;
 }
 
-void frm_Settings::load()
+void SettingsDialog::load()
 {
     m_loading = true;
     store::SettingsTables tables(m_db);
@@ -448,12 +448,12 @@ void frm_Settings::load()
     m_loading = false;
 }
 
-void frm_Settings::selectTab(Tab tab)
+void SettingsDialog::selectTab(Tab tab)
 {
     m_tabs->setCurrentIndex(tab);
 }
 
-void frm_Settings::setModemConnected(bool connected)
+void SettingsDialog::setModemConnected(bool connected)
 {
     // Changing the line under an open link would not reach the modem before a reconnection,
     // and the search would take its port.
@@ -465,14 +465,14 @@ void frm_Settings::setModemConnected(bool connected)
     m_alert->setVisible(connected);
 }
 
-void frm_Settings::showDeliveryPanel()
+void SettingsDialog::showDeliveryPanel()
 {
     m_simPanel->setVisible(m_viaModem->isChecked());
     m_smtpPanel->setVisible(m_viaSmtp->isChecked());
     m_mixPanel->setVisible(m_viaMix->isChecked());
 }
 
-void frm_Settings::checkTimeField(QLineEdit* field, bool receiveField)
+void SettingsDialog::checkTimeField(QLineEdit* field, bool receiveField)
 {
     if (m_loading || field->text().trimmed().isEmpty())
         return;
@@ -484,7 +484,7 @@ void frm_Settings::checkTimeField(QLineEdit* field, bool receiveField)
     field->setFocus();
 }
 
-void frm_Settings::takeFoundPort(const QString& port)
+void SettingsDialog::takeFoundPort(const QString& port)
 {
     selectPortFromList = true;
     m_port->setEditText(port.trimmed());
@@ -494,7 +494,7 @@ void frm_Settings::takeFoundPort(const QString& port)
     m_port->setFocus();
 }
 
-void frm_Settings::detectModem()
+void SettingsDialog::detectModem()
 {
     QStringList ports;
     for (int i = 0; i < m_port->count(); ++i)
@@ -509,7 +509,7 @@ void frm_Settings::detectModem()
         return;
     }
 
-    frm_ChekModemProgress progress(m_gateway, ports, this);
+    ModemSearchProgress progress(m_gateway, ports, this);
     if (progress.exec() != QDialog::Accepted)
         return;
     if (progress.modems().isEmpty()) {
@@ -517,13 +517,13 @@ void frm_Settings::detectModem()
                               u"Searched COM ports from 1 - %1 but did not find a modem."_s.arg(progress.searched()));
         return;
     }
-    Frm_FoundModemPortNumbers found(progress.modems(), this);
+    FoundModemsDialog found(progress.modems(), this);
     found.exec();
     if (found.selectPortFromList)
         takeFoundPort(found.chosenPort());
 }
 
-void frm_Settings::testMailbox()
+void SettingsDialog::testMailbox()
 {
     const QString server = store::trimBlanks(m_pop3Server->text());
     if (server.isEmpty()) {
@@ -545,25 +545,25 @@ void frm_Settings::testMailbox()
                        [gateway = m_gateway, account] { return gateway->startMailboxTest(account); });
 }
 
-void frm_Settings::resetSendingStatus()
+void SettingsDialog::resetSendingStatus()
 {
     if (auto reset = store::OutboxTable(m_db).resetSending(); !reset)
         reportStoreFailure(u"The \"SENDING\" status could not be cleared: "_s + reset.error().message);
 }
 
-void frm_Settings::refuse(const QString& text, Tab tab, QWidget* field)
+void SettingsDialog::refuse(const QString& text, Tab tab, QWidget* field)
 {
     m_dialogs.information(this, text);
     selectTab(tab);
     field->setFocus();
 }
 
-void frm_Settings::reportStoreFailure(const QString& message)
+void SettingsDialog::reportStoreFailure(const QString& message)
 {
     m_dialogs.error(this, message);
 }
 
-void frm_Settings::save()
+void SettingsDialog::save()
 {
     // Each part is stored once its own fields pass; a refusal later leaves it stored.
     if (!saveMailbox() || !saveTimers() || !saveModem())
@@ -571,7 +571,7 @@ void frm_Settings::save()
     m_dialogs.information(this, u"Settings Saved Successfully!!!"_s);
 }
 
-bool frm_Settings::saveMailbox()
+bool SettingsDialog::saveMailbox()
 {
     if (store::trimBlanks(m_pop3Server->text()).isEmpty()) {
         refuse(u"Please Enter POP3 Mail Server Name / IP"_s, EmailTab, m_pop3Server);
@@ -617,7 +617,7 @@ bool frm_Settings::saveMailbox()
     return true;
 }
 
-bool frm_Settings::saveTimers()
+bool SettingsDialog::saveTimers()
 {
     const auto checkTime = [this](QLineEdit* field, const QString& tooShort) {
         if (store::trimBlanks(field->text()).isEmpty()) {
@@ -722,7 +722,7 @@ bool frm_Settings::saveTimers()
     return true;
 }
 
-bool frm_Settings::saveModem()
+bool SettingsDialog::saveModem()
 {
     const std::pair<QComboBox*, QString> required[] = {
         {m_port, u"Please select Comm port Number."_s},      {m_bitsPerSecond, u"Please select Bits Per Second."_s},

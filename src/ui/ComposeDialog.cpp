@@ -1,4 +1,4 @@
-#include "frm_ComposeSMS.h"
+#include "ComposeDialog.h"
 
 #include "Clock.h"
 #include "Dialogs.h"
@@ -39,7 +39,7 @@ QStringList mobileNumbers(const QString& text)
 
 } // namespace
 
-frm_ComposeSMS::frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent)
+ComposeDialog::ComposeDialog(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent)
     : QDialog(parent), m_db(db), m_dialogs(dialogs), m_clock(clock)
 {
     setObjectName(u"frm_ComposeSMS"_s);
@@ -73,21 +73,21 @@ frm_ComposeSMS::frm_ComposeSMS(const store::Database& db, Dialogs& dialogs, cons
     layout->addLayout(buttons);
     resize(460, 320);
 
-    connect(sendButton, &QPushButton::clicked, this, &frm_ComposeSMS::send);
+    connect(sendButton, &QPushButton::clicked, this, &ComposeDialog::send);
 }
 
-void frm_ComposeSMS::setMobileNumbers(const QString& numbers)
+void ComposeDialog::setMobileNumbers(const QString& numbers)
 {
     m_numbers->setText(numbers);
 }
 
-void frm_ComposeSMS::setMessage(const QString& message)
+void ComposeDialog::setMessage(const QString& message)
 {
     // Stored texts break lines with CR LF, and the text box would read CR and LF as two breaks.
     m_message->setPlainText(QString(message).replace(u"\r\n"_s, u"\n"_s));
 }
 
-void frm_ComposeSMS::send()
+void ComposeDialog::send()
 {
     const QString message = m_message->toPlainText();
     if (store::trimBlanks(m_numbers->text()).isEmpty() || store::trimBlanks(message).isEmpty()) {

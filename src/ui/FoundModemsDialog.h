@@ -10,14 +10,14 @@ namespace ui {
 
 // "Select Your Modem": the modems the search found. A click on a manufacturer picks that
 // modem's port.
-class Frm_FoundModemPortNumbers final : public QDialog
+class FoundModemsDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int kManufacturerColumn = 2;
 
-    explicit Frm_FoundModemPortNumbers(const QList<modem::FoundModem>& modems, QWidget* parent = nullptr);
+    explicit FoundModemsDialog(const QList<modem::FoundModem>& modems, QWidget* parent = nullptr);
 
     bool selectPortFromList = false;
     QString chosenPort() const { return m_chosenPort; }

@@ -1,4 +1,4 @@
-#include "frm_HomePage.h"
+#include "Dashboard.h"
 
 #include "CallTable.h"
 #include "Gateway.h"
@@ -36,7 +36,7 @@ void showCount(LinkLabel* label, const QString& caption, const std::expected<qin
 
 } // namespace
 
-frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
+Dashboard::Dashboard(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
                            QWidget* parent)
     : QWidget(parent), m_db(db), m_gateway(gateway), m_clock(clock)
 {
@@ -104,13 +104,13 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
     layout->addSpacing(16);
     layout->addLayout(logColumn, 1);
 
-    connect(m_start, &LinkLabel::clicked, this, &frm_HomePage::startLog);
-    connect(m_stop, &LinkLabel::clicked, this, &frm_HomePage::stopLog);
+    connect(m_start, &LinkLabel::clicked, this, &Dashboard::startLog);
+    connect(m_stop, &LinkLabel::clicked, this, &Dashboard::stopLog);
     connect(m_clear, &LinkLabel::clicked, this, [this] {
         m_log->clear();
         QMetaObject::invokeMethod(m_gateway, &engine::Gateway::clearActivityLog, Qt::QueuedConnection);
     });
-    connect(m_missCall, &LinkLabel::clicked, this, &frm_HomePage::missedCallsClicked);
+    connect(m_missCall, &LinkLabel::clicked, this, &Dashboard::missedCallsClicked);
     connect(m_inBox, &LinkLabel::clicked, this, [this] {
         msgType = u"I"_s;
         Q_EMIT messageBoxRequested();
@@ -123,7 +123,7 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
         msgType = u"O"_s;
         Q_EMIT messageBoxRequested();
     });
-    connect(m_gateway, &engine::Gateway::activityLogChanged, this, &frm_HomePage::showLog);
+    connect(m_gateway, &engine::Gateway::activityLogChanged, this, &Dashboard::showLog);
 
     // The log is on from the start: "Start" is shown done, "Stop" offered.
     m_start->setEnabled(false);
@@ -136,11 +136,11 @@ frm_HomePage::frm_HomePage(const store::Database& db, engine::Gateway* gateway, 
     m_today->setText(m_clock.now().date().toString(u"dd-MMMM-yyyy"_s));
     refreshCounters();
     m_refresh.setObjectName(u"timerRefreshCounters"_s);
-    connect(&m_refresh, &QTimer::timeout, this, &frm_HomePage::refreshCounters);
+    connect(&m_refresh, &QTimer::timeout, this, &Dashboard::refreshCounters);
     m_refresh.start(1000);
 }
 
-void frm_HomePage::refreshCounters()
+void Dashboard::refreshCounters()
 {
     showCount(m_missCall, u"Missed Calls"_s, store::CallTable(m_db).countMissedOn(m_clock.now().date()));
     showCount(m_inBox, u"Inbox"_s, store::InboxTable(m_db).countUnread());
@@ -150,7 +150,7 @@ void frm_HomePage::refreshCounters()
     m_notConfirmed->setVisible(unconfirmed && *unconfirmed > 0);
 }
 
-void frm_HomePage::startLog()
+void Dashboard::startLog()
 {
     QMetaObject::invokeMethod(
         m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(true); }, Qt::QueuedConnection);
@@ -160,7 +160,7 @@ void frm_HomePage::startLog()
     m_start->setUnderlined(false);
 }
 
-void frm_HomePage::stopLog()
+void Dashboard::stopLog()
 {
     QMetaObject::invokeMethod(
         m_gateway, [gateway = m_gateway] { gateway->setActivityLogOn(false); }, Qt::QueuedConnection);
@@ -170,7 +170,7 @@ void frm_HomePage::stopLog()
     m_start->setUnderlined(true);
 }
 
-void frm_HomePage::showLog(const QString& text)
+void Dashboard::showLog(const QString& text)
 {
     // The log separates lines with CR LF; the text box wants plain line feeds.
     QString shown = text;

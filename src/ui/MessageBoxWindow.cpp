@@ -1,4 +1,4 @@
-#include "Frm_MessageBox.h"
+#include "MessageBoxWindow.h"
 
 #include "DateText.h"
 #include "Dialogs.h"
@@ -6,8 +6,8 @@
 #include "GatewaySettings.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
-#include "frm_ComposeSMS.h"
-#include "frm_Wait.h"
+#include "ComposeDialog.h"
+#include "WaitDialog.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -57,7 +57,7 @@ QString oneLine(const QString& text)
 
 } // namespace
 
-Frm_MessageBox::Frm_MessageBox(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
                                const store::Clock& clock, int pageSize, QWidget* parent)
     : QWidget(parent, Qt::Window), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock),
       m_pageSize(pageSize > 0 ? pageSize : 100)
@@ -138,11 +138,11 @@ Frm_MessageBox::Frm_MessageBox(const store::Database& db, engine::Gateway* gatew
 
     connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onTreeClicked(item); });
     connect(m_list, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onRowClicked(item); });
-    connect(m_list->header(), &QHeaderView::sectionClicked, this, &Frm_MessageBox::onHeaderClicked);
-    connect(m_all, &QRadioButton::clicked, this, &Frm_MessageBox::fillListInbox);
-    connect(m_unread, &QRadioButton::clicked, this, &Frm_MessageBox::fillListInbox);
-    connect(show, &QPushButton::clicked, this, &Frm_MessageBox::refillShown);
-    connect(m_search, &QLineEdit::returnPressed, this, &Frm_MessageBox::refillShown);
+    connect(m_list->header(), &QHeaderView::sectionClicked, this, &MessageBoxWindow::onHeaderClicked);
+    connect(m_all, &QRadioButton::clicked, this, &MessageBoxWindow::fillListInbox);
+    connect(m_unread, &QRadioButton::clicked, this, &MessageBoxWindow::fillListInbox);
+    connect(show, &QPushButton::clicked, this, &MessageBoxWindow::refillShown);
+    connect(m_search, &QLineEdit::returnPressed, this, &MessageBoxWindow::refillShown);
     m_search->installEventFilter(this);
     connect(m_next, &QPushButton::clicked, this, [this] {
         ++m_page;
@@ -153,13 +153,13 @@ Frm_MessageBox::Frm_MessageBox(const store::Database& db, engine::Gateway* gatew
             --m_page;
         refillShown();
     });
-    connect(m_pageBox, &QLineEdit::textEdited, this, &Frm_MessageBox::onPageEdited);
-    connect(m_pageBox, &QLineEdit::returnPressed, this, &Frm_MessageBox::onPageEntered);
+    connect(m_pageBox, &QLineEdit::textEdited, this, &MessageBoxWindow::onPageEdited);
+    connect(m_pageBox, &QLineEdit::returnPressed, this, &MessageBoxWindow::onPageEntered);
 
     // The engine tells what changed; the screen redraws what it shows.
-    connect(m_gateway, &engine::Gateway::messagesSent, this, &Frm_MessageBox::fillTreeView);
-    connect(m_gateway, &engine::Gateway::inboxChanged, this, &Frm_MessageBox::fillTreeView);
-    connect(m_gateway, &engine::Gateway::messageStored, this, &Frm_MessageBox::addStoredMessage);
+    connect(m_gateway, &engine::Gateway::messagesSent, this, &MessageBoxWindow::fillTreeView);
+    connect(m_gateway, &engine::Gateway::inboxChanged, this, &MessageBoxWindow::fillTreeView);
+    connect(m_gateway, &engine::Gateway::messageStored, this, &MessageBoxWindow::addStoredMessage);
     connect(m_gateway, &engine::Gateway::sendFinished, this, [this] {
         fillTreeView();
         refillShown();
@@ -171,13 +171,13 @@ Frm_MessageBox::Frm_MessageBox(const store::Database& db, engine::Gateway* gatew
     });
 }
 
-Frm_MessageBox::~Frm_MessageBox()
+MessageBoxWindow::~MessageBoxWindow()
 {
     if (m_wait)
         m_wait->close();
 }
 
-void Frm_MessageBox::buildToolBar()
+void MessageBoxWindow::buildToolBar()
 {
     auto* bar = new QToolBar(this);
     bar->setObjectName(u"Toolbar1"_s);
@@ -191,18 +191,18 @@ void Frm_MessageBox::buildToolBar()
     // Its screen is not part of this build yet.
     toolAction(bar, u"Auto Repl&y"_s, u"Send automatic reply."_s, u"tbrAutoReply"_s)->setEnabled(false);
     QAction* settings = toolAction(bar, u"&Settings"_s, u"Settings."_s, u"tbrSettings"_s);
-    connect(settings, &QAction::triggered, this, &Frm_MessageBox::settingsRequested);
+    connect(settings, &QAction::triggered, this, &MessageBoxWindow::settingsRequested);
 
     connect(composeAction, &QAction::triggered, this, [this] { compose(QString(), QString()); });
     connect(sendAll, &QAction::triggered, this,
             [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::sendAll, Qt::QueuedConnection); });
-    connect(receive, &QAction::triggered, this, &Frm_MessageBox::receiveAll);
-    connect(m_reply, &QAction::triggered, this, &Frm_MessageBox::reply);
-    connect(m_forward, &QAction::triggered, this, &Frm_MessageBox::forward);
-    connect(m_delete, &QAction::triggered, this, &Frm_MessageBox::DeleteSMS);
+    connect(receive, &QAction::triggered, this, &MessageBoxWindow::receiveAll);
+    connect(m_reply, &QAction::triggered, this, &MessageBoxWindow::reply);
+    connect(m_forward, &QAction::triggered, this, &MessageBoxWindow::forward);
+    connect(m_delete, &QAction::triggered, this, &MessageBoxWindow::DeleteSMS);
 }
 
-void Frm_MessageBox::open(const QString& msgType)
+void MessageBoxWindow::open(const QString& msgType)
 {
     m_page = 1;
     m_folder = Folder::None;
@@ -221,7 +221,7 @@ void Frm_MessageBox::open(const QString& msgType)
         selectFolder(Folder::Outbox);
 }
 
-void Frm_MessageBox::fillTreeView()
+void MessageBoxWindow::fillTreeView()
 {
     m_tree->clear();
     auto* root = new QTreeWidgetItem(m_tree, {u"Message"_s});
@@ -242,7 +242,7 @@ void Frm_MessageBox::fillTreeView()
         m_tree->setCurrentItem(m_sentNode);
 }
 
-void Frm_MessageBox::selectFolder(Folder folder)
+void MessageBoxWindow::selectFolder(Folder folder)
 {
     m_page = 1;
     m_search->setText(kSearchHint);
@@ -254,7 +254,7 @@ void Frm_MessageBox::selectFolder(Folder folder)
     m_tree->setCurrentItem(inbox ? m_inboxNode : folder == Folder::Outbox ? m_outboxNode : m_sentNode);
 }
 
-void Frm_MessageBox::onTreeClicked(QTreeWidgetItem* item)
+void MessageBoxWindow::onTreeClicked(QTreeWidgetItem* item)
 {
     if (item == m_inboxNode)
         selectFolder(Folder::Inbox);
@@ -264,34 +264,34 @@ void Frm_MessageBox::onTreeClicked(QTreeWidgetItem* item)
         selectFolder(Folder::Sent);
 }
 
-void Frm_MessageBox::fillListInbox()
+void MessageBoxWindow::fillListInbox()
 {
     fill(Folder::Inbox);
 }
 
-void Frm_MessageBox::fillListOutbox()
+void MessageBoxWindow::fillListOutbox()
 {
     fill(Folder::Outbox);
 }
 
-void Frm_MessageBox::fillListSent()
+void MessageBoxWindow::fillListSent()
 {
     fill(Folder::Sent);
 }
 
-void Frm_MessageBox::refillShown()
+void MessageBoxWindow::refillShown()
 {
     if (m_folder != Folder::None)
         fill(m_folder);
 }
 
-QString Frm_MessageBox::searchText() const
+QString MessageBoxWindow::searchText() const
 {
     const QString text = m_search->text().trimmed();
     return text == kSearchHint ? QString() : text;
 }
 
-void Frm_MessageBox::fill(Folder folder)
+void MessageBoxWindow::fill(Folder folder)
 {
     m_folder = folder;
     emptyPreview();
@@ -346,21 +346,21 @@ void Frm_MessageBox::fill(Folder folder)
     m_previous->setEnabled(m_page > 1);
 }
 
-void Frm_MessageBox::setRowButtons(bool enabled)
+void MessageBoxWindow::setRowButtons(bool enabled)
 {
     m_reply->setEnabled(enabled);
     m_forward->setEnabled(enabled);
     m_delete->setEnabled(enabled);
 }
 
-void Frm_MessageBox::emptyPreview()
+void MessageBoxWindow::emptyPreview()
 {
     m_name->setText(u"Name :"_s);
     m_number->setText(u"Mobile Number :"_s);
     m_message->clear();
 }
 
-void Frm_MessageBox::onRowClicked(QTreeWidgetItem* item)
+void MessageBoxWindow::onRowClicked(QTreeWidgetItem* item)
 {
     setRowButtons(!m_list->selectedItems().isEmpty());
     if (item == nullptr)
@@ -382,7 +382,7 @@ void Frm_MessageBox::onRowClicked(QTreeWidgetItem* item)
     m_list->setCurrentItem(item);
 }
 
-void Frm_MessageBox::onHeaderClicked(int column)
+void MessageBoxWindow::onHeaderClicked(int column)
 {
     // Column 2 holds names nobody stores; it sorts by the number instead.
     static const QStringList inboxKeys{u"SenderMobileNo"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s};
@@ -401,7 +401,7 @@ void Frm_MessageBox::onHeaderClicked(int column)
     refillShown();
 }
 
-void Frm_MessageBox::onPageEdited(const QString& text)
+void MessageBoxWindow::onPageEdited(const QString& text)
 {
     static const QRegularExpression digits(u"^[0-9]+$"_s);
     if (text.isEmpty() || digits.match(text.trimmed()).hasMatch())
@@ -410,7 +410,7 @@ void Frm_MessageBox::onPageEdited(const QString& text)
     m_pageBox->setText(QString::number(m_page));
 }
 
-void Frm_MessageBox::onPageEntered()
+void MessageBoxWindow::onPageEntered()
 {
     bool ok = false;
     const int typed = m_pageBox->text().trimmed().toInt(&ok);
@@ -423,7 +423,7 @@ void Frm_MessageBox::onPageEntered()
     m_pageBox->setText(QString::number(m_page));
 }
 
-void Frm_MessageBox::DeleteSMS()
+void MessageBoxWindow::DeleteSMS()
 {
     if (m_dialogs.question(this, u"Are you sure to delete the message(s)?"_s) != Dialogs::Yes)
         return;
@@ -447,9 +447,9 @@ void Frm_MessageBox::DeleteSMS()
     }
 }
 
-void Frm_MessageBox::compose(const QString& numbers, const QString& message)
+void MessageBoxWindow::compose(const QString& numbers, const QString& message)
 {
-    frm_ComposeSMS screen(m_db, m_dialogs, m_clock, this);
+    ComposeDialog screen(m_db, m_dialogs, m_clock, this);
     if (!numbers.isEmpty())
         screen.setMobileNumbers(numbers);
     if (!message.isEmpty())
@@ -462,7 +462,7 @@ void Frm_MessageBox::compose(const QString& numbers, const QString& message)
     }
 }
 
-void Frm_MessageBox::reply()
+void MessageBoxWindow::reply()
 {
     if (m_folder != Folder::Inbox && m_folder != Folder::Sent)
         return;
@@ -472,24 +472,24 @@ void Frm_MessageBox::reply()
     compose(selected.first()->text(0).trimmed(), QString());
 }
 
-void Frm_MessageBox::forward()
+void MessageBoxWindow::forward()
 {
     if ((m_folder != Folder::Inbox && m_folder != Folder::Sent) || m_list->selectedItems().isEmpty())
         return;
     compose(QString(), m_message->toPlainText());
 }
 
-void Frm_MessageBox::receiveAll()
+void MessageBoxWindow::receiveAll()
 {
     if (!m_wait) {
-        m_wait = new frm_Wait(this);
+        m_wait = new WaitDialog(this);
         m_wait->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_wait->show();
     QMetaObject::invokeMethod(m_gateway, &engine::Gateway::receiveAll, Qt::QueuedConnection);
 }
 
-void Frm_MessageBox::addStoredMessage(qint64 id, const QString& sender, const QString& text, const QDateTime& when)
+void MessageBoxWindow::addStoredMessage(qint64 id, const QString& sender, const QString& text, const QDateTime& when)
 {
     if (m_folder != Folder::Inbox)
         return;
@@ -498,7 +498,7 @@ void Frm_MessageBox::addStoredMessage(qint64 id, const QString& sender, const QS
     setBold(item, true);
 }
 
-bool Frm_MessageBox::eventFilter(QObject* watched, QEvent* event)
+bool MessageBoxWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_list) {
         if (event->type() == QEvent::FocusOut)
