@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -35,6 +36,11 @@ Dialogs::Answer MessageBoxDialogs::offer(QWidget* parent, const QString& text, c
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
     return box.clickedButton() == accept ? Yes : No;
+}
+
+int MessageBoxDialogs::run(QDialog& dialog)
+{
+    return dialog.exec();
 }
 
 } // namespace ui

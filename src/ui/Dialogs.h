@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace ui {
@@ -25,6 +26,9 @@ public:
     virtual Answer question(QWidget* parent, const QString& text) = 0;
     // A message that offers one action, with a button named for it (Yes) and Cancel (No).
     virtual Answer offer(QWidget* parent, const QString& text, const QString& action) = 0;
+    // A sub-dialog (a search's progress, a list to choose from, a form) shown modally; returns
+    // its result, QDialog::Accepted or QDialog::Rejected.
+    virtual int run(QDialog& dialog) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs
@@ -34,6 +38,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
     Answer question(QWidget* parent, const QString& text) override;
     Answer offer(QWidget* parent, const QString& text, const QString& action) override;
+    int run(QDialog& dialog) override;
 };
 
 } // namespace ui

@@ -2,6 +2,8 @@
 
 #include "Dialogs.h"
 
+#include <QDialog>
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -28,10 +30,27 @@ public:
 
     Answer offer(QWidget* parent, const QString& text, const QString&) override { return question(parent, text); }
 
+    // A sub-dialog is answered by the handler set for its object name, which accepts or rejects
+    // it (showing it first if it must run, as a search does); without one it is rejected unseen.
+    int run(QDialog& dialog) override
+    {
+        opened << dialog.objectName();
+        const auto handler = onDialog.find(dialog.objectName());
+        if (handler == onDialog.end()) {
+            dialog.reject();
+            return QDialog::Rejected;
+        }
+        (*handler)(dialog);
+        return dialog.result();
+    }
+
     void answerNext(Answer answer) { m_answers.push_back(answer); }
     QString lastText() const { return texts.isEmpty() ? QString() : texts.last(); }
 
     QStringList texts;
+    // The object names of the sub-dialogs run, in order, and how each is answered.
+    QStringList opened;
+    QHash<QString, std::function<void(QDialog&)>> onDialog;
     // Runs while the outermost box is open, as the signals a real box's own event loop would
     // deliver meanwhile; a box opened from in here counts as nested.
     std::function<void(const QString& text)> whileOpen;
