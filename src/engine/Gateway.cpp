@@ -313,6 +313,14 @@ void Gateway::setMissedCallReplyText(const QString& text)
     m_settings.MissedCallReplyText = store::trimBlanks(text);
 }
 
+void Gateway::applyMissedCallReplySettings()
+{
+    if (!m_db.isOpen())
+        return;
+    if (auto r = store::loadMissedCallReply(m_db, m_settings); !r)
+        reportStoreError(r.error());
+}
+
 void Gateway::refreshTick()
 {
     const TimerRun run(m_inTimerRun);

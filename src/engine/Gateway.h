@@ -152,6 +152,8 @@ public Q_SLOTS:
     // One poll of the e-mail-to-SMS mailbox, as the mailbox timer runs it.
     void onMailboxTick();
     void setMissedCallReplyText(const QString& text);
+    // The missed-call reply screen has stored its row: the switch and the text apply at once.
+    void applyMissedCallReplySettings();
 
 Q_SIGNALS:
     void activityLogChanged(const QString& text);
