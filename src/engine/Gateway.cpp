@@ -103,9 +103,8 @@ void Gateway::onPortLost()
     m_callInProgress = false;
     m_timer1Period = 0;
     m_timer2Period = 0;
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
     // Messages can still leave by e-mail.
-    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s)
+    if (store::sendsWithoutModem(m_settings.deliveryMedia))
         m_timer2Period = m_settings.SendIntervalSeconds * 1000;
     applyTimers();
     Q_EMIT modemStateChanged(false, false);
@@ -119,9 +118,14 @@ void Gateway::reportRefusedPorts(bool mailbox)
             AddToActivityLog(mail::pop3PortRefusedLine(m_settings.POP3Port));
         return;
     }
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if ((media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s) && m_settings.SMSSMTPPort == 0)
+    if (store::sendsWithoutModem(m_settings.deliveryMedia) && m_settings.SMSSMTPPort == 0)
         AddToActivityLog(mail::smtpPortRefusedText().trimmed());
+}
+
+void Gateway::reportUnknownWords()
+{
+    for (const QString& line : std::exchange(m_settings.unknownWords, {}))
+        AddToActivityLog(line);
 }
 
 void Gateway::AddToActivityLog(const QString& message)
@@ -175,6 +179,7 @@ void Gateway::startUp()
     AddToActivityLog(u"Initializing SMS Delivery Properties."_s);
     if (auto r = store::loadDelivery(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportUnknownWords();
     reportRefusedPorts(false);
 
     AddToActivityLog(u"Initializing AutoReply On MissedCall Properties."_s);
@@ -202,7 +207,7 @@ void Gateway::startUp()
         AddToActivityLog(u"**NOTICE** %1 outbox message(s) were left 'SENDING' by an earlier run and are not sent "
                          u"again until their status is reset in the settings."_s.arg(*sending));
 
-    if (m_settings.SMSDeliveryMedia.compare(u"SMTPSMSGATEWAY"_s, Qt::CaseInsensitive) != 0) {
+    if (m_settings.deliveryMedia != store::DeliveryMedia::SmtpGateway) {
         ConnectModem();
     } else {
         // E-mail delivery needs no modem: an unattended restart must go on sending.
@@ -271,8 +276,7 @@ void Gateway::ConnectModem()
         return;
     }
     m_link.ClosePort();
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s) {
+    if (store::sendsWithoutModem(m_settings.deliveryMedia)) {
         // Messages can still leave by e-mail.
         m_timer2Period = m_settings.SendIntervalSeconds * 1000;
         m_timer2Enabled = true;
@@ -386,8 +390,7 @@ void Gateway::onReceiveTick()
 void Gateway::onSendTick()
 {
     const TimerRun run(m_inTimerRun);
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media != u"SMTPSMSGATEWAY"_s && media != u"MIXMODE"_s && !(m_link.isInitialised() && m_link.isConnected()))
+    if (!store::sendsWithoutModem(m_settings.deliveryMedia) && !(m_link.isInitialised() && m_link.isConnected()))
         return;
     m_timer2Period = m_settings.SendIntervalSeconds * 1000;
     applyTimers();
@@ -517,6 +520,7 @@ void Gateway::applyDeliverySettings()
     store::resetDelivery(m_settings);
     if (auto r = store::loadDelivery(m_db, m_settings); !r)
         reportStoreError(r.error());
+    reportUnknownWords();
     reportRefusedPorts(false);
 }
 
@@ -532,8 +536,7 @@ void Gateway::applyTimerSettings()
         m_timer1Period = receiveMs;
     if (sendMs == 0 || m_link.isConnected())
         m_timer2Period = sendMs;
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media == u"SMTPSMSGATEWAY"_s || media == u"MIXMODE"_s)
+    if (store::sendsWithoutModem(m_settings.deliveryMedia))
         m_timer2Period = sendMs;
     applyTimers();
 }

@@ -215,6 +215,8 @@ private:
     // A stored mailbox port (or, with mailbox false, SMTP port) that is no port number: logged
     // when the settings are read; that route is then not used.
     void reportRefusedPorts(bool mailbox = true);
+    // Stored delivery words the loading did not know: logged once per loading.
+    void reportUnknownWords();
 
     QString m_storePath;
     const store::Clock& m_clock;

@@ -11,9 +11,9 @@ namespace engine {
 
 namespace {
 
-const QString kModem = u"MODEM"_s;
-const QString kSmtp = u"SMTPSMSGATEWAY"_s;
-const QString kMixMode = u"MIXMODE"_s;
+using store::DeliveryMedia;
+using store::MixModeRoute;
+using store::SimDeliveryMode;
 const QString kNotCommunicating = u"Computer is not communicating with the modem. Please select the option 'Listen To "
                                   u"Modem' before executing any modem commands."_s;
 
@@ -24,7 +24,7 @@ bool isSendableNumber(const QString& number)
     return store::isSendableNumber(number.trimmed());
 }
 
-MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, const QString& route)
+MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, MixModeRoute route)
 {
     MixModeChoice choice;
     QString n = number.trimmed();
@@ -32,25 +32,23 @@ MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefi
     if (n.startsWith(u'0'))
         n.remove(0, 1);
     choice.comparedNumber = n;
-    const QString rule = route.trimmed();
-    if (rule != kModem && rule != kSmtp)
+    if (route == MixModeRoute::None)
         return choice;
     for (const QString& prefix : prefixes) {
         // An empty entry (from "98,,97" or a trailing comma) would match every number.
         if (!prefix.isEmpty() && n.startsWith(prefix)) {
-            choice.route = rule;
+            choice.route = route;
             choice.matchedPrefix = prefix;
             return choice;
         }
     }
-    choice.route = rule == kModem ? kSmtp : kModem;
+    choice.route = route == MixModeRoute::Modem ? MixModeRoute::SmtpGateway : MixModeRoute::Modem;
     return choice;
 }
 
 bool OutboxDispatcher::canGoOn() const
 {
-    const QString media = m_context.settings.SMSDeliveryMedia.toUpper();
-    return media == kSmtp || media == kMixMode || m_context.link.isConnected();
+    return store::sendsWithoutModem(m_context.settings.deliveryMedia) || m_context.link.isConnected();
 }
 
 void OutboxDispatcher::SendOutboxMessages()
@@ -86,7 +84,7 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendThroughModem(const store::Outbox
                                                              const QString& text)
 {
     const store::GatewaySettings& settings = m_context.settings;
-    const bool stored = settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s;
+    const bool stored = settings.simDeliveryMode == SimDeliveryMode::StoreAndDeliver;
     m_context.log(u"Sending SMS to "_s + row.recipient + u" using GSM modem and method - "_s +
                   (stored ? u"STORE & DELIVER."_s : u"DIRECT DELIVERY."_s));
     store::OutboxTable outbox(m_context.db);
@@ -126,11 +124,11 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
     }
     const QString text = store::trimBlanks(row.message);
     const store::GatewaySettings& settings = m_context.settings;
-    const QString media = settings.SMSDeliveryMedia.toUpper();
+    const DeliveryMedia media = settings.deliveryMedia;
 
-    QString route;
-    if (media == kMixMode && !settings.MixModeMobileNumbers.trimmed().isEmpty()) {
-        MixModeChoice choice = chooseMixModeRoute(number, settings.MixModePrefixes, settings.MixModeRoute);
+    MixModeRoute route = MixModeRoute::None;
+    if (media == DeliveryMedia::MixMode && !settings.MixModeMobileNumbers.trimmed().isEmpty()) {
+        MixModeChoice choice = chooseMixModeRoute(number, settings.MixModePrefixes, settings.mixModeRoute);
         m_context.log(u"Checking the rules for MIX-MODE SMS delivery for number: "_s + choice.comparedNumber + u"."_s);
         if (choice.matchedPrefix)
             m_context.log(u"Rule matched! Number is starting with '"_s + *choice.matchedPrefix + u"'"_s);
@@ -151,11 +149,10 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
         return claimed;
     };
 
-    if (media == kModem || route == kModem) {
+    if (media == DeliveryMedia::Modem || route == MixModeRoute::Modem) {
         if (!m_context.link.isConnected()) {
             m_context.log(kNotCommunicating);
-        } else if (settings.SIMCardDeliveryMode == u"STORE AND DELIVER"_s ||
-                   settings.SIMCardDeliveryMode == u"DIRECT DELIVER"_s) {
+        } else if (settings.simDeliveryMode != SimDeliveryMode::None) {
             if (!claim())
                 return Outcome::Skipped;
             const Outcome outcome = sendThroughModem(row, number, text);
@@ -163,7 +160,7 @@ OutboxDispatcher::Outcome OutboxDispatcher::sendOne(const store::OutboxRow& row)
                 return outcome;
             sent = outcome == Outcome::Sent;
         }
-    } else if (media == kSmtp || route == kSmtp) {
+    } else if (media == DeliveryMedia::SmtpGateway || route == MixModeRoute::SmtpGateway) {
         if (!claim())
             return Outcome::Skipped;
         const QString error = m_context.sendEmail(row);

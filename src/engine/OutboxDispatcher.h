@@ -23,11 +23,11 @@ bool isSendableNumber(const QString& number);
 // Returns "MODEM", "SMTPSMSGATEWAY" or empty, and the matching prefix when one matched.
 struct MixModeChoice
 {
-    QString route;
+    store::MixModeRoute route = store::MixModeRoute::None; // None: no rule to follow
     std::optional<QString> matchedPrefix;
     QString comparedNumber;
 };
-MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, const QString& route);
+MixModeChoice chooseMixModeRoute(const QString& number, const QStringList& prefixes, store::MixModeRoute route);
 
 // Empties the outbox: every pending row is checked, routed (modem, SMTP gateway, or by number
 // prefix), claimed, sent and booked SENT only when the modem or the server confirmed it. A row

@@ -72,8 +72,8 @@ ConnectionReport reportOf(const Server& server, const std::optional<TransferErro
         break;
     default:
         report.outcome = Outcome::Failed;
-        report.text = u"The connection to %1 failed. Error %2: %3"_s.arg(where).arg(error->code).arg(
-            error->description);
+        report.text =
+            u"The connection to %1 failed. Error %2: %3"_s.arg(where).arg(error->code).arg(error->description);
         return report;
     }
 
@@ -89,10 +89,10 @@ ConnectionReport reportOf(const Server& server, const std::optional<TransferErro
     }
     report.outcome = changed ? Outcome::KeyChanged : Outcome::UntrustedCertificate;
     report.certificate = *certificate;
-    const QString why = changed ? u"The certificate of %1 is not the one that was trusted: the server shows "
-                                  u"another key."_s.arg(where)
-                                : u"The certificate of %1 is not trusted by this computer (%2)."_s.arg(
-                                      where, error->description);
+    const QString why =
+        changed ? u"The certificate of %1 is not the one that was trusted: the server shows "
+                  u"another key."_s.arg(where)
+                : u"The certificate of %1 is not trusted by this computer (%2)."_s.arg(where, error->description);
     report.text = why + u"\n\n"_s + certificateText(*certificate) +
                   u"\n\nTrust it only if the fingerprint is the one the mail server's administrator gives you. From "
                   u"then on the gateway accepts this certificate's key at %1, and no other."_s.arg(where);
@@ -125,11 +125,10 @@ ConnectionReport testSmtpConnection(const SmtpServer& server, int timeoutMs, con
     const bool authenticate = server.authenticationRequired && server.authenticationType != 0;
     // The login before sending is a mailbox login of its own, reported as such.
     if (authenticate && server.authenticationType == 1) {
-        ConnectionReport pop = testPop3Connection({server.server, server.pop3Port, server.userName, server.password,
-                                                   timeoutMs, abort, server.allowPlainLogin, nullptr,
-                                                   server.pop3PinnedKey,
-                                                   popBeforeSmtpNoTlsAdvice(server.server, server.pop3Port)},
-                                                  progress);
+        ConnectionReport pop = testPop3Connection(
+            {server.server, server.pop3Port, server.userName, server.password, timeoutMs, abort, server.allowPlainLogin,
+             nullptr, server.pop3PinnedKey, popBeforeSmtpNoTlsAdvice(server.server, server.pop3Port)},
+            progress);
         if (pop.outcome != Outcome::LoggedIn)
             return pop;
         smtpOnly.authenticationRequired = false;
@@ -142,7 +141,8 @@ ConnectionReport testSmtpConnection(const SmtpServer& server, int timeoutMs, con
         steps << line;
         progress(line);
     });
-    const bool inClear = std::ranges::any_of(steps, [](const QString& line) { return line.startsWith(u"**WARNING**"_s); });
+    const bool inClear =
+        std::ranges::any_of(steps, [](const QString& line) { return line.startsWith(u"**WARNING**"_s); });
     QString loggedIn;
     if (!smtpAuth)
         loggedIn = u"Connected to %1:%2; the server took the connection without a login."_s.arg(server.server)

@@ -9,7 +9,6 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
-
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -18,14 +17,9 @@ namespace mail {
 
 namespace {
 
-template <auto Free>
-struct Deleter
+template <auto Free> struct Deleter
 {
-    template <typename T>
-    void operator()(T* p) const
-    {
-        Free(p);
-    }
+    template <typename T> void operator()(T* p) const { Free(p); }
 };
 using X509Ptr = std::unique_ptr<X509, Deleter<&X509_free>>;
 using BioPtr = std::unique_ptr<BIO, Deleter<&BIO_free>>;
@@ -61,8 +55,7 @@ QByteArray sha256(const unsigned char* data, int size)
 }
 
 // The DER form of whatever i2d writes, for hashing.
-template <typename T, typename Encode>
-QByteArray derOf(T* object, Encode encode)
+template <typename T, typename Encode> QByteArray derOf(T* object, Encode encode)
 {
     const int size = encode(object, nullptr);
     if (size <= 0)
@@ -88,8 +81,7 @@ std::optional<CertificateDetails> describeCertificate(const QByteArray& pem)
     const QByteArray key = derOf(X509_get_X509_PUBKEY(certificate.get()), &i2d_X509_PUBKEY);
     if (whole.isEmpty() || key.isEmpty())
         return std::nullopt;
-    const QByteArray fingerprint =
-        sha256(reinterpret_cast<const unsigned char*>(whole.constData()), int(whole.size()));
+    const QByteArray fingerprint = sha256(reinterpret_cast<const unsigned char*>(whole.constData()), int(whole.size()));
     const QByteArray keyDigest = sha256(reinterpret_cast<const unsigned char*>(key.constData()), int(key.size()));
 
     CertificateDetails details;
@@ -116,8 +108,7 @@ QString certificateText(const CertificateDetails& details)
         return when.isValid() ? when.toString(u"yyyy-MM-dd HH:mm 'UTC'"_s) : u"(not readable)"_s;
     };
     return u"Subject: %1\nIssued by: %2\nValid from %3 until %4\nSHA-256 fingerprint: %5"_s.arg(
-        details.subject, details.issuer, date(details.validFrom), date(details.validUntil),
-        details.sha256Fingerprint);
+        details.subject, details.issuer, date(details.validFrom), date(details.validUntil), details.sha256Fingerprint);
 }
 
 } // namespace mail

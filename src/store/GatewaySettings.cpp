@@ -24,14 +24,19 @@ qint16 toInt16(const QString& text)
     return qint16(whole);
 }
 
-QString upperKeptIf(const QString& raw, std::initializer_list<QString> allowed)
+// A stored word read through its table; one the table does not know is reported and leaves the
+// setting as not chosen.
+template <typename Value>
+void readWord(Value& setting, std::optional<Value> (*parse)(const QString&), const QString& column,
+              const QString& stored, QStringList& unknownWords)
 {
-    const QString value = trimBlanks(raw).toUpper();
-    for (const QString& candidate : allowed) {
-        if (value == candidate)
-            return value;
+    if (const std::optional<Value> value = parse(stored)) {
+        setting = *value;
+        return;
     }
-    return {};
+    setting = Value::None;
+    unknownWords << u"**WARNING** The stored setting %1 holds '%2', which this version does not know; it counts as "
+                    u"not chosen until the settings are saved again."_s.arg(column, stored);
 }
 
 // Assigns a trimmed text setting only when the column holds something, as the loading does.
@@ -135,12 +140,13 @@ void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row
     if (!row)
         return;
     if (!row->SMSDeliveryMedia.isEmpty())
-        s.SMSDeliveryMedia = upperKeptIf(row->SMSDeliveryMedia, {u"MODEM"_s, u"SMTPSMSGATEWAY"_s, u"MIXMODE"_s});
-    if (s.SMSDeliveryMedia == u"MIXMODE"_s) {
+        readWord(s.deliveryMedia, &parseDeliveryMedia, u"SMSDeliveryMedia"_s, row->SMSDeliveryMedia, s.unknownWords);
+    if (s.deliveryMedia == DeliveryMedia::MixMode) {
         s.MixModeMobileNumbers = cleanMixModeNumbers(row->MixModeMobileNumbers);
         // Empty entries are kept: the prefix list mirrors the field the operator typed.
         s.MixModePrefixes = s.MixModeMobileNumbers.isEmpty() ? QStringList{} : s.MixModeMobileNumbers.split(u',');
-        s.MixModeRoute = upperKeptIf(row->MixModeDeliveryMedia, {u"MODEM"_s, u"SMTPSMSGATEWAY"_s});
+        readWord(s.mixModeRoute, &parseMixModeRoute, u"MixModeDeliveryMedia"_s, row->MixModeDeliveryMedia,
+                 s.unknownWords);
     }
     s.IsSMSSMTPAuthenticationRequired = row->IsSMSSMTPAuthenticationRequired;
     setIfNotEmpty(s.SMSSMTPFromName, row->SMSSMTPFromName);
@@ -156,16 +162,17 @@ void applyDelivery(GatewaySettings& s, const std::optional<TimerSettingRow>& row
     s.SMSSMTPAuthenticationType = toInt16(row->SMSSMTPAuthenticationType);
     s.SMSSMTPAllowPlainLogin = row->SMSSMTPAllowPlainLogin;
     if (!row->SIMCardDeliveryMode.isEmpty())
-        s.SIMCardDeliveryMode = upperKeptIf(row->SIMCardDeliveryMode, {u"DIRECT DELIVER"_s, u"STORE AND DELIVER"_s});
+        readWord(s.simDeliveryMode, &parseSimDeliveryMode, u"SIMCardDeliveryMode"_s, row->SIMCardDeliveryMode,
+                 s.unknownWords);
 }
 
 void resetDelivery(GatewaySettings& s)
 {
     const GatewaySettings fresh;
-    s.SMSDeliveryMedia = fresh.SMSDeliveryMedia;
+    s.deliveryMedia = fresh.deliveryMedia;
     s.MixModeMobileNumbers = fresh.MixModeMobileNumbers;
     s.MixModePrefixes = fresh.MixModePrefixes;
-    s.MixModeRoute = fresh.MixModeRoute;
+    s.mixModeRoute = fresh.mixModeRoute;
     s.IsSMSSMTPAuthenticationRequired = fresh.IsSMSSMTPAuthenticationRequired;
     s.SMSSMTPFromName = fresh.SMSSMTPFromName;
     s.SMSSMTPYourEmailAddress = fresh.SMSSMTPYourEmailAddress;
@@ -178,7 +185,7 @@ void resetDelivery(GatewaySettings& s)
     s.SMSSMTPEncodeType = fresh.SMSSMTPEncodeType;
     s.SMSSMTPAuthenticationType = fresh.SMSSMTPAuthenticationType;
     s.SMSSMTPAllowPlainLogin = fresh.SMSSMTPAllowPlainLogin;
-    s.SIMCardDeliveryMode = fresh.SIMCardDeliveryMode;
+    s.simDeliveryMode = fresh.simDeliveryMode;
 }
 
 void applyMissedCallReply(GatewaySettings& s, const std::optional<MissedCallReplyRow>& row)

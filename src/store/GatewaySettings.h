@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeliveryOptions.h"
 #include "SettingsTables.h"
 
 #include <QStringList>
@@ -20,10 +21,10 @@ struct GatewaySettings
     bool POP3AllowPlainLogin = false;
 
     // Delivery (Timer_Setting)
-    QString SMSDeliveryMedia;
+    DeliveryMedia deliveryMedia = DeliveryMedia::None;
     QString MixModeMobileNumbers;
     QStringList MixModePrefixes;
-    QString MixModeRoute;
+    MixModeRoute mixModeRoute = MixModeRoute::None;
     bool IsSMSSMTPAuthenticationRequired = false;
     QString SMSSMTPFromName;
     QString SMSSMTPYourEmailAddress;
@@ -36,7 +37,7 @@ struct GatewaySettings
     qint16 SMSSMTPEncodeType = 0;
     qint16 SMSSMTPAuthenticationType = 0;
     bool SMSSMTPAllowPlainLogin = false;
-    QString SIMCardDeliveryMode;
+    SimDeliveryMode simDeliveryMode = SimDeliveryMode::None;
 
     // Missed-call reply (AutoReply_OnMissedCall)
     bool MissedCallReplyOn = false;
@@ -48,6 +49,10 @@ struct GatewaySettings
     // Timers (Timer_Setting)
     int ReceiveIntervalSeconds = 0;
     int SendIntervalSeconds = 0;
+
+    // Stored words the last loading did not know, one line each for the log. The store keeps
+    // them as they are; the setting counts as not chosen until the operator saves it again.
+    QStringList unknownWords;
 
     // The mailbox timer's period; 0 when polling is off or the interval is no number.
     int emailCheckIntervalMs() const;

@@ -302,7 +302,7 @@ TEST_F(GatewayModemTest, SavedDeliveryAndMailboxSettingsReplaceTheOldOnes)
     EXPECT_TRUE(gateway->settings().MaskingDomain.isEmpty());
     EXPECT_EQ(gateway->settings().SMSSMTPServer, u"smtp.example.org"_s);
     EXPECT_EQ(gateway->settings().MixModePrefixes, (QStringList{u"98"_s, u"97"_s}));
-    EXPECT_EQ(gateway->settings().MixModeRoute, u"SMTPSMSGATEWAY"_s);
+    EXPECT_EQ(store::storedText(gateway->settings().mixModeRoute), u"SMTPSMSGATEWAY"_s);
     EXPECT_EQ(gateway->settings().POP3MailServer, u"pop.example.org"_s);
     EXPECT_TRUE(gateway->Timer_WebMailToSMS().isActive());
     EXPECT_EQ(gateway->Timer_WebMailToSMS().interval(), 30000);

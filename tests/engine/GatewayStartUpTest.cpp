@@ -63,8 +63,8 @@ TEST_F(GatewayFixture, StartUpWritesItsLinesInOrderAndLoadsSettings)
     EXPECT_FALSE(modemState.at(0).at(0).toBool());
 
     const auto& settings = gateway.settings();
-    EXPECT_EQ(settings.SMSDeliveryMedia, u"MODEM"_s);
-    EXPECT_EQ(settings.SIMCardDeliveryMode, u"DIRECT DELIVER"_s);
+    EXPECT_EQ(store::storedText(settings.deliveryMedia), u"MODEM"_s);
+    EXPECT_EQ(store::storedText(settings.simDeliveryMode), u"DIRECT DELIVER"_s);
     EXPECT_EQ(settings.ReceiveIntervalSeconds, 10);
     EXPECT_EQ(settings.SendIntervalSeconds, 10);
     EXPECT_DOUBLE_EQ(settings.ModemDelayFactor, 1.0);

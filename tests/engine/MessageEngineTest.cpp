@@ -32,21 +32,25 @@ TEST(NumberCheck, DigitsWithOrWithoutPlus)
 TEST(MixModeRule, PrefixesDecideTheRoute)
 {
     const QStringList prefixes{u"98"_s, u"97"_s};
-    auto international = engine::chooseMixModeRoute(u"+919812345678"_s, prefixes, u"MODEM"_s);
+    auto international = engine::chooseMixModeRoute(u"+919812345678"_s, prefixes, store::MixModeRoute::Modem);
     EXPECT_EQ(international.comparedNumber, u"919812345678"_s);
     EXPECT_FALSE(international.matchedPrefix);
-    EXPECT_EQ(international.route, u"SMTPSMSGATEWAY"_s);
+    EXPECT_EQ(international.route, store::MixModeRoute::SmtpGateway);
 
-    auto national = engine::chooseMixModeRoute(u"09812345678"_s, prefixes, u"MODEM"_s);
+    auto national = engine::chooseMixModeRoute(u"09812345678"_s, prefixes, store::MixModeRoute::Modem);
     EXPECT_EQ(national.comparedNumber, u"9812345678"_s);
     EXPECT_EQ(national.matchedPrefix.value_or(QString()), u"98"_s);
-    EXPECT_EQ(national.route, u"MODEM"_s);
+    EXPECT_EQ(national.route, store::MixModeRoute::Modem);
 
-    EXPECT_EQ(engine::chooseMixModeRoute(u"9712"_s, prefixes, u"SMTPSMSGATEWAY"_s).route, u"SMTPSMSGATEWAY"_s);
-    EXPECT_EQ(engine::chooseMixModeRoute(u"5512"_s, prefixes, u"SMTPSMSGATEWAY"_s).route, u"MODEM"_s);
+    EXPECT_EQ(engine::chooseMixModeRoute(u"9712"_s, prefixes, store::MixModeRoute::SmtpGateway).route,
+              store::MixModeRoute::SmtpGateway);
+    EXPECT_EQ(engine::chooseMixModeRoute(u"5512"_s, prefixes, store::MixModeRoute::SmtpGateway).route,
+              store::MixModeRoute::Modem);
     // An empty entry matches nothing rather than everything.
-    EXPECT_EQ(engine::chooseMixModeRoute(u"5512"_s, {QString(), u"98"_s}, u"MODEM"_s).route, u"SMTPSMSGATEWAY"_s);
-    EXPECT_TRUE(engine::chooseMixModeRoute(u"5512"_s, prefixes, u"PIGEON"_s).route.isEmpty());
+    EXPECT_EQ(engine::chooseMixModeRoute(u"5512"_s, {QString(), u"98"_s}, store::MixModeRoute::Modem).route,
+              store::MixModeRoute::SmtpGateway);
+    EXPECT_EQ(engine::chooseMixModeRoute(u"5512"_s, prefixes, store::MixModeRoute::None).route,
+              store::MixModeRoute::None);
 }
 
 TEST(Keywords, FirstCommandContainedAnywhereInAnyCase)

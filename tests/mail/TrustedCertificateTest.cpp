@@ -79,9 +79,12 @@ struct TrustedCertificateTest : ::testing::Test
     void trust(const mail::ConnectionReport& report)
     {
         ASSERT_TRUE(report.certificate.has_value()) << report.text.toStdString();
-        ASSERT_TRUE(store::TrustedKeyTable(db).trust({report.host, report.port, report.certificate->publicKeyPin,
+        ASSERT_TRUE(store::TrustedKeyTable(db).trust({report.host,
+                                                      report.port,
+                                                      report.certificate->publicKeyPin,
                                                       report.certificate->subject,
-                                                      report.certificate->sha256Fingerprint, {}},
+                                                      report.certificate->sha256Fingerprint,
+                                                      {}},
                                                      clock.now()));
     }
     void poll()
@@ -113,9 +116,17 @@ TEST_F(TrustedCertificateTest, MailboxTestSaysWhatIsWrongInPlainWords)
         {"right password after STLS", true, u"POP3_PORT"_s, {}, Outcome::LoggedIn, u"over TLS and logged in as"_s},
         {"wrong password", true, u"POP3S_PORT"_s, u"not-it"_s, Outcome::WrongPassword, u"refused the user name"_s},
         {"nobody listening", true, u"CLOSED_PORT"_s, {}, Outcome::Failed, u"The connection to"_s},
-        {"self-signed, TLS from the start", false, u"POP3S_PORT"_s, {}, Outcome::UntrustedCertificate,
+        {"self-signed, TLS from the start",
+         false,
+         u"POP3S_PORT"_s,
+         {},
+         Outcome::UntrustedCertificate,
          u"is not trusted by this computer"_s},
-        {"self-signed, after STLS", false, u"POP3_PORT"_s, {}, Outcome::UntrustedCertificate,
+        {"self-signed, after STLS",
+         false,
+         u"POP3_PORT"_s,
+         {},
+         Outcome::UntrustedCertificate,
          u"is not trusted by this computer"_s},
     };
     const auto expected = mail::describeCertificate(fileContents(servers.value(u"UNTRUSTED_CERT_FILE"_s)));
@@ -134,8 +145,8 @@ TEST_F(TrustedCertificateTest, MailboxTestSaysWhatIsWrongInPlainWords)
         EXPECT_EQ(report.certificate->publicKeyPin, expected->publicKeyPin);
         EXPECT_EQ(report.certificate->sha256Fingerprint, expected->sha256Fingerprint);
         EXPECT_EQ(report.certificate->subject, u"CN=tarvogate untrusted test server"_s);
-        for (const QString& shown : {expected->sha256Fingerprint, expected->issuer,
-                                     expected->validUntil.toString(u"yyyy-MM-dd"_s)})
+        for (const QString& shown :
+             {expected->sha256Fingerprint, expected->issuer, expected->validUntil.toString(u"yyyy-MM-dd"_s)})
             EXPECT_TRUE(report.text.contains(shown)) << shown.toStdString();
     }
 }
@@ -156,11 +167,26 @@ TEST_F(TrustedCertificateTest, SmtpTestSaysWhatIsWrongInPlainWords)
         {"AUTH PLAIN over TLS", true, u"SMTPS_PORT"_s, 3, {}, Outcome::LoggedIn, u"over TLS and logged in as"_s},
         {"AUTH LOGIN after STARTTLS", true, u"SMTP_AUTH_PORT"_s, 2, {}, Outcome::LoggedIn, u"logged in as"_s},
         {"wrong password", true, u"SMTPS_PORT"_s, 3, u"not-it"_s, Outcome::WrongPassword, u"refused"_s},
-        {"no STARTTLS where a login goes", true, u"SMTP_PLAIN_AUTH_PORT"_s, 2, {}, Outcome::NoTls,
+        {"no STARTTLS where a login goes",
+         true,
+         u"SMTP_PLAIN_AUTH_PORT"_s,
+         2,
+         {},
+         Outcome::NoTls,
          u"offers no STARTTLS, so the password was not sent"_s},
-        {"POP3 login before sending", true, u"SMTP_PORT"_s, 1, {}, Outcome::LoggedIn,
+        {"POP3 login before sending",
+         true,
+         u"SMTP_PORT"_s,
+         1,
+         {},
+         Outcome::LoggedIn,
          u"The POP3 login before sending worked too."_s},
-        {"self-signed", false, u"SMTPS_PORT"_s, 3, {}, Outcome::UntrustedCertificate,
+        {"self-signed",
+         false,
+         u"SMTPS_PORT"_s,
+         3,
+         {},
+         Outcome::UntrustedCertificate,
          u"is not trusted by this computer"_s},
     };
     for (const auto& c : cases) {
@@ -171,7 +197,7 @@ TEST_F(TrustedCertificateTest, SmtpTestSaysWhatIsWrongInPlainWords)
         server.authenticationRequired = c.authenticationType != 0;
         server.authenticationType = c.authenticationType;
         server.userName = c.authenticationType == 1 ? servers.value(u"MAILBOX_USER"_s) : servers.value(u"SMTP_USER"_s);
-        server.password = !c.password.isEmpty()           ? c.password
+        server.password = !c.password.isEmpty()       ? c.password
                           : c.authenticationType == 1 ? servers.value(u"MAILBOX_PASSWORD"_s)
                                                       : servers.value(u"SMTP_PASSWORD"_s);
         server.pop3Port = servers.port(u"POP3S_PORT"_s);
@@ -195,8 +221,8 @@ TEST_F(TrustedCertificateTest, SelfSignedMailboxIsUsedOnceItsCertificateIsTruste
         << log.join(u'\n').toStdString();
     EXPECT_EQ(mailbox.count(), 0);
     // Trusted for that host and port only: the name as typed another time finds it too.
-    EXPECT_FALSE(mail::trustedKeyFor(db, u" "_s + untrusted.toUpper() + u" "_s, servers.port(u"POP3S_PORT"_s))
-                     .isEmpty());
+    EXPECT_FALSE(
+        mail::trustedKeyFor(db, u" "_s + untrusted.toUpper() + u" "_s, servers.port(u"POP3S_PORT"_s)).isEmpty());
     EXPECT_TRUE(mail::trustedKeyFor(db, untrusted, servers.port(u"POP3_PORT"_s)).isEmpty());
 }
 
@@ -206,8 +232,8 @@ TEST_F(TrustedCertificateTest, ChangedKeyIsRefusedUntilTheNewOneIsTrusted)
     const auto old = mail::describeCertificate(fileContents(servers.value(u"CA_FILE"_s)));
     ASSERT_TRUE(old);
     const int port = servers.port(u"POP3S_PORT"_s);
-    ASSERT_TRUE(store::TrustedKeyTable(db).trust({untrusted, port, old->publicKeyPin, old->subject, {}, {}},
-                                                 clock.now()));
+    ASSERT_TRUE(
+        store::TrustedKeyTable(db).trust({untrusted, port, old->publicKeyPin, old->subject, {}, {}}, clock.now()));
     ASSERT_TRUE(mailbox.deliver(TestMailbox::request(u"alice"_s, u"s3cret"_s, u"+15550100"_s, u"Hi"_s)));
     poll();
     EXPECT_TRUE(logged(mail::keyChangedText(untrusted, port))) << log.join(u'\n').toStdString();

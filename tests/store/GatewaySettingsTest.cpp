@@ -43,7 +43,7 @@ TEST(GatewaySettings, MixModePrefixesAreCleanedAndSplit)
     const auto settings = delivered(row);
     EXPECT_EQ(settings.MixModeMobileNumbers, u"9198,97"_s);
     EXPECT_EQ(settings.MixModePrefixes, (QStringList{u"9198"_s, u"97"_s}));
-    EXPECT_EQ(settings.MixModeRoute, u"MODEM"_s);
+    EXPECT_EQ(store::storedText(settings.mixModeRoute), u"MODEM"_s);
 
     row.MixModeMobileNumbers = u"+98; +97"_s;
     EXPECT_EQ(delivered(row).MixModePrefixes, (QStringList{u"98"_s, u"97"_s}));
@@ -52,7 +52,7 @@ TEST(GatewaySettings, MixModePrefixesAreCleanedAndSplit)
     row.MixModeMobileNumbers = u"   "_s;
     EXPECT_TRUE(delivered(row).MixModePrefixes.isEmpty());
     row.MixModeDeliveryMedia = u"PIGEON"_s;
-    EXPECT_TRUE(delivered(row).MixModeRoute.isEmpty());
+    EXPECT_TRUE(store::storedText(delivered(row).mixModeRoute).isEmpty());
 }
 
 TEST(GatewaySettings, MixModeValuesAreReadOnlyInMixMode)
@@ -63,7 +63,7 @@ TEST(GatewaySettings, MixModeValuesAreReadOnlyInMixMode)
     row.MixModeDeliveryMedia = u"MODEM"_s;
     const auto settings = delivered(row);
     EXPECT_TRUE(settings.MixModePrefixes.isEmpty());
-    EXPECT_TRUE(settings.MixModeRoute.isEmpty());
+    EXPECT_TRUE(store::storedText(settings.mixModeRoute).isEmpty());
 }
 
 TEST(GatewaySettings, DeliveryMediaIsTrimmedUpperCasedAndChecked)
@@ -76,12 +76,49 @@ TEST(GatewaySettings, DeliveryMediaIsTrimmedUpperCasedAndChecked)
     };
     for (const auto& [stored, loaded] : cases) {
         row.SMSDeliveryMedia = stored;
-        EXPECT_EQ(delivered(row).SMSDeliveryMedia, loaded) << stored.toStdString();
+        EXPECT_EQ(store::storedText(delivered(row).deliveryMedia), loaded) << stored.toStdString();
     }
     row.SIMCardDeliveryMode = u" store and deliver"_s;
-    EXPECT_EQ(delivered(row).SIMCardDeliveryMode, u"STORE AND DELIVER"_s);
+    EXPECT_EQ(store::storedText(delivered(row).simDeliveryMode), u"STORE AND DELIVER"_s);
     row.SIMCardDeliveryMode = u"deliver later"_s;
-    EXPECT_TRUE(delivered(row).SIMCardDeliveryMode.isEmpty());
+    EXPECT_TRUE(store::storedText(delivered(row).simDeliveryMode).isEmpty());
+}
+
+// A word the program does not know is said, not guessed: the setting counts as not chosen and
+// the log names the column and the word as stored.
+TEST(GatewaySettings, UnknownStoredWordsAreReportedOnce)
+{
+    auto row = timerRow();
+    row.SMSDeliveryMedia = u"MIXMODE"_s;
+    row.MixModeMobileNumbers = u"98"_s;
+    row.MixModeDeliveryMedia = u"Carrier pigeon"_s;
+    row.SIMCardDeliveryMode = u"DIRECT\tDELIVER"_s;
+    const auto settings = delivered(row);
+    EXPECT_EQ(settings.mixModeRoute, store::MixModeRoute::None);
+    EXPECT_EQ(settings.simDeliveryMode, store::SimDeliveryMode::None);
+    ASSERT_EQ(settings.unknownWords.size(), 2);
+    EXPECT_TRUE(settings.unknownWords[0].contains(u"MixModeDeliveryMedia holds 'Carrier pigeon'"_s));
+    EXPECT_TRUE(settings.unknownWords[1].contains(u"SIMCardDeliveryMode"_s));
+
+    row.MixModeDeliveryMedia = u" modem"_s;
+    row.SIMCardDeliveryMode = u"Direct Deliver "_s;
+    EXPECT_TRUE(delivered(row).unknownWords.isEmpty());
+}
+
+TEST(DeliveryOptions, EveryValueReadsBackFromTheWordItIsStoredAs)
+{
+    using namespace store;
+    for (DeliveryMedia media : {DeliveryMedia::Modem, DeliveryMedia::SmtpGateway, DeliveryMedia::MixMode})
+        EXPECT_EQ(parseDeliveryMedia(u" "_s + storedText(media).toLower()), media) << storedText(media).toStdString();
+    for (SimDeliveryMode mode : {SimDeliveryMode::StoreAndDeliver, SimDeliveryMode::DirectDeliver})
+        EXPECT_EQ(parseSimDeliveryMode(storedText(mode)), mode);
+    for (MixModeRoute route : {MixModeRoute::Modem, MixModeRoute::SmtpGateway})
+        EXPECT_EQ(parseMixModeRoute(storedText(route) + u"  "_s), route);
+    EXPECT_EQ(parseDeliveryMedia(u"   "_s), DeliveryMedia::None);
+    EXPECT_EQ(parseDeliveryMedia(u"MIX MODE"_s), std::nullopt);
+    EXPECT_TRUE(storedText(DeliveryMedia::None).isEmpty());
+    EXPECT_TRUE(sendsWithoutModem(DeliveryMedia::MixMode) && sendsWithoutModem(DeliveryMedia::SmtpGateway));
+    EXPECT_FALSE(sendsWithoutModem(DeliveryMedia::Modem) || sendsWithoutModem(DeliveryMedia::None));
 }
 
 TEST(GatewaySettings, MaskingDomain)
@@ -264,8 +301,8 @@ TEST(GatewaySettings, SavedSettingsLoadTheSameAfterARestart)
     ASSERT_TRUE(store::loadTimerPeriods(*db, settings));
     EXPECT_EQ(settings.SMSSMTPEncodeType, 1);
     EXPECT_EQ(settings.SMSSMTPAuthenticationType, 2);
-    EXPECT_EQ(settings.SMSDeliveryMedia, u"MIXMODE"_s);
-    EXPECT_EQ(settings.MixModeRoute, u"SMTPSMSGATEWAY"_s);
+    EXPECT_EQ(store::storedText(settings.deliveryMedia), u"MIXMODE"_s);
+    EXPECT_EQ(store::storedText(settings.mixModeRoute), u"SMTPSMSGATEWAY"_s);
     EXPECT_FALSE(settings.MissedCallReplyOn); // saved switched off
     EXPECT_DOUBLE_EQ(settings.ModemDelayFactor, 1.0);
     EXPECT_FALSE(settings.IsEnabled);
