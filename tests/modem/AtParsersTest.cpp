@@ -56,6 +56,7 @@ TEST(StoreAnswer, IndexFollowsCmgw)
 {
     EXPECT_EQ(modem::cmgwIndex(captured(u"cmgw-index-12.txt"_s)), u"12"_s);
     EXPECT_EQ(modem::cmgwIndex(u"\r\n> \r\n+CMGW: 3\r\n\r\nOK"_s), u"3"_s);
+    EXPECT_EQ(modem::cmgwIndex(u"\r\n> \r\n+CMGW: 137\r\n\r\nOK"_s), u"137"_s);
     EXPECT_EQ(modem::cmgwIndex(u"+CMS ERROR: 322"_s), QString());
 }
 

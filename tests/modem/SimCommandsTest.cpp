@@ -226,3 +226,67 @@ TEST_F(SimCommandsTest, LeftoverInputIsLoggedNotTakenAsTheNextAnswer)
         noticed = noticed || arguments.at(0).toString().contains(u"+CMGS: 77"_s);
     EXPECT_TRUE(noticed);
 }
+
+// A SIM fuller than nine messages: slots of two and three digits are listed, stored into and
+// deleted by their whole number.
+TEST_F(SimCommandsTest, SlotsOfTwoAndThreeDigitsAreListedStoredAndDeletedWhole)
+{
+    sim.setSimCapacity(200);
+    for (int slot = 1; slot <= 137; ++slot) {
+        const bool wanted = slot == 12 || slot == 137;
+        const QString sender = u"+4915100000%1"_s.arg(slot, 3, 10, QChar(u'0'));
+        ASSERT_EQ(sim.addMessage(wanted ? u"REC UNREAD"_s : u"REC READ"_s, sender, u"in slot %1"_s.arg(slot)), slot);
+    }
+    const auto slotsOnSim = [&] {
+        QList<int> slots;
+        for (const auto& message : sim.simMessages())
+            slots << message.index;
+        return slots;
+    };
+
+    const modem::SimListing unread = sms.ListSimMessages(u"REC UNREAD"_s, 2000);
+    ASSERT_TRUE(unread.listed);
+    ASSERT_EQ(unread.count(), 2) << unread.problems.join(u'\n').toStdString();
+    EXPECT_EQ(unread.entries[0].index, 12);
+    EXPECT_EQ(unread.entries[1].index, 137);
+    EXPECT_EQ(texts(unread), (QStringList{u"in slot 12"_s, u"in slot 137"_s}));
+    EXPECT_EQ(unread.entries[1].message->address, u"+4915100000137"_s);
+
+    const modem::SimListing all = sms.ListSimMessages(u"ALL"_s, 5000);
+    ASSERT_EQ(all.count(), 137) << all.problems.join(u'\n').toStdString();
+    for (const auto& entry : all.entries) {
+        ASSERT_TRUE(entry.message) << entry.index;
+        EXPECT_EQ(entry.message->text, u"in slot %1"_s.arg(entry.index));
+    }
+
+    for (const auto& entry : unread.entries)
+        EXPECT_TRUE(sms.DeleteSimMessage(entry.index)) << entry.index;
+    EXPECT_EQ(commands(u"AT+CMGD"_s), (QStringList{u"AT+CMGD=12"_s, u"AT+CMGD=137"_s}));
+    QList<int> expected;
+    for (int slot = 1; slot <= 136; ++slot) {
+        if (slot != 12)
+            expected << slot;
+    }
+    EXPECT_EQ(slotsOnSim(), expected);
+
+    // Stored into the lowest free slot, sent from it and deleted from it: 12, then (once 12 is
+    // taken again) 137.
+    for (const int slot : {12, 137}) {
+        SCOPED_TRACE(slot);
+        sim.clearReceivedCommands();
+        const qsizetype before = sim.sentMessages().size();
+        const auto result = sms.SendMessageStoreAndDeliver(u"+4915112345678"_s, u"through slot %1"_s.arg(slot));
+        EXPECT_EQ(result.outcome, SendOutcome::Sent);
+        EXPECT_EQ(commands(u"AT+CMSS"_s), QStringList{u"AT+CMSS=%1"_s.arg(slot)});
+        EXPECT_EQ(commands(u"AT+CMGD"_s), QStringList{u"AT+CMGD=%1"_s.arg(slot)});
+        ASSERT_EQ(sim.sentMessages().size(), before + 1);
+        EXPECT_EQ(sim.sentMessages().last().text, u"through slot %1"_s.arg(slot));
+        EXPECT_TRUE(sim.sentMessages().last().fromStorage);
+        EXPECT_EQ(slotsOnSim(), expected);
+        if (slot == 12) {
+            ASSERT_EQ(sim.addMessage(u"REC READ"_s, u"+4915100000012"_s, u"in slot 12"_s), 12);
+            expected.insert(11, 12);
+        }
+    }
+    EXPECT_TRUE(log.filter(u"WARNING"_s).isEmpty()) << log.join(u'\n').toStdString();
+}

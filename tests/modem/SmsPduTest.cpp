@@ -192,6 +192,9 @@ TEST(PduListing, EntriesAndFramingErrors)
     // {lines, {index, stat} of each entry, framing errors}
     const std::vector<std::tuple<QStringList, std::vector<std::pair<int, int>>, int>> rows = {
         {{header("1,0,,21"), a, header("7,3,\"Tom, office\",22"), b}, {{1, 0}, {7, 3}}, 0},
+        {{header("12,1,,21"), a, header("137,0,\"Tom\",22"), b, u"+CMGL:255,3,,21"_s, a},
+         {{12, 1}, {137, 0}, {255, 3}},
+         0},
         {{header("1,1,,21"), u"Hello there"_s, header("2,1,,22"), b}, {{2, 1}}, 1},
         {{a, header("2,2,,22"), b}, {{2, 2}}, 1},
         {{header("1,0,,22"), a, header("3,0,,21"), a}, {{3, 0}}, 1}, // length mismatch
