@@ -596,3 +596,75 @@ TEST_F(MessageEngineTest, APortLostAfterTheTextWentOutLeavesTheRowSending)
     ASSERT_TRUE(waitUntil([&] { return !state.isEmpty() && !state.last().at(1).toBool(); }));
     EXPECT_FALSE(gateway->link().isConnected());
 }
+
+// A second gateway on the same store takes the next row while this run is sending the first:
+// this run leaves it to that gateway, whichever way the modem sends.
+TEST_F(MessageEngineTest, ARowTakenByAnotherGatewayDuringTheRunIsLeftToIt)
+{
+    auto other = store::openStore(folder.storePath());
+    ASSERT_TRUE(other);
+    for (const QString& mode : {u"DIRECT DELIVER"_s, u"STORE AND DELIVER"_s}) {
+        SCOPED_TRACE(mode.toStdString());
+        setting(u"SIMCardDeliveryMode='%1'"_s.arg(mode));
+        gateway.reset();
+        start();
+        const qsizetype sentBefore = sim.sentMessages().size();
+        const qint64 first = queue(u"+4915100000001"_s, u"goes now"_s);
+        const qint64 second = queue(u"+4915100000002"_s, u"taken meanwhile"_s);
+        bool taken = false;
+        QObject::connect(gateway.get(), &engine::Gateway::activityLogged, [&](const QString& line) {
+            if (!taken && line.contains(u"Sending SMS to +4915100000001 "_s))
+                taken = store::OutboxTable(*other).claim(second).value_or(false);
+        });
+        gateway->SendOutboxMessages();
+
+        ASSERT_TRUE(taken) << lines().join(u'\n').toStdString();
+        EXPECT_EQ(row(first).status, u"SENT"_s);
+        const auto left = row(second);
+        EXPECT_EQ(left.status, u"SENDING"_s);
+        EXPECT_TRUE(left.deliveredAt.isNull());
+        const auto sent = sim.sentMessages().mid(sentBefore);
+        ASSERT_EQ(sent.size(), 1);
+        EXPECT_EQ(sent[0].number, u"+4915100000001"_s);
+        EXPECT_FALSE(lines().join(u'\n').contains(u"Sending SMS to +4915100000002"_s));
+        // The other gateway finished it; the next run finds nothing.
+        ASSERT_TRUE(store::OutboxTable(*other).bookSent(second, clock.now()));
+    }
+}
+
+// Received messages in SIM slots 12 and 137 are stored once and deleted from their own slots; a
+// slot whose delete failed is remembered by its whole number, so the next run deletes it
+// without storing it again.
+TEST_F(MessageEngineTest, MessagesInTwoAndThreeDigitSlotsAreStoredOnceAndDeletedFromTheirSlots)
+{
+    sim.setSimCapacity(200);
+    for (int slot = 1; slot <= 137; ++slot) {
+        const bool received = slot == 12 || slot == 137;
+        ASSERT_EQ(sim.addMessage(received ? u"REC UNREAD"_s : u"STO SENT"_s,
+                                 u"+4915100000%1"_s.arg(slot, 3, 10, QChar(u'0')), u"in slot %1"_s.arg(slot)),
+                  slot);
+    }
+    start();
+    sim.script(u"+CMGD=137"_s, {Behaviour::Error, -1});
+    gateway->ReceiveSIMMessages(5000);
+
+    const QString inbox = u"SELECT COUNT(*) FROM Message_InBox WHERE "
+                          u"(SenderMobileNo='+4915100000012' AND Message='in slot 12') OR "
+                          u"(SenderMobileNo='+4915100000137' AND Message='in slot 137')"_s;
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_InBox"_s), 2) << lines().join(u'\n').toStdString();
+    EXPECT_EQ(count(inbox), 2);
+    EXPECT_EQ(sim.receivedCommands().filter(u"AT+CMGD=12"_s).size(), 1);
+    EXPECT_FALSE(sim.receivedCommands().filter(u"AT+CMGD=137"_s).isEmpty());
+    EXPECT_EQ(sim.simMessages().size(), 136);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM SIM_TakenMessages"_s), 1);
+    EXPECT_EQ(count(u"SELECT SimIndex FROM SIM_TakenMessages"_s), 137);
+
+    sim.clearScripts();
+    gateway->ReceiveSIMMessages(5000);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_InBox"_s), 2);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM SIM_TakenMessages"_s), 0);
+    const auto left = sim.simMessages();
+    EXPECT_EQ(left.size(), 135);
+    for (const auto& message : left)
+        EXPECT_EQ(message.status, u"STO SENT"_s) << message.index;
+}
