@@ -5,6 +5,7 @@
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestMailbox.h"
+#include "TestStore.h"
 #include "TestSupport.h"
 #include "UserAccountTable.h"
 #include "WebMailTables.h"
@@ -17,6 +18,8 @@
 using namespace Qt::StringLiterals;
 using testing_support::FakeClock;
 using testing_support::MailServers;
+using testing_support::openTestStore;
+using testing_support::scalarOf;
 using testing_support::TempFolder;
 using testing_support::TestMailbox;
 using testing_support::waitUntil;
@@ -49,9 +52,8 @@ struct MailboxPollTest : ::testing::Test
     {
         ASSERT_TRUE(servers.available()) << "TARVOGATE_MAIL_SERVERS_ENV names no servers.env";
         mailbox.empty();
-        auto opened = store::openStore(folder.storePath());
-        ASSERT_TRUE(opened);
-        db = std::move(*opened);
+        db = openTestStore(folder.storePath());
+        ASSERT_TRUE(db.isOpen());
         settings.POP3MailServer = u"127.0.0.1"_s;
         settings.POP3Port = servers.value(u"POP3_PORT"_s);
         settings.POP3UserName = servers.value(u"MAILBOX_USER"_s);
@@ -78,7 +80,7 @@ struct MailboxPollTest : ::testing::Test
         mail::ProcessWebMailToSMSMailbox(settings, db, clock, hooks, timeoutMs);
     }
 
-    qint64 count(const QString& sql) const { return db.prepare(sql).scalar().value_or(-1); }
+    qint64 count(const QString& sql) const { return scalarOf(db, sql); }
     qint64 balance() const
     {
         return count(u"SELECT SMSBalanceCredits FROM SMS_UserAccounts WHERE SMSUserName='alice'"_s);
@@ -350,4 +352,60 @@ TEST_F(MailboxPollTest, ServerDownSilentOrRefusingLogin)
     poll();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].startsWith(u"**ERROR** WebMail - To - SMS Error While Checking For Your Emails."_s));
+}
+
+// The poll itself notes every message it handled under the server's unique id, whatever became
+// of its request: the note is what keeps a message whose delete did not go through from being
+// handled and charged again.
+TEST_F(MailboxPollTest, EachHandledMessageIsNotedByThePoll)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray mail;
+        qint64 maxEmailBytes;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"accepted request", requestMail(u"alice"_s, u"s3cret"_s, u"1234567890"_s, u"noted"_s),
+         mail::kDefaultMaxEmailBytes, true},
+        {"refused request", requestMail(u"alice"_s, u"wrong"_s, u"1234567890"_s, u"noted"_s),
+         mail::kDefaultMaxEmailBytes, false},
+        {"no plain text",
+         QByteArrayLiteral("From: a@example.org\r\nSubject: html\r\nContent-Type: text/html\r\n\r\n<p>hi</p>\r\n"),
+         mail::kDefaultMaxEmailBytes, false},
+        {"too large", requestMail(u"alice"_s, u"s3cret"_s, u"1234567890"_s, QString(3000, u'x')), 2000, false},
+    };
+    const QString key = store::mailboxKey(settings.POP3UserName, settings.POP3MailServer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mailbox.empty();
+        deliver(c.mail);
+        mail::Pop3Mailbox probe(probeAccount());
+        auto listed = probe.list();
+        probe.close();
+        ASSERT_TRUE(listed && listed->size() == 1u);
+        const QString uidl = listed->front().uidl;
+        ASSERT_EQ(store::WebMailTables(db).handled(key, uidl).value_or(store::WebMailTables::Handled::Filed),
+                  store::WebMailTables::Handled::No);
+
+        log.clear();
+        mail::MailboxPollHooks hooks;
+        hooks.log = [this](const QString& line) { log << line; };
+        hooks.notice = [this](const QString& text) { notices << text; };
+        mail::ProcessWebMailToSMSMailbox(settings, db, clock, hooks, 10000, c.maxEmailBytes);
+
+        EXPECT_EQ(store::WebMailTables(db).handled(key, uidl).value_or(store::WebMailTables::Handled::No),
+                  store::WebMailTables::Handled::Filed)
+            << log.join(u'\n').toStdString();
+        auto noted = db.prepare(u"SELECT HandledOn FROM WebMailToSMS_HandledMessages WHERE Mailbox=?1 AND Uidl=?2"_s);
+        noted.bind(1, key);
+        noted.bind(2, uidl);
+        ASSERT_TRUE(noted.next().value_or(false));
+        EXPECT_EQ(noted.text(0), store::isoText(clock.now()));
+        const auto filed = store::WebMailTables(db).all();
+        ASSERT_TRUE(filed && !filed->empty());
+        EXPECT_EQ(filed->back().IsEmailSentToSMS, c.sent);
+        EXPECT_EQ(messagesInMailbox(), 0);
+    }
 }
