@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-FoundModemsDialog::FoundModemsDialog(const QList<modem::FoundModem>& modems, QWidget* parent)
-    : QDialog(parent)
+FoundModemsDialog::FoundModemsDialog(const QList<modem::FoundModem>& modems, QWidget* parent) : QDialog(parent)
 {
     setObjectName(u"Frm_FoundModemPortNumbers"_s);
     setWindowTitle(u"Select Your Modem"_s);

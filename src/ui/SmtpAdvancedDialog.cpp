@@ -27,8 +27,8 @@ const QString kUuencode = u"UUENCODE"_s;
 
 } // namespace
 
-SmtpAdvancedDialog::SmtpAdvancedDialog(const store::Database& db, engine::Gateway* gateway,
-                                                           Dialogs& dialogs, QWidget* parent)
+SmtpAdvancedDialog::SmtpAdvancedDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+                                       QWidget* parent)
     : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
 {
     setObjectName(u"frm_SMTPSMS_AdvancedSettings"_s);
@@ -55,13 +55,13 @@ SmtpAdvancedDialog::SmtpAdvancedDialog(const store::Database& db, engine::Gatewa
     form->addRow(m_allowPlainLogin);
     form->addRow(u"Encode Type :"_s, m_encodeType);
 
-    auto* testButton = named(new QPushButton(u"Test connection"_s, panel), u"cmdTestSMTPConnection"_s);
+    auto* testButton = named(new QPushButton(u"&Test connection"_s, panel), u"cmdTestSMTPConnection"_s);
     testButton->setToolTip(u"Connects and logs in to the SMTP server with the values typed; no message is sent."_s);
     form->addRow(testButton);
     connect(testButton, &QPushButton::clicked, this, &SmtpAdvancedDialog::testConnection);
 
-    auto* saveButton = named(new QPushButton(u"Save"_s, this), u"cmdSave"_s);
-    auto* exitButton = named(new QPushButton(u"Exit"_s, this), u"cmdExit"_s);
+    auto* saveButton = named(new QPushButton(u"&Save"_s, this), u"cmdSave"_s);
+    auto* exitButton = named(new QPushButton(u"&Exit"_s, this), u"cmdExit"_s);
     QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel);

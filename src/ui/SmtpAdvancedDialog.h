@@ -24,7 +24,7 @@ class SmtpAdvancedDialog final : public QDialog
 
 public:
     SmtpAdvancedDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
-                                 QWidget* parent = nullptr);
+                       QWidget* parent = nullptr);
 
     // The server and port as typed on the settings screen, for the connection test; without
     // them the test uses the stored ones.
