@@ -1,6 +1,9 @@
 #include "FieldChecks.h"
 
+#include "Dialogs.h"
+
 #include <QRegularExpression>
+#include <QTabWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +46,24 @@ QString timeFieldProblem(const QString& text, bool receiveField)
                             : u"Send Message time should be less than or equal to 65 seconds."_s;
     }
     return {};
+}
+
+void bringForward(QWidget* field)
+{
+    // A tab's page sits in the tab widget's stack; a field inside nested tabs brings each forward.
+    for (QWidget* page = field; page != nullptr; page = page->parentWidget()) {
+        QWidget* stack = page->parentWidget();
+        auto* tabs = stack != nullptr ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+        if (tabs != nullptr && tabs->indexOf(page) >= 0)
+            tabs->setCurrentWidget(page);
+    }
+    field->setFocus();
+}
+
+void refuseField(Dialogs& dialogs, QWidget* field, const QString& text)
+{
+    dialogs.information(field->window(), text);
+    bringForward(field);
 }
 
 } // namespace ui

@@ -4,30 +4,33 @@
 #include "Gateway.h"
 #include "LinkLabel.h"
 #include "MainWindow.h"
+#include "ModemSearchProgress.h"
 #include "ModemSimulator.h"
 #include "OutboxTable.h"
+#include "SettingsDialog.h"
 #include "SettingsTables.h"
 #include "SilentDevice.h"
+#include "SmtpAdvancedDialog.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "ModemSearchProgress.h"
-#include "SmtpAdvancedDialog.h"
-#include "SettingsDialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHash>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -40,21 +43,8 @@ using testing_support::waitUntil;
 
 namespace {
 
-// Runs the action on the next modal dialog of the given kind once it is up; the watch ends
-// with its context.
-template <typename Dialog> void whenModal(QObject* context, const std::function<void(Dialog*)>& action)
-{
-    auto* poll = new QTimer(context);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            action(dialog);
-        }
-    });
-    poll->start();
-}
+const QString kModemLists[] = {u"Combo_BitsPerSec"_s, u"Combo_DataBits"_s, u"Combo_Parity"_s, u"Combo_stopBit"_s,
+                               u"Cmb_FlowControl"_s,  u"cmb_CharSet"_s,    u"cmbDelay"_s};
 
 struct SettingsScreenTest : ::testing::Test
 {
@@ -112,6 +102,14 @@ struct SettingsScreenTest : ::testing::Test
         list(screen, u"Cmb_FlowControl"_s)->setCurrentText(u"Hardware"_s);
         list(screen, u"cmb_CharSet"_s)->setCurrentText(u"GSM"_s);
         list(screen, u"cmbDelay"_s)->setCurrentText(u"1.5"_s);
+    }
+    // What the SMTP gateway option needs to save; the other options do not look at it.
+    static void fillSmtpGateway(QWidget* screen)
+    {
+        get(screen, u"txtSMSSMTPFromName"_s)->setText(u"Office"_s);
+        get(screen, u"txtSMSSMTPServer"_s)->setText(u"smtp.example.org"_s);
+        get(screen, u"txtSMSSMTPPort"_s)->setText(u"2525"_s);
+        get(screen, u"txtSMSSMTPYourEmailAddress"_s)->setText(u"gw@example.org"_s);
     }
 
     store::TimerSettingRow timerRow() const
@@ -306,6 +304,9 @@ TEST_F(SettingsScreenTest, RefusalsLaterInTheSaveKeepWhatWasStoredBefore)
 
     receive->setText(u"3"_s);
     get(screen.get(), u"txtSendmsgtime"_s)->setText(u"20"_s);
+    // The lists start with the usual line chosen; emptied, each is asked for in turn.
+    for (const QString& name : kModemLists)
+        list(screen.get(), name)->setCurrentIndex(-1);
     click(screen.get(), u"cmdSave"_s);
     EXPECT_EQ(dialogs.lastText(), u"Please select Comm port Number."_s);
     EXPECT_EQ(tab(screen.get()), ui::SettingsDialog::ModemTab);
@@ -385,6 +386,256 @@ TEST_F(SettingsScreenTest, SavedValuesComeBackInTheirListsAndForms)
     EXPECT_FALSE(get<QWidget>(again.get(), u"fraSMTPGateway"_s)->isHidden());
 }
 
+// A new install shows the line nearly every modem speaks, each as one of its list's own choices;
+// only Save stores it, and a stored row is shown as stored, whatever it lacks.
+TEST_F(SettingsScreenTest, FirstStartShowsTheUsualLineAndOnlySaveStoresIt)
+{
+    const struct
+    {
+        QString list;
+        QString shown;
+        int choices;
+    } firstStart[] = {
+        {u"Combo_BitsPerSec"_s, u"115200"_s, 13},
+        {u"Combo_DataBits"_s, u"8"_s, 4},
+        {u"Combo_Parity"_s, u"None"_s, 5},
+        {u"Combo_stopBit"_s, u"1"_s, 3},
+        {u"Cmb_FlowControl"_s, u"None"_s, 3},
+        {u"cmb_CharSet"_s, u"GSM"_s, 3},
+        {u"cmbDelay"_s, u"1"_s, 13},
+    };
+    {
+        auto screen = open();
+        for (const auto& line : firstStart) {
+            QComboBox* combo = list(screen.get(), line.list);
+            EXPECT_EQ(combo->currentText(), line.shown) << line.list.toStdString();
+            EXPECT_EQ(combo->count(), line.choices) << line.list.toStdString();
+        }
+        EXPECT_TRUE(get<QCheckBox>(screen.get(), u"chkEnbCallID"_s)->isChecked());
+        EXPECT_TRUE(list(screen.get(), u"Combo_comportNo"_s)->currentText().isEmpty());
+        click(screen.get(), u"cmdExit"_s);
+    }
+    EXPECT_FALSE(modemRow().has_value());
+
+    {
+        auto screen = open();
+        fillMailbox(screen.get());
+        list(screen.get(), u"Combo_comportNo"_s)->setEditText(u"/dev/ttyUSB0"_s);
+        click(screen.get(), u"cmdSave"_s);
+        ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+    }
+    ASSERT_TRUE(modemRow().has_value());
+    const store::ModemSettingsRow saved = *modemRow();
+    EXPECT_EQ(QStringList({saved.BitsPerSecond, saved.DataBits, saved.Parity, saved.StopBits, saved.FlowControl,
+                           saved.CharacterSet}),
+              QStringList({u"115200"_s, u"8"_s, u"n"_s, u"1"_s, u"0"_s, u"GSM"_s}));
+    // The column is a number: "1" comes back as "1.0".
+    EXPECT_EQ(saved.ModemDelayFactor.toDouble(), 1.0);
+    EXPECT_TRUE(saved.EnabledCallerId);
+
+    ASSERT_TRUE(db.exec(u"UPDATE ModemSettings SET EnabledCallerId=0, Parity=NULL, BitsPerSecond='9600'"_s));
+    auto again = open();
+    EXPECT_FALSE(get<QCheckBox>(again.get(), u"chkEnbCallID"_s)->isChecked());
+    EXPECT_TRUE(list(again.get(), u"Combo_Parity"_s)->currentText().isEmpty());
+    EXPECT_EQ(list(again.get(), u"Combo_BitsPerSec"_s)->currentText(), u"9600"_s);
+}
+
+// Each option button stores its own word, and a screen opened afterwards shows it chosen again.
+TEST_F(SettingsScreenTest, EachDeliveryOptionStoresItsWordAndLoadsBack)
+{
+    const struct
+    {
+        QString media;
+        QString option;
+        QString store::TimerSettingRow::*column;
+        QString word;
+    } cases[] = {
+        {u"optModem"_s, u"optModem"_s, &store::TimerSettingRow::SMSDeliveryMedia, u"MODEM"_s},
+        {u"optSMTPSMSGateway"_s, u"optSMTPSMSGateway"_s, &store::TimerSettingRow::SMSDeliveryMedia,
+         u"SMTPSMSGATEWAY"_s},
+        {u"optMixMode"_s, u"optMixMode"_s, &store::TimerSettingRow::SMSDeliveryMedia, u"MIXMODE"_s},
+        {u"optModem"_s, u"optStoreAndDeliver"_s, &store::TimerSettingRow::SIMCardDeliveryMode, u"STORE AND DELIVER"_s},
+        {u"optModem"_s, u"optDirectDeliver"_s, &store::TimerSettingRow::SIMCardDeliveryMode, u"DIRECT DELIVER"_s},
+        {u"optMixMode"_s, u"optMixModeModem"_s, &store::TimerSettingRow::MixModeDeliveryMedia, u"MODEM"_s},
+        {u"optMixMode"_s, u"optMixModeSMTPSMSGateway"_s, &store::TimerSettingRow::MixModeDeliveryMedia,
+         u"SMTPSMSGATEWAY"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option.toStdString());
+        {
+            auto screen = open();
+            fillMailbox(screen.get());
+            fillModem(screen.get());
+            fillSmtpGateway(screen.get());
+            get<QRadioButton>(screen.get(), c.media)->setChecked(true);
+            get<QRadioButton>(screen.get(), c.option)->setChecked(true);
+            click(screen.get(), u"cmdSave"_s);
+            ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+        }
+        EXPECT_EQ(timerRow().*c.column, c.word);
+        auto again = open();
+        EXPECT_TRUE(get<QRadioButton>(again.get(), c.option)->isChecked());
+    }
+}
+
+// Stored words are read whatever their case and blanks around them; a word this version does not
+// know shows no choice, and a save without a choice in its set keeps it as it is.
+TEST_F(SettingsScreenTest, StoredWordsLoadInAnyCaseAndUnknownOnesShowNoChoice)
+{
+    const struct
+    {
+        QString column;
+        QString stored;
+        QStringList options;
+        QString chosen;
+    } cases[] = {
+        {u"SMSDeliveryMedia"_s,
+         u" mixmode "_s,
+         {u"optModem"_s, u"optSMTPSMSGateway"_s, u"optMixMode"_s},
+         u"optMixMode"_s},
+        {u"SMSDeliveryMedia"_s, u"Fax"_s, {u"optModem"_s, u"optSMTPSMSGateway"_s, u"optMixMode"_s}, {}},
+        {u"SIMCardDeliveryMode"_s,
+         u"direct deliver"_s,
+         {u"optStoreAndDeliver"_s, u"optDirectDeliver"_s},
+         u"optDirectDeliver"_s},
+        {u"SIMCardDeliveryMode"_s, u"STORE  AND DELIVER"_s, {u"optStoreAndDeliver"_s, u"optDirectDeliver"_s}, {}},
+        {u"MixModeDeliveryMedia"_s,
+         u"SmtpSmsGateway "_s,
+         {u"optMixModeModem"_s, u"optMixModeSMTPSMSGateway"_s},
+         u"optMixModeSMTPSMSGateway"_s},
+        {u"MixModeDeliveryMedia"_s, u"PIGEON"_s, {u"optMixModeModem"_s, u"optMixModeSMTPSMSGateway"_s}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        ASSERT_TRUE(db.exec(u"UPDATE Timer_Setting SET SMSDeliveryMedia='MODEM', SIMCardDeliveryMode=NULL, "
+                            u"MixModeDeliveryMedia=NULL"_s));
+        store::Statement update = db.prepare(u"UPDATE Timer_Setting SET %1=?1"_s.arg(c.column));
+        update.bind(1, c.stored);
+        ASSERT_TRUE(update.run());
+        auto screen = open();
+        for (const QString& option : c.options)
+            EXPECT_EQ(get<QRadioButton>(screen.get(), option)->isChecked(), option == c.chosen) << option.toStdString();
+        if (!c.chosen.isEmpty() || c.column == u"SMSDeliveryMedia"_s)
+            continue;
+        fillMailbox(screen.get());
+        fillModem(screen.get());
+        click(screen.get(), u"cmdSave"_s);
+        ASSERT_EQ(dialogs.lastText(), u"Settings Saved Successfully!!!"_s);
+        const store::TimerSettingRow row = timerRow();
+        EXPECT_EQ(c.column == u"SIMCardDeliveryMode"_s ? row.SIMCardDeliveryMode : row.MixModeDeliveryMedia, c.stored);
+    }
+}
+
+// The ways of delivery show their own settings in the same place: choosing one never resizes the
+// window, and the long Mix Mode sentences wrap instead of widening it past the screen.
+TEST_F(SettingsScreenTest, ChoosingADeliveryWayKeepsTheWindowsSize)
+{
+    auto screen = open();
+    screen->selectTab(ui::SettingsDialog::TimerTab);
+    screen->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.get()));
+    const QSize before = screen->size();
+    EXPECT_LE(screen->frameGeometry().width(), screen->screen()->availableGeometry().width());
+    for (const QString& option : {u"optMixMode"_s, u"optSMTPSMSGateway"_s, u"optModem"_s, u"optMixMode"_s}) {
+        get<QRadioButton>(screen.get(), option)->setChecked(true);
+        QApplication::processEvents();
+        EXPECT_EQ(screen->width(), before.width()) << option.toStdString();
+        EXPECT_EQ(screen->height(), before.height()) << option.toStdString();
+    }
+    EXPECT_FALSE(get<QWidget>(screen.get(), u"fraMixMode"_s)->isHidden());
+    // A click on a rule's sentence chooses the rule, as a click on a button's caption would.
+    auto* rule = get<QRadioButton>(screen.get(), u"optMixModeSMTPSMSGateway"_s);
+    QLabel* sentence = nullptr;
+    for (auto* label : screen->findChildren<QLabel*>())
+        sentence = label->buddy() == rule ? label : sentence;
+    ASSERT_NE(sentence, nullptr);
+    EXPECT_TRUE(sentence->wordWrap());
+    EXPECT_EQ(rule->accessibleName(), sentence->text());
+    QTest::mouseClick(sentence, Qt::LeftButton);
+    EXPECT_TRUE(rule->isChecked());
+}
+
+namespace {
+
+// What a caption shows: "&" marks the mnemonic, "&&" shows one "&".
+QString shownText(const QString& caption)
+{
+    QString shown;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == u'&' && i + 1 < caption.size())
+            ++i;
+        shown += caption.at(i);
+    }
+    return shown;
+}
+
+// The captions of a window's push buttons and tabs, by object name (tabs by their shown text).
+QHash<QString, QString> buttonAndTabCaptions(QWidget* window)
+{
+    QHash<QString, QString> captions;
+    for (const QPushButton* button : window->findChildren<QPushButton*>())
+        captions.insert(button->objectName(), button->text());
+    for (const QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        for (int i = 0; i < tabs->count(); ++i)
+            captions.insert(u"tab "_s + shownText(tabs->tabText(i)), tabs->tabText(i));
+    }
+    return captions;
+}
+
+} // namespace
+
+// Every button and tab of the settings screens can be reached with Alt and a letter, no letter
+// twice in a window, and each still shows exactly its own text.
+TEST_F(SettingsScreenTest, ButtonsAndTabsHaveMnemonicsAndKeepTheirTexts)
+{
+    auto screen = open();
+    ui::SmtpAdvancedDialog advanced(db, gateway.get(), dialogs);
+    ui::ModemSearchProgress progress(gateway.get(), {});
+    const std::pair<QWidget*, QHash<QString, QString>> windows[] = {
+        {screen.get(),
+         {{u"cmdSave"_s, u"Save"_s},
+          {u"cmdExit"_s, u"Exit"_s},
+          {u"tab Modem Settings"_s, u"Modem Settings"_s},
+          {u"tab SMS Timer Settings"_s, u"SMS Timer Settings"_s},
+          {u"tab Email - To - SMS Settings"_s, u"Email - To - SMS Settings"_s},
+          {u"cmdDetectModem"_s, u"Click here to automatically detect the modem connected to this computer"_s},
+          {u"cmdAdvancedSettings"_s, u"Advanced Settings"_s},
+          {u"cmdResetStatus"_s, u"Yes! Reset the Status"_s},
+          {u"cmdTestPOP3Connection"_s, u"Test connection"_s}}},
+        {&advanced,
+         {{u"cmdSave"_s, u"Save"_s}, {u"cmdExit"_s, u"Exit"_s}, {u"cmdTestSMTPConnection"_s, u"Test connection"_s}}},
+        {&progress, {{u"cmdCancel"_s, u"Cancel"_s}}},
+    };
+    for (const auto& [window, shown] : windows) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QHash<QString, QString> captions = buttonAndTabCaptions(window);
+        EXPECT_EQ(QSet<QString>(captions.keyBegin(), captions.keyEnd()),
+                  QSet<QString>(shown.keyBegin(), shown.keyEnd()));
+        QSet<QString> keys;
+        for (const auto& [name, caption] : captions.asKeyValueRange()) {
+            EXPECT_EQ(shownText(caption), shown.value(name)) << name.toStdString();
+            const QKeySequence key = QKeySequence::mnemonic(caption);
+            EXPECT_FALSE(key.isEmpty()) << name.toStdString();
+            EXPECT_FALSE(keys.contains(key.toString()))
+                << name.toStdString() << " repeats " << key.toString().toStdString();
+            keys.insert(key.toString());
+        }
+    }
+
+    screen->show();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    const std::pair<Qt::Key, ui::SettingsDialog::Tab> tabKeys[] = {
+        {Qt::Key_T, ui::SettingsDialog::TimerTab},
+        {Qt::Key_A, ui::SettingsDialog::EmailTab},
+        {Qt::Key_M, ui::SettingsDialog::ModemTab},
+    };
+    for (const auto& [key, shownTab] : tabKeys) {
+        QTest::keyClick(screen.get(), key, Qt::AltModifier);
+        EXPECT_EQ(tab(screen.get()), shownTab) << key;
+    }
+}
+
 TEST_F(SettingsScreenTest, SmtpGatewayNeedsItsFieldsInOrder)
 {
     auto screen = open();
@@ -447,7 +698,7 @@ TEST_F(SettingsScreenTest, MixModeSavesWithEmptySmtpFieldsAndCleansThePrefixes)
     EXPECT_EQ(timerRow().MixModeDeliveryMedia, u"SMTPSMSGATEWAY"_s);
     EXPECT_EQ(timerRow().SMSDeliveryMedia, u"MIXMODE"_s);
     ASSERT_TRUE(waitUntil([&] { return gateway->settings().MixModePrefixes == QStringList{u"98"_s, u"97"_s}; }));
-    EXPECT_EQ(gateway->settings().MixModeRoute, u"SMTPSMSGATEWAY"_s);
+    EXPECT_EQ(store::storedText(gateway->settings().mixModeRoute), u"SMTPSMSGATEWAY"_s);
     EXPECT_TRUE(gateway->Timer2().isActive());
 }
 
@@ -609,15 +860,23 @@ TEST_F(SettingsScreenTest, AdvancedSettingsShowAndStoreTheirCodes)
     EXPECT_EQ(row.SendAllMessagesTime, u"10"_s);
 }
 
+// The advanced screen opens from the settings screen and what it stores survives the settings
+// screen's own save, which rewrites the same row.
 TEST_F(SettingsScreenTest, SettingsScreenKeepsTheAdvancedValuesWhenItSaves)
 {
     auto screen = open();
-    {
-        ui::SmtpAdvancedDialog advanced(db, gateway.get(), dialogs);
+    get<QRadioButton>(screen.get(), u"optSMTPSMSGateway"_s)->setChecked(true);
+    dialogs.onDialog[u"frm_SMTPSMS_AdvancedSettings"_s] = [](QDialog& advanced) {
+        EXPECT_TRUE(advanced.isModal());
         get(&advanced, u"txtSMSSMTPUserName"_s)->setText(u"gw"_s);
         get(&advanced, u"txtSMSSMTPPassword"_s)->setText(u"pw"_s);
         click(&advanced, u"cmdSave"_s);
-    }
+    };
+    click(screen.get(), u"cmdAdvancedSettings"_s);
+    EXPECT_EQ(dialogs.opened, QStringList{u"frm_SMTPSMS_AdvancedSettings"_s});
+    EXPECT_EQ(timerRow().SMSSMTPUserName, u"gw"_s);
+
+    get<QRadioButton>(screen.get(), u"optModem"_s)->setChecked(true);
     fillMailbox(screen.get());
     fillModem(screen.get());
     click(screen.get(), u"cmdSave"_s);
@@ -680,6 +939,12 @@ TEST_F(SettingsScreenTest, UnencryptedLoginIsOffUntilTickedAndSurvivesEverySave)
 
 namespace {
 
+// The progress window is shown and runs the real search, ended by the engine or by Cancel.
+void runTheSearch(FakeDialogs& dialogs)
+{
+    dialogs.onDialog[u"frm_ChekModemProgress"_s] = [](QDialog& progress) { progress.exec(); };
+}
+
 // The search runs on an engine thread of its own, as in the program, so the windows stay live.
 struct ModemSearchTest : SettingsScreenTest
 {
@@ -699,6 +964,7 @@ struct ModemSearchTest : SettingsScreenTest
         ASSERT_TRUE(first.start(&error)) << error.toStdString();
         ASSERT_TRUE(second.start(&error)) << error.toStdString();
         ASSERT_FALSE(silent.path.isEmpty());
+        runTheSearch(dialogs);
     }
 
     void TearDown() override
@@ -717,19 +983,23 @@ TEST_F(ModemSearchTest, FindsTheModemsAndAClickFillsTheSettings)
 {
     auto screen = open(false, {silent.path, first.portName(), second.portName()});
     QStringList rows;
-    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
-        auto* grid = found->findChild<QTableWidget*>(u"grdModems"_s);
+    dialogs.onDialog[u"Frm_FoundModemPortNumbers"_s] = [&](QDialog& dialog) {
+        auto& found = static_cast<ui::FoundModemsDialog&>(dialog);
+        EXPECT_EQ(found.windowTitle(), u"Select Your Modem"_s);
+        found.show();
+        auto* grid = found.findChild<QTableWidget*>(u"grdModems"_s);
         for (int row = 0; row < grid->rowCount(); ++row)
             rows << grid->item(row, 1)->text() + u"|"_s + grid->item(row, 2)->text() + u"|"_s +
                         grid->item(row, 3)->text();
         // A click beside the manufacturer does nothing.
-        found->chooseCell(1, 3);
-        EXPECT_TRUE(found->isVisible());
-        QTest::mouseClick(
-            grid->viewport(), Qt::LeftButton, {},
-            grid->visualItemRect(grid->item(1, ui::FoundModemsDialog::kManufacturerColumn)).center());
-    });
+        found.chooseCell(1, 3);
+        EXPECT_TRUE(found.isVisible());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualItemRect(grid->item(1, ui::FoundModemsDialog::kManufacturerColumn)).center());
+        EXPECT_FALSE(found.isVisible());
+    };
     click(screen.get(), u"cmdDetectModem"_s);
+    EXPECT_EQ(dialogs.opened, (QStringList{u"frm_ChekModemProgress"_s, u"Frm_FoundModemPortNumbers"_s}));
 
     EXPECT_EQ(rows, (QStringList{first.portName() + u"|SIMCOM_Ltd|SIMCOM_SIM800L"_s,
                                  second.portName() + u"|Quectel|EC25"_s}));
@@ -752,14 +1022,12 @@ TEST_F(ModemSearchTest, NothingFoundSaysHowManyDevicesWereSearched)
     // A device typed into the field is searched as well.
     dialogs.texts.clear();
     list(screen.get(), u"Combo_comportNo"_s)->setEditText(first.portName());
-    bool resultShown = false;
-    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
-        resultShown = true;
-        found->reject();
-    });
+    dialogs.opened.clear();
     click(screen.get(), u"cmdDetectModem"_s);
-    EXPECT_TRUE(resultShown);
+    // The list is closed without a pick: nothing changes.
+    EXPECT_EQ(dialogs.opened, (QStringList{u"frm_ChekModemProgress"_s, u"Frm_FoundModemPortNumbers"_s}));
     EXPECT_FALSE(screen->selectPortFromList);
+    EXPECT_TRUE(dialogs.texts.isEmpty());
 }
 
 TEST_F(ModemSearchTest, CancelClosesTheProgressAndShowsNoResult)
@@ -781,30 +1049,24 @@ TEST_F(ModemSearchTest, CancelClosesTheProgressAndShowsNoResult)
                          cancelled = wasCancelled;
                      });
     int percentSeen = -1;
-    whenModal<ui::ModemSearchProgress>(screen.get(), [&](ui::ModemSearchProgress* progress) {
-        EXPECT_EQ(progress->windowTitle(), u"Please Wait.........."_s);
-        // Cancel once the search is under way.
-        auto* poll = new QTimer(progress);
-        QObject::connect(poll, &QTimer::timeout, [&, progress] {
-            const QString percent = progress->findChild<QLabel*>(u"lblPercent"_s)->text();
-            if (percent != u"0%"_s) {
-                percentSeen = percent.chopped(1).toInt();
-                progress->findChild<QPushButton*>(u"cmdCancel"_s)->click();
-            }
+    dialogs.onDialog[u"frm_ChekModemProgress"_s] = [&](QDialog& progress) {
+        EXPECT_EQ(progress.windowTitle(), u"Please Wait.........."_s);
+        // Cancel at the first step of the search: the window has shown it by then, having
+        // connected to the engine first.
+        QObject::connect(gateway.get(), &engine::Gateway::discoveryProgress, &progress, [&](int done) {
+            if (done == 0 || percentSeen >= 0)
+                return;
+            percentSeen = progress.findChild<QLabel*>(u"lblPercent"_s)->text().chopped(1).toInt();
+            progress.findChild<QPushButton*>(u"cmdCancel"_s)->click();
         });
-        poll->start(5);
-    });
-    bool resultShown = false;
-    whenModal<ui::FoundModemsDialog>(screen.get(), [&](ui::FoundModemsDialog* found) {
-        resultShown = true;
-        found->reject();
-    });
+        progress.exec();
+    };
     click(screen.get(), u"cmdDetectModem"_s);
     EXPECT_GT(percentSeen, 0);
     EXPECT_LT(percentSeen, 100);
     ASSERT_TRUE(waitUntil([&] { return finished == 1; }));
     EXPECT_TRUE(cancelled);
-    EXPECT_FALSE(resultShown);
+    EXPECT_EQ(dialogs.opened, QStringList{u"frm_ChekModemProgress"_s});
     EXPECT_TRUE(dialogs.texts.isEmpty());
     EXPECT_FALSE(first.receivedCommands().contains(u"AT"_s));
 }
@@ -822,6 +1084,7 @@ struct FirstRunTest : SettingsScreenTest
         QString error;
         ASSERT_TRUE(sim.start(&error)) << error.toStdString();
         openStoreAndEngine();
+        runTheSearch(dialogs);
         window = std::make_unique<ui::MainWindow>(db, gateway.get(), dialogs, clock, false);
         QSignalSpy loaded(window.get(), &ui::MainWindow::loaded);
         window->load();
@@ -848,9 +1111,9 @@ TEST_F(FirstRunTest, SettingsFromTheFirstMessageFindTheModemAndApplyAtOnce)
 
     // The simulator's device is not among the system's serial ports; typed in, it is searched.
     list(screen, u"Combo_comportNo"_s)->setEditText(sim.portName());
-    whenModal<ui::FoundModemsDialog>(screen, [](ui::FoundModemsDialog* found) {
-        found->chooseCell(0, ui::FoundModemsDialog::kManufacturerColumn);
-    });
+    dialogs.onDialog[u"Frm_FoundModemPortNumbers"_s] = [](QDialog& found) {
+        static_cast<ui::FoundModemsDialog&>(found).chooseCell(0, ui::FoundModemsDialog::kManufacturerColumn);
+    };
     click(screen, u"cmdDetectModem"_s);
     ASSERT_TRUE(screen->selectPortFromList);
 
