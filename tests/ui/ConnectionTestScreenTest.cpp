@@ -2,19 +2,20 @@
 #include "Gateway.h"
 #include "MailServers.h"
 #include "OutboxTable.h"
+#include "SettingsDialog.h"
+#include "SmtpAdvancedDialog.h"
 #include "Store.h"
 #include "TestMailbox.h"
 #include "TestSupport.h"
 #include "TrustedKeyTable.h"
 #include "UserAccountTable.h"
-#include "SmtpAdvancedDialog.h"
-#include "SettingsDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -72,7 +73,10 @@ struct ConnectionTestScreenTest : ::testing::Test
     }
     static void click(QWidget* screen, const QString& name) { get<QPushButton>(screen, name)->click(); }
     // The test runs on the engine's thread; its answer comes as a message.
-    bool answered(qsizetype messages) { return waitUntil([&] { return dialogs.texts.size() >= messages; }, 15000); }
+    bool answered(qsizetype messages)
+    {
+        return waitUntil([&] { return dialogs.texts.size() >= messages; }, 15000);
+    }
 
     void typeMailbox(QWidget* screen, const QString& host, const QString& portKey)
     {
@@ -111,7 +115,7 @@ TEST_F(ConnectionTestScreenTest, SelfSignedMailboxIsTrustedFromTheTabAndThenPoll
     // Saved, the next poll of the engine turns the request into an SMS.
     get<QCheckBox>(&screen, u"chkEnableWebMailToSMS"_s)->setChecked(true);
     const std::pair<QString, QString> line[] = {
-        {u"Combo_BitsPerSec"_s, u"9600"_s}, {u"Combo_DataBits"_s, u"8"_s},       {u"Combo_Parity"_s, u"None"_s},
+        {u"Combo_BitsPerSec"_s, u"9600"_s}, {u"Combo_DataBits"_s, u"8"_s},         {u"Combo_Parity"_s, u"None"_s},
         {u"Combo_stopBit"_s, u"1"_s},       {u"Cmb_FlowControl"_s, u"Hardware"_s}, {u"cmb_CharSet"_s, u"GSM"_s},
         {u"cmbDelay"_s, u"1.5"_s},
     };
@@ -165,7 +169,10 @@ TEST_F(ConnectionTestScreenTest, SmtpScreenTestsWhatIsTypedThere)
         QString password;
         QString says;
     } cases[] = {
-        {"no STARTTLS and no leave to log in without", u"SMTP_PLAIN_AUTH_PORT"_s, false, {},
+        {"no STARTTLS and no leave to log in without",
+         u"SMTP_PLAIN_AUTH_PORT"_s,
+         false,
+         {},
          u"offers no STARTTLS, so the password was not sent"_s},
         {"no STARTTLS, plain login allowed", u"SMTP_PLAIN_AUTH_PORT"_s, true, {}, u"without TLS"_s},
         {"wrong password", u"SMTPS_PORT"_s, false, u"not-it"_s, u"refused the user name or the password"_s},
@@ -188,6 +195,31 @@ TEST_F(ConnectionTestScreenTest, SmtpScreenTestsWhatIsTypedThere)
         // Testing stores nothing of what was typed.
         EXPECT_EQ(db.prepare(u"SELECT COUNT(*) FROM Timer_Setting WHERE SMSSMTPUserName IS NOT NULL"_s).scalar(), 0);
     }
+}
+
+// Opened from the settings screen, the advanced screen tests the server and port typed there,
+// before anything is saved.
+TEST_F(ConnectionTestScreenTest, AdvancedScreenTestsTheServerTypedOnTheSettingsScreen)
+{
+    ui::SettingsDialog screen(db, gateway, dialogs, false, {});
+    get<QRadioButton>(&screen, u"optSMTPSMSGateway"_s)->setChecked(true);
+    get(&screen, u"txtSMSSMTPServer"_s)->setText(servers.value(u"MAIL_HOST"_s));
+    get(&screen, u"txtSMSSMTPPort"_s)->setText(servers.value(u"SMTPS_PORT"_s));
+    bool answeredThere = false;
+    dialogs.onDialog[u"frm_SMTPSMS_AdvancedSettings"_s] = [&](QDialog& advanced) {
+        get<QCheckBox>(&advanced, u"chkSMSSMTPAuthenticationRequired"_s)->setChecked(true);
+        get<QComboBox>(&advanced, u"cmbSMSSMTPAuthenticationType"_s)->setCurrentIndex(2);
+        get(&advanced, u"txtSMSSMTPUserName"_s)->setText(servers.value(u"SMTP_USER"_s));
+        get(&advanced, u"txtSMSSMTPPassword"_s)->setText(servers.value(u"SMTP_PASSWORD"_s));
+        click(&advanced, u"cmdTestSMTPConnection"_s);
+        answeredThere = answered(1);
+        click(&advanced, u"cmdExit"_s);
+    };
+    click(&screen, u"cmdAdvancedSettings"_s);
+    EXPECT_EQ(dialogs.opened, QStringList{u"frm_SMTPSMS_AdvancedSettings"_s});
+    ASSERT_TRUE(answeredThere);
+    EXPECT_TRUE(dialogs.texts[0].contains(u"over TLS and logged in as smtpuser"_s)) << dialogs.texts[0].toStdString();
+    EXPECT_EQ(db.prepare(u"SELECT COUNT(*) FROM Timer_Setting WHERE SMSSMTPUserName IS NOT NULL"_s).scalar(), 0);
 }
 
 } // namespace
