@@ -4,13 +4,11 @@
 #include "Dialogs.h"
 #include "GatewaySettings.h"
 #include "OutboxTable.h"
-
 #include "SmsTextEdit.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -52,20 +50,27 @@ ComposeDialog::ComposeDialog(const store::Database& db, Dialogs& dialogs, const 
     m_numbers->setMaxLength(std::numeric_limits<int>::max());
     auto* hint = new QLabel(u"Separate multiple mobile numbers by commas, e.g. +4915112345678, 01711234567"_s, this);
     hint->setWordWrap(true);
-    m_message = new SmsTextEdit(kMaxLength, this);
+    // No cap: the gateway sends a longer text in several SMS, and the counter says how many
+    // before anything is queued.
+    m_message = new SmsTextEdit(0, this);
     m_message->setObjectName(u"Message"_s);
-    auto* sendButton = new QPushButton(u"Send SMS"_s, this);
+    auto* sendButton = new QPushButton(u"&Send SMS"_s, this);
     sendButton->setObjectName(u"Command1"_s);
 
+    auto* numbersLabel = new QLabel(u"Enter &Mobile Numbers :"_s, this);
+    numbersLabel->setBuddy(m_numbers);
+    auto* messageLabel = new QLabel(u"Enter Your Mess&age Here :"_s, this);
+    messageLabel->setBuddy(m_message);
     auto* messageLabels = new QHBoxLayout;
-    messageLabels->addWidget(new QLabel(u"Enter Your Message Here :"_s, this));
+    messageLabels->addWidget(messageLabel);
     messageLabels->addStretch();
     messageLabels->addWidget(new QLabel(u"(Max. 160 characters)"_s, this));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_message->makeCounter(this));
     buttons->addStretch();
     buttons->addWidget(sendButton);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(u"Enter Mobile Numbers :"_s, this));
+    layout->addWidget(numbersLabel);
     layout->addWidget(m_numbers);
     layout->addWidget(hint);
     layout->addLayout(messageLabels);
@@ -83,21 +88,18 @@ void ComposeDialog::setMobileNumbers(const QString& numbers)
 
 void ComposeDialog::setMessage(const QString& message)
 {
-    // Stored texts break lines with CR LF, and the text box would read CR and LF as two breaks.
-    m_message->setPlainText(QString(message).replace(u"\r\n"_s, u"\n"_s));
+    m_message->setStoredText(message);
 }
 
 void ComposeDialog::send()
 {
-    const QString message = m_message->toPlainText();
-    if (store::trimBlanks(m_numbers->text()).isEmpty() || store::trimBlanks(message).isEmpty()) {
+    // The message goes out as typed, blanks included, its line breaks as CR LF.
+    const QString stored = m_message->storedText();
+    if (store::trimBlanks(m_numbers->text()).isEmpty() || store::trimBlanks(stored).isEmpty()) {
         m_dialogs.information(this, u"You must enter the mobile number and the message."_s);
         return;
     }
 
-    // The message goes out as typed, blanks included. The text box separates lines with LF;
-    // the store keeps CR LF.
-    const QString stored = QString(message).replace(u"\n"_s, u"\r\n"_s);
     const QDateTime queuedAt = m_clock.now();
     // All recipients or none: a half-queued list could not be told apart from a finished one,
     // and sending again would message the first recipients twice.

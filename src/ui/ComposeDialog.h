@@ -5,7 +5,6 @@
 #include <QDialog>
 
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace store {
 class Clock;
@@ -14,15 +13,15 @@ class Clock;
 namespace ui {
 
 class Dialogs;
+class SmsTextEdit;
 
 // Queues one SMS to one or more numbers in the outbox; the gateway's next send run delivers it.
+// A text longer than one SMS goes out in several, as the counter under the box shows.
 class ComposeDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    static constexpr int kMaxLength = 160;
-
     ComposeDialog(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent = nullptr);
 
     void setMobileNumbers(const QString& numbers);
@@ -35,7 +34,7 @@ private:
     Dialogs& m_dialogs;
     const store::Clock& m_clock;
     QLineEdit* m_numbers;
-    QPlainTextEdit* m_message;
+    SmsTextEdit* m_message;
 };
 
 } // namespace ui

@@ -1,9 +1,10 @@
+#include "ComposeDialog.h"
 #include "FakeDialogs.h"
 #include "OutboxTable.h"
 #include "Store.h"
 #include "TestSupport.h"
-#include "ComposeDialog.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -80,7 +81,8 @@ TEST_F(ComposeSmsTest, EachNumberGetsARowWithTheSameMessageAndTime)
 {
     EXPECT_EQ(screen->objectName(), u"frm_ComposeSMS"_s);
     EXPECT_EQ(screen->windowTitle(), u"Compose & Send SMS"_s);
-    EXPECT_EQ(screen->findChild<QPushButton*>(u"Command1"_s)->text(), u"Send SMS"_s);
+    // The access key marks a letter; the caption reads the same.
+    EXPECT_EQ(screen->findChild<QPushButton*>(u"Command1"_s)->text(), u"&Send SMS"_s);
 
     compose(u" +49 151 1234.5678 ,0171 123.45 67,  +44.7700.900123"_s, u"Meeting moved to 3 pm"_s);
     send();
@@ -135,24 +137,58 @@ TEST_F(ComposeSmsTest, MessageIsStoredAsTypedWithCrLfLineBreaks)
     EXPECT_EQ(rows[0].message, u"  It's Tom's \"car\"; -- '\r\nsee you at 5  "_s);
 }
 
-TEST_F(ComposeSmsTest, MessageIsCutAt160Characters)
+TEST_F(ComposeSmsTest, CounterShowsTheStoredLengthAndTheSmsItMakes)
 {
-    QString long200;
-    for (int i = 0; i < 200; ++i)
-        long200 += QChar(u'a' + i % 26);
-    message()->setPlainText(long200);
-    EXPECT_EQ(message()->toPlainText(), long200.left(160));
+    // The count is taken on the text as stored and sent: a line break is CR LF, two characters.
+    // Parts are cut at 160 characters whatever the alphabet, as the modem link sends them.
+    const QString cyrillic(71, QChar(0x0416));
+    const struct
+    {
+        const char* name;
+        QString typed;
+        QString counter;
+    } cases[] = {
+        {"empty", QString(), u"0 characters, 0 SMS"_s},
+        {"one character", u"a"_s, u"1 character, 1 SMS"_s},
+        {"160 GSM", QString(160, u'a'), u"160 characters, 1 SMS"_s},
+        {"161 GSM", QString(161, u'a'), u"161 characters, 2 SMS"_s},
+        {"158 and a line break", QString(158, u'a') + u"\n"_s, u"160 characters, 1 SMS"_s},
+        {"159 and a line break", QString(159, u'a') + u"\n"_s, u"161 characters, 2 SMS"_s},
+        {"320 GSM", QString(320, u'a'), u"320 characters, 2 SMS"_s},
+        {"321 GSM", QString(321, u'a'), u"321 characters, 3 SMS"_s},
+        {"70 Cyrillic", cyrillic.left(70), u"70 characters, 1 SMS"_s},
+        {"71 Cyrillic", cyrillic, u"71 characters, 1 SMS"_s},
+        {"only line breaks", u"\n\n"_s, u"4 characters, 1 SMS"_s},
+    };
+    auto* counter = screen->findChild<QLabel*>(u"lblCount"_s);
+    ASSERT_NE(counter, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        message()->setPlainText(c.typed);
+        EXPECT_EQ(counter->text(), c.counter);
+        EXPECT_EQ(message()->toPlainText(), c.typed); // nothing cut off
+    }
+    // A stored text given to the screen (Forward) is counted the same way.
+    screen->setMessage(QString(159, u'a') + u"\r\n"_s);
+    EXPECT_EQ(counter->text(), u"161 characters, 2 SMS"_s);
+}
 
-    // Typing at the limit adds nothing either.
+TEST_F(ComposeSmsTest, TextLongerThanOneSmsIsTypedAndQueuedWhole)
+{
+    QString typed;
+    for (int i = 0; i < 170; ++i)
+        typed += QChar(u'a' + i % 26);
     message()->setFocus();
-    QTest::keyClicks(message(), u"xyz"_s);
-    EXPECT_EQ(message()->toPlainText(), long200.left(160));
+    QTest::keyClicks(message(), typed.left(100));
+    QTest::keyClick(message(), Qt::Key_Return);
+    QTest::keyClicks(message(), typed.mid(100));
+    EXPECT_EQ(screen->findChild<QLabel*>(u"lblCount"_s)->text(), u"172 characters, 2 SMS"_s);
 
     numbers()->setText(u"01711234567"_s);
     send();
     const auto rows = queued();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].message, long200.left(160));
+    EXPECT_EQ(rows[0].message, typed.left(100) + u"\r\n"_s + typed.mid(100));
 }
 
 TEST_F(ComposeSmsTest, ReplyAndForwardPrefillAndSendUnchanged)
