@@ -5,13 +5,11 @@
 #include "GatewaySettings.h"
 #include "ScreenParts.h"
 #include "SettingsTables.h"
-
 #include "SmsTextEdit.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
-
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -19,8 +17,8 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-MissedCallReplyDialog::MissedCallReplyDialog(const store::Database& db, engine::Gateway* gateway,
-                                                     Dialogs& dialogs, QWidget* parent)
+MissedCallReplyDialog::MissedCallReplyDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
+                                             QWidget* parent)
     : QDialog(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs)
 {
     setObjectName(u"Frm_AutoReplyOnMissedCall"_s);
@@ -33,15 +31,18 @@ MissedCallReplyDialog::MissedCallReplyDialog(const store::Database& db, engine::
     explanation->setWordWrap(true);
     m_message = new SmsTextEdit(kMaxLength, this);
     m_message->setObjectName(u"txtMessage"_s);
-    m_enabled = new QCheckBox(u"Enable Autoreply SMS on Missed Calls"_s, this);
+    m_enabled = new QCheckBox(u"&Enable Autoreply SMS on Missed Calls"_s, this);
     m_enabled->setObjectName(u"chkEnableAutoReply"_s);
     auto* saveButton = named(new QPushButton(u"&Save"_s, this), u"cmdSave"_s);
     auto* exitButton = named(new QPushButton(u"E&xit"_s, this), u"cmdExit"_s);
     QHBoxLayout* buttons = buttonRow({saveButton, exitButton});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(explanation);
-    layout->addWidget(new QLabel(u"Message (Max.Length 160 Characters) :"_s, this));
+    auto* messageLabel = new QLabel(u"&Message (Max.Length 160 Characters) :"_s, this);
+    messageLabel->setBuddy(m_message);
+    layout->addWidget(messageLabel);
     layout->addWidget(m_message);
+    layout->addWidget(m_message->makeCounter(this));
     layout->addWidget(m_enabled);
     layout->addLayout(buttons);
     resize(460, 300);
@@ -55,23 +56,22 @@ MissedCallReplyDialog::MissedCallReplyDialog(const store::Database& db, engine::
     } else if (row->has_value()) {
         const QString text = store::trimBlanks((*row)->Message);
         if (!text.isEmpty())
-            m_message->setPlainText(text);
+            m_message->setStoredText(text);
         m_enabled->setChecked((*row)->IsActive);
     }
 }
 
 void MissedCallReplyDialog::save()
 {
-    // The text box separates lines with LF; an SMS written here keeps the store's CR LF.
-    const QString text = store::trimBlanks(m_message->toPlainText()).replace(u"\n"_s, u"\r\n"_s);
+    const QString text = store::trimBlanks(m_message->storedText());
     auto saved = store::SettingsTables(m_db).saveMissedCallReply({text, m_enabled->isChecked()});
     if (!saved) {
         m_dialogs.error(this, u"The missed-call reply could not be saved: "_s + saved.error().message);
         return;
     }
-    // The text applies at once; switching the reply on or off applies at the next start.
-    QMetaObject::invokeMethod(
-        m_gateway, [gateway = m_gateway, text] { gateway->setMissedCallReplyText(text); }, Qt::QueuedConnection);
+    // The switch and the text apply at once: the engine reads the row just saved. Were only the
+    // text passed on, a reply switched on here would stay off until the next start.
+    QMetaObject::invokeMethod(m_gateway, &engine::Gateway::applyMissedCallReplySettings, Qt::QueuedConnection);
     accept();
 }
 

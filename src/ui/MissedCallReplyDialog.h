@@ -5,7 +5,6 @@
 #include <QDialog>
 
 class QCheckBox;
-class QPlainTextEdit;
 
 namespace engine {
 class Gateway;
@@ -14,6 +13,7 @@ class Gateway;
 namespace ui {
 
 class Dialogs;
+class SmsTextEdit;
 
 // The text sent back to a caller who rang a mobile number and hung up, and its switch.
 class MissedCallReplyDialog final : public QDialog
@@ -24,7 +24,7 @@ public:
     static constexpr int kMaxLength = 160;
 
     MissedCallReplyDialog(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
-                              QWidget* parent = nullptr);
+                          QWidget* parent = nullptr);
 
 private:
     void save();
@@ -32,7 +32,7 @@ private:
     const store::Database& m_db;
     engine::Gateway* m_gateway;
     Dialogs& m_dialogs;
-    QPlainTextEdit* m_message;
+    SmsTextEdit* m_message;
     QCheckBox* m_enabled;
 };
 
