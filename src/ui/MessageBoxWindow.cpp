@@ -1,12 +1,12 @@
 #include "MessageBoxWindow.h"
 
+#include "ComposeDialog.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "Gateway.h"
 #include "GatewaySettings.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
-#include "ComposeDialog.h"
 #include "WaitDialog.h"
 
 #include <QAction>
@@ -19,7 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -30,14 +30,87 @@ namespace ui {
 
 namespace {
 
+using Folder = MessageBoxWindow::Folder;
+using Field = MessageBoxWindow::Field;
+using PageQuery = std::expected<store::MessageListPage, store::StoreError> (*)(const store::Database&,
+                                                                               const store::MessageListQuery&);
+using CountQuery = std::expected<qint64, store::StoreError> (*)(const store::Database&);
+
 const QString kSearchHint = u"Enter Mobile Number"_s;
-constexpr int kKeyColumn = 4;
+
+struct ListColumn
+{
+    QString header;
+    Field field;
+    int twips; // 0: a quarter of the list's width
+    // The store column a click on the header sorts by; empty: the order stays as it is.
+    QString sortKey;
+};
+
+struct FolderView
+{
+    Folder folder;
+    QString node;       // the tree's caption
+    CountQuery counted; // shown as "Inbox(n)" in bold while above 0; none for Sent Items
+    PageQuery page;
+    QString initialSort;
+    std::vector<ListColumn> columns;
+};
+
+// Every folder of the screen in one place: its node, columns, sort keys and the query of its pages.
+// The name columns sort by the number: the names they stand for are kept nowhere.
+const std::array<FolderView, 3>& folderViews()
+{
+    static const std::array<FolderView, 3> views{{
+        {Folder::Inbox,
+         u"Inbox"_s,
+         [](const store::Database& db) { return store::InboxTable(db).countUnread(); },
+         &store::inboxPage,
+         u"InboxDateTime desc"_s,
+         {{u"Mobile Number"_s, Field::Number, 0, u"SenderMobileNo"_s},
+          {u"Sender's Name"_s, Field::Name, 0, u"SenderMobileNo"_s},
+          {u"Message"_s, Field::Message, 0, u"Message"_s},
+          {u"Received On"_s, Field::Date, 0, u"InboxDateTime"_s}}},
+        {Folder::Outbox,
+         u"Outbox"_s,
+         [](const store::Database& db) { return store::OutboxTable(db).countPending(); },
+         &store::outboxPage,
+         u"OutBoxDateTime"_s,
+         {{u"Mobile Number"_s, Field::Number, 2000, u"RecipientMobileNo"_s},
+          {u"Recipient Name"_s, Field::Name, 3000, u"RecipientMobileNo"_s},
+          {u"Message"_s, Field::Message, 4000, u"Message"_s},
+          {u"Outbox Date"_s, Field::Date, 2000, u"OutBoxDateTime"_s},
+          {u"Status"_s, Field::Status, 1500, QString()}}},
+        {Folder::Sent,
+         u"Sent Items"_s,
+         nullptr,
+         &store::sentPage,
+         u"DeliveryDatetime"_s,
+         {{u"Mobile Number"_s, Field::Number, 0, u"RecipientMobileNo"_s},
+          {u"Recipient Name"_s, Field::Name, 0, u"RecipientMobileNo"_s},
+          {u"Message"_s, Field::Message, 0, u"Message"_s},
+          {u"Delivered On"_s, Field::Date, 0, u"DeliveryDatetime"_s}}},
+    }};
+    return views;
+}
+
+std::size_t indexOf(Folder folder)
+{
+    return std::size_t(folder) - std::size_t(Folder::Inbox);
+}
+
+const FolderView& viewOf(Folder folder)
+{
+    return folderViews().at(indexOf(folder == Folder::None ? Folder::Inbox : folder));
+}
 
 QAction* toolAction(QToolBar* bar, const QString& text, const QString& tip, const QString& name)
 {
     QAction* action = bar->addAction(text);
     action->setObjectName(name);
     action->setToolTip(tip);
+    // A tool button shows its caption without the access key, and would not answer Alt+key.
+    action->setShortcut(QKeySequence::mnemonic(text));
     return action;
 }
 
@@ -55,17 +128,39 @@ QString oneLine(const QString& text)
     return QString(text).replace(u"\r\n"_s, u" "_s);
 }
 
+QString fieldText(const store::MessageListRow& row, Field field)
+{
+    switch (field) {
+    case Field::Number:
+        return row.number.trimmed();
+    case Field::Name:
+        return QString();
+    case Field::Message:
+        return oneLine(row.message);
+    case Field::Date:
+        return row.date;
+    case Field::Status:
+        return row.status;
+    }
+    return QString();
+}
+
+qint64 rowId(const QTreeWidgetItem* item)
+{
+    return item->data(0, Qt::UserRole).toLongLong();
+}
+
 } // namespace
 
 MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
-                               const store::Clock& clock, int pageSize, QWidget* parent)
+                                   const store::Clock& clock, int pageSize, QWidget* parent)
     : QWidget(parent, Qt::Window), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock),
       m_pageSize(pageSize > 0 ? pageSize : 100)
 {
     setObjectName(u"Frm_MessageBox"_s);
     setWindowTitle(u"Message Box"_s);
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(980, 640);
+    resize(1040, 640);
 
     auto* layout = new QVBoxLayout(this);
     buildToolBar();
@@ -76,13 +171,13 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     m_tree->setHeaderHidden(true);
     m_tree->setMaximumWidth(220);
 
-    m_all = new QRadioButton(u"All SMS"_s, this);
+    m_all = new QRadioButton(u"All S&MS"_s, this);
     m_all->setObjectName(u"optAllSMS"_s);
-    m_unread = new QRadioButton(u"All Unread"_s, this);
+    m_unread = new QRadioButton(u"All &Unread"_s, this);
     m_unread->setObjectName(u"optUnread"_s);
     m_search = new QLineEdit(this);
     m_search->setObjectName(u"txtMobNo"_s);
-    auto* show = new QPushButton(u"Search"_s, this);
+    auto* show = new QPushButton(u"Searc&h"_s, this);
     show->setObjectName(u"cmdShow"_s);
     auto* filters = new QHBoxLayout;
     filters->addWidget(m_all);
@@ -96,18 +191,24 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setAllColumnsShowFocus(true);
+    m_list->setUniformRowHeights(true);
     m_list->header()->setSectionsClickable(true);
+    m_list->header()->setStretchLastSection(false);
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
 
-    m_previous = new QPushButton(u"<< Previous"_s, this);
+    m_previous = new QPushButton(u"<< Pre&vious"_s, this);
     m_previous->setObjectName(u"cmdPrevious"_s);
     m_pageBox = new QLineEdit(u"1"_s, this);
     m_pageBox->setObjectName(u"txtPages"_s);
     m_pageBox->setMaximumWidth(60);
     m_pagesCaption = new QLabel(this);
     m_pagesCaption->setObjectName(u"lblPages"_s);
-    m_next = new QPushButton(u"Next >>"_s, this);
+    m_next = new QPushButton(u"&Next >>"_s, this);
     m_next->setObjectName(u"cmdNext"_s);
+    // Nothing is listed yet: there is no page to go to.
+    m_previous->setEnabled(false);
+    m_next->setEnabled(false);
     auto* paging = new QHBoxLayout;
     paging->addWidget(m_previous);
     paging->addWidget(m_pageBox);
@@ -136,8 +237,16 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     body->addLayout(right, 1);
     layout->addLayout(body);
 
+    // Headers from the start: an empty list never shows Qt's bare "1".
+    showColumns(Folder::Inbox);
+
     connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onTreeClicked(item); });
     connect(m_list, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onRowClicked(item); });
+    // Rows chosen with the keyboard count as much as clicked ones for Reply, Forward and Delete.
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (m_list->hasFocus())
+            setRowButtons(!m_list->selectedItems().isEmpty());
+    });
     connect(m_list->header(), &QHeaderView::sectionClicked, this, &MessageBoxWindow::onHeaderClicked);
     connect(m_all, &QRadioButton::clicked, this, &MessageBoxWindow::fillListInbox);
     connect(m_unread, &QRadioButton::clicked, this, &MessageBoxWindow::fillListInbox);
@@ -208,17 +317,19 @@ void MessageBoxWindow::open(const QString& msgType)
     m_folder = Folder::None;
     m_search->setText(kSearchHint);
     setRowButtons(false);
-    m_inboxSort = u"InboxDateTime desc"_s;
-    m_outboxSort = u"OutBoxDateTime"_s;
-    m_sentSort = u"DeliveryDatetime"_s;
+    for (const FolderView& view : folderViews())
+        m_sortKeys.at(indexOf(view.folder)) = view.initialSort;
     m_unread->setChecked(true);
     m_all->setEnabled(false);
     m_unread->setEnabled(false);
     fillTreeView();
-    if (msgType == u"I"_s)
-        selectFolder(Folder::Inbox);
-    else if (msgType == u"O"_s)
-        selectFolder(Folder::Outbox);
+    // The operator comes for new messages more than for anything else.
+    selectFolder(msgType == u"O"_s ? Folder::Outbox : Folder::Inbox);
+}
+
+QString MessageBoxWindow::sortKey(Folder folder) const
+{
+    return folder == Folder::None ? QString() : m_sortKeys.at(indexOf(folder));
 }
 
 void MessageBoxWindow::fillTreeView()
@@ -226,20 +337,25 @@ void MessageBoxWindow::fillTreeView()
     m_tree->clear();
     auto* root = new QTreeWidgetItem(m_tree, {u"Message"_s});
     setBold(root, true);
-    const qint64 unread = store::InboxTable(m_db).countUnread().value_or(0);
-    m_inboxNode = new QTreeWidgetItem(root, {unread > 0 ? u"Inbox(%1)"_s.arg(unread) : u"Inbox"_s});
-    setBold(m_inboxNode, unread > 0);
-    const qint64 pending = store::OutboxTable(m_db).countPending().value_or(0);
-    m_outboxNode = new QTreeWidgetItem(root, {pending > 0 ? u"Outbox(%1)"_s.arg(pending) : u"Outbox"_s});
-    setBold(m_outboxNode, pending > 0);
-    m_sentNode = new QTreeWidgetItem(root, {u"Sent Items"_s});
+    for (const FolderView& view : folderViews()) {
+        const qint64 count = view.counted != nullptr ? view.counted(m_db).value_or(0) : 0;
+        auto* node = new QTreeWidgetItem(root, {count > 0 ? u"%1(%2)"_s.arg(view.node).arg(count) : view.node});
+        node->setData(0, Qt::UserRole, int(view.folder));
+        setBold(node, count > 0);
+    }
     root->setExpanded(true);
-    if (m_folder == Folder::Inbox)
-        m_tree->setCurrentItem(m_inboxNode);
-    else if (m_folder == Folder::Outbox)
-        m_tree->setCurrentItem(m_outboxNode);
-    else if (m_folder == Folder::Sent)
-        m_tree->setCurrentItem(m_sentNode);
+    if (QTreeWidgetItem* shown = folderNode(m_folder))
+        m_tree->setCurrentItem(shown);
+}
+
+QTreeWidgetItem* MessageBoxWindow::folderNode(Folder folder) const
+{
+    const QTreeWidgetItem* root = m_tree->topLevelItem(0);
+    for (int child = 0; root != nullptr && folder != Folder::None && child < root->childCount(); ++child) {
+        if (root->child(child)->data(0, Qt::UserRole).toInt() == int(folder))
+            return root->child(child);
+    }
+    return nullptr;
 }
 
 void MessageBoxWindow::selectFolder(Folder folder)
@@ -251,17 +367,15 @@ void MessageBoxWindow::selectFolder(Folder folder)
     m_all->setEnabled(inbox);
     m_unread->setEnabled(inbox);
     fill(folder);
-    m_tree->setCurrentItem(inbox ? m_inboxNode : folder == Folder::Outbox ? m_outboxNode : m_sentNode);
+    m_tree->setCurrentItem(folderNode(folder));
 }
 
 void MessageBoxWindow::onTreeClicked(QTreeWidgetItem* item)
 {
-    if (item == m_inboxNode)
-        selectFolder(Folder::Inbox);
-    else if (item == m_outboxNode)
-        selectFolder(Folder::Outbox);
-    else if (item == m_sentNode)
-        selectFolder(Folder::Sent);
+    // The root carries no folder and does nothing.
+    const QVariant folder = item != nullptr ? item->data(0, Qt::UserRole) : QVariant();
+    if (folder.isValid())
+        selectFolder(Folder(folder.toInt()));
 }
 
 void MessageBoxWindow::fillListInbox()
@@ -291,32 +405,84 @@ QString MessageBoxWindow::searchText() const
     return text == kSearchHint ? QString() : text;
 }
 
+void MessageBoxWindow::showColumns(Folder folder)
+{
+    m_columnsOf = folder;
+    const FolderView& view = viewOf(folder);
+    QStringList headers;
+    for (const ListColumn& column : view.columns)
+        headers << column.header;
+    m_list->setColumnCount(int(headers.size()));
+    m_list->setHeaderLabels(headers);
+    fitColumns();
+}
+
+void MessageBoxWindow::fitColumns()
+{
+    const FolderView& view = viewOf(m_columnsOf);
+    QFont bold = m_list->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    // Room for the cell's margins and the header's sort mark.
+    const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
+    const int quarter = m_list->viewport()->width() / 4;
+    for (int index = 0; index < int(view.columns.size()); ++index) {
+        const ListColumn& column = view.columns.at(std::size_t(index));
+        int width = column.twips > 0 ? column.twips * logicalDpiX() / 1440 : quarter;
+        // A date is cut nowhere, even in bold and on a narrow window: the whole of it matters.
+        if (column.field == Field::Date)
+            width = std::max(width, metrics.horizontalAdvance(u"0000-00-00 00:00:00"_s) + padding);
+        width = std::max(width, metrics.horizontalAdvance(column.header) + padding);
+        m_list->setColumnWidth(index, width);
+    }
+}
+
+int MessageBoxWindow::columnOf(Field field) const
+{
+    const FolderView& view = viewOf(m_columnsOf);
+    for (int index = 0; index < int(view.columns.size()); ++index) {
+        if (view.columns.at(std::size_t(index)).field == field)
+            return index;
+    }
+    return -1;
+}
+
+void MessageBoxWindow::addRow(const store::MessageListRow& row)
+{
+    QStringList texts;
+    for (const ListColumn& column : viewOf(m_columnsOf).columns)
+        texts << fieldText(row, column.field);
+    auto* item = new QTreeWidgetItem(m_list, texts);
+    item->setData(0, Qt::UserRole, row.id);
+    if (!row.isRead)
+        setBold(item, true);
+}
+
 void MessageBoxWindow::fill(Folder folder)
 {
+    // Widths the operator has set stay while the same folder is refilled.
+    QList<int> widths;
+    for (int column = 0; folder == m_columnsOf && column < m_list->columnCount(); ++column)
+        widths << m_list->columnWidth(column);
     m_folder = folder;
     emptyPreview();
     m_list->clear();
-    QStringList columns;
-    if (folder == Folder::Inbox)
-        columns = {u"Mobile Number"_s, u"Sender's Name"_s, u"Message"_s, u"Received On"_s, QString()};
-    else if (folder == Folder::Outbox)
-        columns = {u"Mobile Number"_s, u"Recipient Name"_s, u"Message"_s, u"Outbox Date"_s, QString(), u"Status"_s};
-    else
-        columns = {u"Mobile Number"_s, u"Recipient Name"_s, u"Message"_s, u"Delivered On"_s, QString()};
-    m_list->setColumnCount(int(columns.size()));
-    m_list->setHeaderLabels(columns);
-    m_list->setColumnHidden(kKeyColumn, true);
+    showColumns(folder);
+    for (int column = 0; column < int(widths.size()); ++column)
+        m_list->setColumnWidth(column, widths.at(column));
+    const FolderView& view = viewOf(folder);
 
     store::MessageListQuery query;
     query.unreadOnly = folder == Folder::Inbox && m_unread->isChecked();
     query.search = searchText();
     query.page = m_page;
     query.pageSize = m_pageSize;
-    query.sortKey = folder == Folder::Inbox ? m_inboxSort : folder == Folder::Outbox ? m_outboxSort : m_sentSort;
-    auto page = folder == Folder::Inbox    ? store::inboxPage(m_db, query)
-                : folder == Folder::Outbox ? store::outboxPage(m_db, query)
-                                           : store::sentPage(m_db, query);
+    query.sortKey = sortKey(folder);
+    auto page = view.page(m_db, query);
     if (!page) {
+        m_pageCount = 0;
+        m_next->setEnabled(false);
+        m_previous->setEnabled(m_page > 1);
         m_dialogs.error(this, u"The messages could not be read: "_s + page.error().message);
         return;
     }
@@ -334,14 +500,8 @@ void MessageBoxWindow::fill(Folder folder)
         m_pageCount = 0;
         m_pagesCaption->clear();
     }
-    for (const store::MessageListRow& row : page->rows) {
-        QStringList texts{row.number.trimmed(), QString(), oneLine(row.message), row.date, QString::number(row.id)};
-        if (folder == Folder::Outbox)
-            texts << row.status;
-        auto* item = new QTreeWidgetItem(m_list, texts);
-        if (folder == Folder::Inbox && !row.isRead)
-            setBold(item, true);
-    }
+    for (const store::MessageListRow& row : page->rows)
+        addRow(row);
     m_next->setEnabled(m_pageCount > m_page);
     m_previous->setEnabled(m_page > 1);
 }
@@ -360,44 +520,42 @@ void MessageBoxWindow::emptyPreview()
     m_message->clear();
 }
 
+void MessageBoxWindow::showMessage(const QString& stored)
+{
+    // The store breaks lines with CR LF; the text box knows only LF.
+    m_message->setPlainText(store::trimBlanks(stored).replace(u"\r\n"_s, u"\n"_s));
+}
+
 void MessageBoxWindow::onRowClicked(QTreeWidgetItem* item)
 {
     setRowButtons(!m_list->selectedItems().isEmpty());
     if (item == nullptr)
         return;
-    m_name->setText(u"Name :"_s + item->text(1).trimmed());
-    m_number->setText(u"Mobile Number :"_s + item->text(0).trimmed());
-    const qint64 id = item->text(kKeyColumn).toLongLong();
+    m_name->setText(u"Name :"_s + item->text(columnOf(Field::Name)).trimmed());
+    m_number->setText(u"Mobile Number :"_s + item->text(columnOf(Field::Number)).trimmed());
+    const qint64 id = rowId(item);
     if (m_folder == Folder::Inbox) {
         auto message = store::InboxTable(m_db).readMessage(id);
         if (message && message->has_value())
-            m_message->setPlainText(store::trimBlanks(**message));
+            showMessage(**message);
         setBold(item, false);
         fillTreeView();
     } else {
         auto row = store::OutboxTable(m_db).row(id);
         if (row)
-            m_message->setPlainText(store::trimBlanks(row->message));
+            showMessage(row->message);
     }
     m_list->setCurrentItem(item);
 }
 
 void MessageBoxWindow::onHeaderClicked(int column)
 {
-    // Column 2 holds names nobody stores; it sorts by the number instead.
-    static const QStringList inboxKeys{u"SenderMobileNo"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s};
-    static const QStringList outboxKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s,
-                                        u"OutBoxDateTime"_s};
-    static const QStringList sentKeys{u"RecipientMobileNo"_s, u"RecipientMobileNo"_s, u"Message"_s,
-                                      u"DeliveryDatetime"_s};
-    if (column < 0 || column > 3)
+    if (m_folder == Folder::None)
         return;
-    if (m_folder == Folder::Inbox)
-        m_inboxSort = inboxKeys.at(column);
-    else if (m_folder == Folder::Outbox)
-        m_outboxSort = outboxKeys.at(column);
-    else if (m_folder == Folder::Sent)
-        m_sentSort = sentKeys.at(column);
+    const auto& columns = viewOf(m_folder).columns;
+    if (column < 0 || column >= int(columns.size()) || columns.at(std::size_t(column)).sortKey.isEmpty())
+        return;
+    m_sortKeys.at(indexOf(m_folder)) = columns.at(std::size_t(column)).sortKey;
     refillShown();
 }
 
@@ -429,7 +587,7 @@ void MessageBoxWindow::DeleteSMS()
         return;
     int deleted = 0;
     for (QTreeWidgetItem* item : m_list->selectedItems()) {
-        const qint64 id = item->text(kKeyColumn).toLongLong();
+        const qint64 id = rowId(item);
         const auto removed = m_folder == Folder::Inbox ? store::InboxTable(m_db).remove(id)
                                                        : store::OutboxTable(m_db).remove(id, m_folder == Folder::Sent);
         if (!removed) {
@@ -454,7 +612,7 @@ void MessageBoxWindow::compose(const QString& numbers, const QString& message)
         screen.setMobileNumbers(numbers);
     if (!message.isEmpty())
         screen.setMessage(message);
-    if (screen.exec() == QDialog::Accepted) {
+    if (m_dialogs.run(screen) == QDialog::Accepted) {
         fillTreeView();
         if (m_folder == Folder::Outbox)
             refillShown();
@@ -469,7 +627,7 @@ void MessageBoxWindow::reply()
     const auto selected = m_list->selectedItems();
     if (selected.isEmpty())
         return;
-    compose(selected.first()->text(0).trimmed(), QString());
+    compose(selected.first()->text(columnOf(Field::Number)).trimmed(), QString());
 }
 
 void MessageBoxWindow::forward()
@@ -493,9 +651,13 @@ void MessageBoxWindow::addStoredMessage(qint64 id, const QString& sender, const 
 {
     if (m_folder != Folder::Inbox)
         return;
-    auto* item =
-        new QTreeWidgetItem(m_list, {sender, QString(), oneLine(text), store::isoText(when), QString::number(id)});
-    setBold(item, true);
+    store::MessageListRow row;
+    row.id = id;
+    row.number = sender;
+    row.message = text;
+    row.date = store::isoText(when);
+    row.isRead = false;
+    addRow(row);
 }
 
 bool MessageBoxWindow::eventFilter(QObject* watched, QEvent* event)
@@ -505,6 +667,8 @@ bool MessageBoxWindow::eventFilter(QObject* watched, QEvent* event)
             setRowButtons(false);
         else if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete)
             DeleteSMS();
+    } else if (watched == m_list->viewport() && event->type() == QEvent::Resize) {
+        fitColumns();
     } else if (watched == m_search && event->type() == QEvent::MouseButtonPress && m_search->text() == kSearchHint) {
         m_search->clear();
     }

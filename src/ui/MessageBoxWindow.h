@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -27,7 +29,8 @@ class WaitDialog;
 
 // The operator's view of the messages: the folder tree with its counts, a paged list of the
 // folder chosen, a search by mobile number, the preview, and compose, send, receive, reply,
-// forward and delete.
+// forward and delete. What each folder lists, how and in which columns, is one table in the
+// .cpp file; each row carries its store id in Qt::UserRole.
 class MessageBoxWindow final : public QWidget
 {
     Q_OBJECT
@@ -40,12 +43,21 @@ public:
         Outbox,
         Sent
     };
+    // What a list column shows of a row.
+    enum class Field
+    {
+        Number,
+        Name, // no store table holds names: always empty
+        Message,
+        Date,
+        Status
+    };
 
     MessageBoxWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
-                   int pageSize, QWidget* parent = nullptr);
+                     int pageSize, QWidget* parent = nullptr);
     ~MessageBoxWindow() override;
 
-    // The opening steps: msgType "I" shows the Inbox, "O" the Outbox, anything else no list.
+    // The opening steps: msgType "O" shows the Outbox, anything else the Inbox.
     void open(const QString& msgType);
 
     void fillTreeView();
@@ -57,6 +69,8 @@ public:
     Folder folder() const { return m_folder; }
     int currentPage() const { return m_page; }
     int pageCount() const { return m_pageCount; }
+    // The ORDER BY key the folder's list is sorted by.
+    QString sortKey(Folder folder) const;
 
 Q_SIGNALS:
     // A message was queued through compose: the dashboard may count it at once.
@@ -72,8 +86,14 @@ private:
     void selectFolder(Folder folder);
     void fill(Folder folder);
     void refillShown();
+    void showColumns(Folder folder);
+    void fitColumns();
+    void addRow(const store::MessageListRow& row);
+    // The column showing the field in the list as it stands, or -1.
+    int columnOf(Field field) const;
     void setRowButtons(bool enabled);
     void onTreeClicked(QTreeWidgetItem* item);
+    QTreeWidgetItem* folderNode(Folder folder) const;
     void onRowClicked(QTreeWidgetItem* item);
     void onHeaderClicked(int column);
     void onPageEdited(const QString& text);
@@ -84,6 +104,7 @@ private:
     void receiveAll();
     void addStoredMessage(qint64 id, const QString& sender, const QString& text, const QDateTime& when);
     void emptyPreview();
+    void showMessage(const QString& stored);
     QString searchText() const;
 
     const store::Database& m_db;
@@ -93,19 +114,17 @@ private:
     int m_pageSize;
 
     Folder m_folder = Folder::None;
+    // The folder whose columns the list shows: the Inbox's until a folder is listed.
+    Folder m_columnsOf = Folder::None;
     int m_page = 1;
     int m_pageCount = 0;
-    QString m_inboxSort;
-    QString m_outboxSort;
-    QString m_sentSort;
+    // By folder, in the order of the Folder values after None.
+    std::array<QString, 3> m_sortKeys;
 
     QAction* m_reply = nullptr;
     QAction* m_forward = nullptr;
     QAction* m_delete = nullptr;
     QTreeWidget* m_tree = nullptr;
-    QTreeWidgetItem* m_inboxNode = nullptr;
-    QTreeWidgetItem* m_outboxNode = nullptr;
-    QTreeWidgetItem* m_sentNode = nullptr;
     QRadioButton* m_all = nullptr;
     QRadioButton* m_unread = nullptr;
     QLineEdit* m_search = nullptr;

@@ -1,27 +1,30 @@
 #include "FakeDialogs.h"
-#include "MessageBoxWindow.h"
 #include "Gateway.h"
 #include "InboxTable.h"
+#include "MessageBoxWindow.h"
 #include "OutboxTable.h"
 #include "Store.h"
 #include "TestSupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
+#include <QSet>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using Folder = ui::MessageBoxWindow::Folder;
 using testing_support::FakeClock;
 using testing_support::FakeDialogs;
 using testing_support::TempFolder;
@@ -61,11 +64,46 @@ struct MessageBoxTest : ::testing::Test
         ASSERT_TRUE(transaction.commit());
     }
 
-    void open(const QString& msgType)
+    void create()
     {
         box = std::make_unique<ui::MessageBoxWindow>(db, gateway.get(), dialogs, clock, 100);
         box->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+
+    void open(const QString& msgType)
+    {
+        create();
         box->open(msgType);
+    }
+
+    void showFolder(Folder folder)
+    {
+        const int child = folder == Folder::Inbox ? 0 : folder == Folder::Outbox ? 1 : 2;
+        Q_EMIT tree()->itemClicked(tree()->topLevelItem(0)->child(child), 0);
+    }
+
+    QStringList headers() const
+    {
+        QStringList texts;
+        for (int column = 0; column < list()->columnCount(); ++column)
+            texts << list()->headerItem()->text(column);
+        return texts;
+    }
+
+    QStringList column(int index) const
+    {
+        QStringList texts;
+        for (int row = 0; row < list()->topLevelItemCount(); ++row)
+            texts << list()->topLevelItem(row)->text(index);
+        return texts;
+    }
+
+    QList<qint64> rowIds() const
+    {
+        QList<qint64> ids;
+        for (int row = 0; row < list()->topLevelItemCount(); ++row)
+            ids << list()->topLevelItem(row)->data(0, Qt::UserRole).toLongLong();
+        return ids;
     }
 
     QTreeWidget* list() const { return box->findChild<QTreeWidget*>(u"ListMessage"_s); }
@@ -75,6 +113,7 @@ struct MessageBoxTest : ::testing::Test
     QAction* action(const QString& name) const { return box->findChild<QAction*>(name); }
     QLineEdit* edit(const QString& name) const { return box->findChild<QLineEdit*>(name); }
     QString treeText(int child) const { return tree()->topLevelItem(0)->child(child)->text(0); }
+    qint64 count(const QString& sql) const { return db.prepare(sql).scalar().value_or(-1); }
 
     void search(const QString& text)
     {
@@ -90,32 +129,36 @@ struct MessageBoxTest : ::testing::Test
         Q_EMIT list()->itemClicked(item, 0);
     }
 
-    // Runs `action`, answering the modal dialog it may open; returns whether one opened.
-    bool opensDialog(const std::function<void()>& action, const std::function<void(QDialog*)>& answer = {})
+    // Runs `action`; returns the sub-dialogs it opened, each answered by `answer` if given.
+    QStringList dialogsOpenedBy(const std::function<void()>& action, const std::function<void(QDialog&)>& answer = {})
     {
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                opened = true;
-                if (answer)
-                    answer(dialog);
-                dialog->reject();
-            }
-        });
+        dialogs.opened.clear();
+        if (answer)
+            dialogs.onDialog[u"frm_ComposeSMS"_s] = answer;
         action();
-        QCoreApplication::processEvents();
-        return opened;
+        dialogs.onDialog.clear();
+        return dialogs.opened;
     }
 };
 
 } // namespace
 
-TEST_F(MessageBoxTest, OpeningFromTheMenuShowsTheTreeButNoList)
+TEST_F(MessageBoxTest, OpeningFromTheMenuShowsTheInboxWithItsHeaders)
 {
     inbox(2);
-    open(QString());
-    EXPECT_EQ(box->folder(), ui::MessageBoxWindow::Folder::None);
-    EXPECT_EQ(list()->topLevelItemCount(), 0);
+    create();
+    // Before any listing the list already has real headers and no page to go to.
+    EXPECT_EQ(headers(), (QStringList{u"Mobile Number"_s, u"Sender's Name"_s, u"Message"_s, u"Received On"_s}));
+    EXPECT_FALSE(button(u"cmdPrevious"_s)->isEnabled());
+    EXPECT_FALSE(button(u"cmdNext"_s)->isEnabled());
+
+    box->open(QString());
+    EXPECT_EQ(box->folder(), Folder::Inbox);
+    EXPECT_EQ(list()->topLevelItemCount(), 2);
+    EXPECT_EQ(headers(), (QStringList{u"Mobile Number"_s, u"Sender's Name"_s, u"Message"_s, u"Received On"_s}));
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0)->child(0));
+    EXPECT_FALSE(button(u"cmdPrevious"_s)->isEnabled());
+    EXPECT_FALSE(button(u"cmdNext"_s)->isEnabled());
     EXPECT_EQ(tree()->topLevelItem(0)->text(0), u"Message"_s);
     EXPECT_EQ(treeText(0), u"Inbox(2)"_s);
     EXPECT_TRUE(tree()->topLevelItem(0)->child(0)->font(0).bold());
@@ -235,20 +278,42 @@ TEST_F(MessageBoxTest, ReplyAndForwardDoNothingOnTheOutbox)
     ASSERT_TRUE(store::OutboxTable(db).insert(u"4915112345678"_s, u"pending"_s, clock.now()));
     open(u"O"_s);
     clickRow(0);
-    EXPECT_FALSE(opensDialog([&] { action(u"tbrReply"_s)->trigger(); }));
-    EXPECT_FALSE(opensDialog([&] { action(u"tbrForward"_s)->trigger(); }));
+    EXPECT_TRUE(dialogsOpenedBy([&] { action(u"tbrReply"_s)->trigger(); }).isEmpty());
+    EXPECT_TRUE(dialogsOpenedBy([&] { action(u"tbrForward"_s)->trigger(); }).isEmpty());
+    EXPECT_EQ(dialogsOpenedBy([&] { action(u"tbrCompose"_s)->trigger(); }), QStringList{u"frm_ComposeSMS"_s});
 }
 
-TEST_F(MessageBoxTest, ReplyPutsTheNumberIntoCompose)
+TEST_F(MessageBoxTest, ReplyAndForwardFillCompose)
 {
-    inbox(1);
+    ASSERT_TRUE(store::InboxTable(db).insert(u" +4915112345678 "_s, u"two\r\nlines"_s, clock.now()));
     open(u"I"_s);
     clickRow(0);
     QString numbers;
-    EXPECT_TRUE(
-        opensDialog([&] { action(u"tbrReply"_s)->trigger(); },
-                    [&](QDialog* dialog) { numbers = dialog->findChild<QLineEdit*>(u"MobileNumbers"_s)->text(); }));
-    EXPECT_EQ(numbers, u"+4915100000001"_s);
+    QString text;
+    const auto read = [&](QDialog& compose) {
+        numbers = compose.findChild<QLineEdit*>(u"MobileNumbers"_s)->text();
+        text = compose.findChild<QPlainTextEdit*>(u"Message"_s)->toPlainText();
+    };
+    EXPECT_EQ(dialogsOpenedBy([&] { action(u"tbrReply"_s)->trigger(); }, read), QStringList{u"frm_ComposeSMS"_s});
+    EXPECT_EQ(numbers, u"+4915112345678"_s);
+    EXPECT_TRUE(text.isEmpty());
+
+    EXPECT_EQ(dialogsOpenedBy([&] { action(u"tbrForward"_s)->trigger(); }, read), QStringList{u"frm_ComposeSMS"_s});
+    EXPECT_TRUE(numbers.isEmpty());
+    EXPECT_EQ(text, u"two\nlines"_s);
+}
+
+TEST_F(MessageBoxTest, ComposeAnsweredWithSendQueuesAndRecountsTheOutbox)
+{
+    open(u"O"_s);
+    dialogs.onDialog[u"frm_ComposeSMS"_s] = [](QDialog& compose) {
+        compose.findChild<QLineEdit*>(u"MobileNumbers"_s)->setText(u"0171 1234567, 0171 7654321"_s);
+        compose.findChild<QPlainTextEdit*>(u"Message"_s)->setPlainText(u"Hello"_s);
+        compose.findChild<QPushButton*>(u"Command1"_s)->click();
+    };
+    action(u"tbrCompose"_s)->trigger();
+    EXPECT_EQ(treeText(1), u"Outbox(2)"_s);
+    EXPECT_EQ(column(0), (QStringList{u"01711234567"_s, u"01717654321"_s}));
 }
 
 TEST_F(MessageBoxTest, DeletingThreeSelectedRows)
@@ -286,11 +351,12 @@ TEST_F(MessageBoxTest, FoldersAndSortingByColumn)
     ASSERT_TRUE(outbox.bookSent(a, clock.now()));
     open(u"O"_s);
     ASSERT_EQ(list()->topLevelItemCount(), 1);
-    EXPECT_EQ(list()->headerItem()->text(5), u"Status"_s);
+    EXPECT_EQ(list()->headerItem()->text(4), u"Status"_s);
     EXPECT_FALSE(box->findChild<QRadioButton*>(u"optAllSMS"_s)->isEnabled());
     Q_EMIT tree()->itemClicked(tree()->topLevelItem(0)->child(2), 0);
     ASSERT_EQ(list()->topLevelItemCount(), 1);
     EXPECT_EQ(list()->headerItem()->text(3), u"Delivered On"_s);
+    EXPECT_EQ(rowIds(), QList<qint64>{a});
     EXPECT_EQ(list()->topLevelItem(0)->text(0), u"222"_s);
 
     inbox(3);
@@ -308,4 +374,215 @@ TEST_F(MessageBoxTest, StoredMessageAppearsInBoldOnTheInbox)
     ASSERT_EQ(list()->topLevelItemCount(), 1);
     EXPECT_EQ(list()->topLevelItem(0)->text(2), u"new message"_s);
     EXPECT_TRUE(list()->topLevelItem(0)->font(0).bold());
+}
+
+TEST_F(MessageBoxTest, EachFolderSortsByTheColumnClicked)
+{
+    const QDateTime t = clock.now();
+    store::InboxTable received(db);
+    ASSERT_TRUE(received.insert(u"+4902"_s, u"c"_s, t.addSecs(3)));
+    ASSERT_TRUE(received.insert(u"+4903"_s, u"b"_s, t.addSecs(1)));
+    ASSERT_TRUE(received.insert(u"+4901"_s, u"a"_s, t.addSecs(2)));
+    store::OutboxTable outbox(db);
+    ASSERT_TRUE(outbox.insert(u"333"_s, u"a"_s, t.addSecs(2)));
+    ASSERT_TRUE(outbox.insert(u"111"_s, u"c"_s, t.addSecs(3)));
+    ASSERT_TRUE(outbox.insert(u"222"_s, u"b"_s, t.addSecs(1)));
+    for (const auto& [number, text, delivered] :
+         {std::tuple{u"666"_s, u"e"_s, 6}, std::tuple{u"444"_s, u"f"_s, 5}, std::tuple{u"555"_s, u"d"_s, 4}}) {
+        const qint64 id = outbox.insert(number, text, t).value();
+        ASSERT_TRUE(outbox.bookSent(id, t.addSecs(delivered)));
+    }
+
+    // column -1: as the folder first shows; the name columns sort by the number (nobody stores
+    // names); Status keeps the order it had; sent items by delivery are newest first.
+    const struct
+    {
+        Folder folder;
+        int column;
+        QString key;
+        QStringList numbers;
+    } cases[] = {
+        {Folder::Inbox, -1, u"InboxDateTime desc"_s, {u"+4902"_s, u"+4901"_s, u"+4903"_s}},
+        {Folder::Inbox, 0, u"SenderMobileNo"_s, {u"+4901"_s, u"+4902"_s, u"+4903"_s}},
+        {Folder::Inbox, 1, u"SenderMobileNo"_s, {u"+4901"_s, u"+4902"_s, u"+4903"_s}},
+        {Folder::Inbox, 2, u"Message"_s, {u"+4901"_s, u"+4903"_s, u"+4902"_s}},
+        {Folder::Inbox, 3, u"InboxDateTime"_s, {u"+4903"_s, u"+4901"_s, u"+4902"_s}},
+        {Folder::Inbox, 7, u"InboxDateTime desc"_s, {u"+4902"_s, u"+4901"_s, u"+4903"_s}},
+        {Folder::Outbox, -1, u"OutBoxDateTime"_s, {u"222"_s, u"333"_s, u"111"_s}},
+        {Folder::Outbox, 0, u"RecipientMobileNo"_s, {u"111"_s, u"222"_s, u"333"_s}},
+        {Folder::Outbox, 1, u"RecipientMobileNo"_s, {u"111"_s, u"222"_s, u"333"_s}},
+        {Folder::Outbox, 2, u"Message"_s, {u"333"_s, u"222"_s, u"111"_s}},
+        {Folder::Outbox, 3, u"OutBoxDateTime"_s, {u"222"_s, u"333"_s, u"111"_s}},
+        {Folder::Outbox, 4, u"OutBoxDateTime"_s, {u"222"_s, u"333"_s, u"111"_s}},
+        {Folder::Sent, -1, u"DeliveryDatetime"_s, {u"666"_s, u"444"_s, u"555"_s}},
+        {Folder::Sent, 0, u"RecipientMobileNo"_s, {u"444"_s, u"555"_s, u"666"_s}},
+        {Folder::Sent, 1, u"RecipientMobileNo"_s, {u"444"_s, u"555"_s, u"666"_s}},
+        {Folder::Sent, 2, u"Message"_s, {u"555"_s, u"666"_s, u"444"_s}},
+        {Folder::Sent, 3, u"DeliveryDatetime"_s, {u"666"_s, u"444"_s, u"555"_s}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("folder " + std::to_string(int(c.folder)) + ", column " + std::to_string(c.column));
+        open(QString());
+        showFolder(c.folder);
+        if (c.column >= 0)
+            Q_EMIT list()->header()->sectionClicked(c.column);
+        EXPECT_EQ(box->folder(), c.folder);
+        EXPECT_EQ(box->sortKey(c.folder), c.key);
+        EXPECT_EQ(column(0), c.numbers);
+        EXPECT_EQ(box->currentPage(), 1);
+    }
+}
+
+TEST_F(MessageBoxTest, EachFolderHasItsColumnsAndRowsCarryTheirStoreId)
+{
+    const qint64 in = store::InboxTable(db).insert(u"+491"_s, u"in"_s, clock.now()).value();
+    store::OutboxTable outbox(db);
+    const qint64 pending = outbox.insert(u"+492"_s, u"pending"_s, clock.now()).value();
+    ASSERT_TRUE(outbox.markFaultyNumber(pending));
+    const qint64 sent = outbox.insert(u"+493"_s, u"sent"_s, clock.now()).value();
+    ASSERT_TRUE(outbox.bookSent(sent, clock.now().addSecs(60)));
+
+    const struct
+    {
+        Folder folder;
+        QStringList headers;
+        QStringList row;
+        qint64 id;
+    } cases[] = {
+        {Folder::Inbox,
+         {u"Mobile Number"_s, u"Sender's Name"_s, u"Message"_s, u"Received On"_s},
+         {u"+491"_s, u""_s, u"in"_s, u"2026-03-14 09:26:53"_s},
+         in},
+        {Folder::Outbox,
+         {u"Mobile Number"_s, u"Recipient Name"_s, u"Message"_s, u"Outbox Date"_s, u"Status"_s},
+         {u"+492"_s, u""_s, u"pending"_s, u"2026-03-14 09:26:53"_s, u"FAULTY NUMBER"_s},
+         pending},
+        {Folder::Sent,
+         {u"Mobile Number"_s, u"Recipient Name"_s, u"Message"_s, u"Delivered On"_s},
+         {u"+493"_s, u""_s, u"sent"_s, u"2026-03-14 09:27:53"_s},
+         sent},
+    };
+    open(QString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE("folder " + std::to_string(int(c.folder)));
+        showFolder(c.folder);
+        EXPECT_EQ(headers(), c.headers);
+        ASSERT_EQ(list()->topLevelItemCount(), 1);
+        QStringList row;
+        for (int index = 0; index < list()->columnCount(); ++index)
+            row << list()->topLevelItem(0)->text(index);
+        EXPECT_EQ(row, c.row);
+        EXPECT_EQ(rowIds(), QList<qint64>{c.id});
+    }
+}
+
+TEST_F(MessageBoxTest, DeleteActsOnTheRowsStoreIdNotOnItsText)
+{
+    inbox(2);
+    open(u"I"_s);
+    // Whatever a column shows, the row is the one its id names.
+    QTreeWidgetItem* first = list()->topLevelItem(0);
+    const qint64 id = first->data(0, Qt::UserRole).toLongLong();
+    for (int index = 0; index < list()->columnCount(); ++index)
+        first->setText(index, u"999"_s);
+    first->setSelected(true);
+    dialogs.answerNext(ui::Dialogs::Yes);
+    box->DeleteSMS();
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_InBox WHERE InBox_Id=%1"_s.arg(id)), 0);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM Message_InBox"_s), 1);
+}
+
+TEST_F(MessageBoxTest, PagingButtonsOnlyWhereThereIsAPage)
+{
+    const struct
+    {
+        int rows;
+        int nextClicks;
+        bool previous;
+        bool next;
+    } cases[] = {
+        {0, 0, false, false},  {1, 0, false, false}, {100, 0, false, false}, {101, 0, false, true},
+        {101, 1, true, false}, {250, 1, true, true}, {250, 2, true, false},
+    };
+    int stored = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + " rows, page " + std::to_string(c.nextClicks + 1));
+        inbox(c.rows - stored, u"+4916%1"_s);
+        stored = c.rows;
+        open(u"I"_s);
+        for (int click = 0; click < c.nextClicks; ++click)
+            button(u"cmdNext"_s)->click();
+        EXPECT_EQ(button(u"cmdPrevious"_s)->isEnabled(), c.previous);
+        EXPECT_EQ(button(u"cmdNext"_s)->isEnabled(), c.next);
+    }
+}
+
+TEST_F(MessageBoxTest, DateColumnsShowTheWholeDateEvenInANarrowWindow)
+{
+    inbox(1); // unread: bold
+    store::OutboxTable outbox(db);
+    const QDateTime late(QDate(2026, 12, 28), QTime(23, 58, 59));
+    ASSERT_TRUE(outbox.insert(u"+492"_s, u"pending"_s, late));
+    const qint64 sent = outbox.insert(u"+493"_s, u"sent"_s, late).value();
+    ASSERT_TRUE(outbox.bookSent(sent, late));
+    open(u"I"_s);
+    box->resize(520, 400);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    for (Folder folder : {Folder::Inbox, Folder::Outbox, Folder::Sent}) {
+        SCOPED_TRACE(std::to_string(int(folder)));
+        showFolder(folder);
+        ASSERT_EQ(list()->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = list()->topLevelItem(0);
+        const QFontMetrics metrics(row->font(3));
+        EXPECT_GT(list()->columnWidth(3), metrics.horizontalAdvance(row->text(3))) << row->text(3).toStdString();
+    }
+}
+
+TEST_F(MessageBoxTest, ToolbarAndButtonsAnswerTheirAccessKeys)
+{
+    inbox(2);
+    open(u"I"_s);
+    // Tool buttons do not take Alt+letter from their caption: the actions carry it as shortcut.
+    QStringList tools;
+    QList<QKeySequence> keys;
+    for (QAction* tool : box->findChild<QToolBar*>(u"Toolbar1"_s)->actions()) {
+        tools << tool->text();
+        EXPECT_EQ(tool->shortcut(), QKeySequence::mnemonic(tool->text())) << tool->text().toStdString();
+        keys << tool->shortcut();
+    }
+    EXPECT_EQ(tools, (QStringList{u"&Compose"_s, u"Send &All"_s, u"&Receive All"_s, u"Re&ply"_s, u"&Forward"_s,
+                                  u"&Delete"_s, u"Auto Repl&y"_s, u"&Settings"_s}));
+    // The other controls read as before, each with a key of its own.
+    for (const auto& [name, text] :
+         {std::pair{u"cmdShow"_s, u"Search"_s}, std::pair{u"cmdPrevious"_s, u"<< Previous"_s},
+          std::pair{u"cmdNext"_s, u"Next >>"_s}, std::pair{u"optAllSMS"_s, u"All SMS"_s},
+          std::pair{u"optUnread"_s, u"All Unread"_s}}) {
+        const QString caption = box->findChild<QAbstractButton*>(name)->text();
+        EXPECT_EQ(QString(caption).remove(u'&'), text);
+        keys << QKeySequence::mnemonic(caption);
+    }
+    EXPECT_FALSE(keys.contains(QKeySequence()));
+    EXPECT_EQ(QSet<QKeySequence>(keys.begin(), keys.end()).size(), keys.size());
+
+    box->show();
+    box->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    dialogs.opened.clear();
+    QTest::keyClick(box.get(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(dialogs.opened, QStringList{u"frm_ComposeSMS"_s});
+
+    // A row chosen with the keyboard can be answered with the keyboard: the focus comes to the
+    // first row, Down chooses the second (the older message).
+    list()->setFocus();
+    EXPECT_FALSE(action(u"tbrReply"_s)->isEnabled());
+    QTest::keyClick(list(), Qt::Key_Down);
+    ASSERT_EQ(list()->selectedItems().size(), 1);
+    EXPECT_TRUE(action(u"tbrReply"_s)->isEnabled());
+    QString numbers;
+    dialogs.onDialog[u"frm_ComposeSMS"_s] = [&](QDialog& compose) {
+        numbers = compose.findChild<QLineEdit*>(u"MobileNumbers"_s)->text();
+    };
+    QTest::keyClick(box.get(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_EQ(numbers, u"+4915100000001"_s);
 }

@@ -1,9 +1,9 @@
 // The operator's walk through the running gateway with the simulated modem: compose to two
 // numbers, send them, receive an SMS, read it and reply to it.
 #include "FakeDialogs.h"
-#include "MessageBoxWindow.h"
 #include "Gateway.h"
 #include "MainWindow.h"
+#include "MessageBoxWindow.h"
 #include "ModemSimulator.h"
 #include "Program.h"
 #include "SettingsTables.h"
@@ -11,12 +11,10 @@
 #include "TestSupport.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -28,16 +26,6 @@ using testing_support::TempFolder;
 using testing_support::waitUntil;
 
 namespace {
-
-// Runs `action` and, once its modal dialog is up, lets `fill` work on it.
-void withDialog(const std::function<void()>& action, const std::function<void(QDialog*)>& fill)
-{
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            fill(dialog);
-    });
-    action();
-}
 
 QStringList column(QTreeWidget* list, int index)
 {
@@ -81,13 +69,17 @@ TEST(MessageBoxWalk, ComposeSendReceiveReadAndReply)
     auto* tree = box->findChild<QTreeWidget*>(u"TreeView1"_s);
     const auto folderNode = [&](int child) { return tree->topLevelItem(0)->child(child); };
 
+    // The message box opens on the Inbox, empty for now.
+    EXPECT_EQ(box->folder(), ui::MessageBoxWindow::Folder::Inbox);
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+
     // Compose to two numbers.
-    withDialog([&] { box->findChild<QAction*>(u"tbrCompose"_s)->trigger(); },
-               [](QDialog* compose) {
-                   compose->findChild<QLineEdit*>(u"MobileNumbers"_s)->setText(u"+49 151 1234 5678, 0171.1234567"_s);
-                   compose->findChild<QPlainTextEdit*>(u"Message"_s)->setPlainText(u"Meeting at 10, it's room 4"_s);
-                   compose->findChild<QPushButton*>(u"Command1"_s)->click();
-               });
+    dialogs.onDialog[u"frm_ComposeSMS"_s] = [](QDialog& compose) {
+        compose.findChild<QLineEdit*>(u"MobileNumbers"_s)->setText(u"+49 151 1234 5678, 0171.1234567"_s);
+        compose.findChild<QPlainTextEdit*>(u"Message"_s)->setPlainText(u"Meeting at 10, it's room 4"_s);
+        compose.findChild<QPushButton*>(u"Command1"_s)->click();
+    };
+    box->findChild<QAction*>(u"tbrCompose"_s)->trigger();
     EXPECT_EQ(folderNode(1)->text(0), u"Outbox(2)"_s);
     Q_EMIT tree->itemClicked(folderNode(1), 0);
     EXPECT_EQ(column(list, 0), (QStringList{u"+4915112345678"_s, u"01711234567"_s}));
@@ -119,13 +111,14 @@ TEST(MessageBoxWalk, ComposeSendReceiveReadAndReply)
     EXPECT_TRUE(box->findChild<QPlainTextEdit*>(u"txtMessage"_s)->toPlainText().startsWith(u"Can we move it to 11?"_s));
 
     // Reply: the sender's number is already in the compose screen.
-    withDialog([&] { box->findChild<QAction*>(u"tbrReply"_s)->trigger(); },
-               [](QDialog* compose) {
-                   EXPECT_EQ(compose->findChild<QLineEdit*>(u"MobileNumbers"_s)->text(), u"+447700900123"_s);
-                   compose->findChild<QPlainTextEdit*>(u"Message"_s)->setPlainText(u"Yes, 11 is fine."_s);
-                   compose->findChild<QPushButton*>(u"Command1"_s)->click();
-               });
+    dialogs.onDialog[u"frm_ComposeSMS"_s] = [](QDialog& compose) {
+        EXPECT_EQ(compose.findChild<QLineEdit*>(u"MobileNumbers"_s)->text(), u"+447700900123"_s);
+        compose.findChild<QPlainTextEdit*>(u"Message"_s)->setPlainText(u"Yes, 11 is fine."_s);
+        compose.findChild<QPushButton*>(u"Command1"_s)->click();
+    };
+    box->findChild<QAction*>(u"tbrReply"_s)->trigger();
     EXPECT_EQ(folderNode(1)->text(0), u"Outbox(1)"_s);
+    EXPECT_EQ(dialogs.opened, (QStringList{u"frm_ComposeSMS"_s, u"frm_ComposeSMS"_s}));
 
     program.exitProgram(0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
