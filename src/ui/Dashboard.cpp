@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -34,10 +35,28 @@ void showCount(LinkLabel* label, const QString& caption, const std::expected<qin
         label->setText(caption + u" ("_s + QString::number(*count) + u")"_s);
 }
 
+// How many lines `after` has gained at its top over `before`. The log only ever grows at the top
+// and loses lines at the bottom when it is trimmed, so `after` is new lines followed by a
+// beginning of `before`; anything else (a cleared log) counts as nothing gained.
+int linesAddedOnTop(const QString& before, const QString& after)
+{
+    if (before.isEmpty())
+        return 0;
+    int lines = 0;
+    for (qsizetype from = 0; from < after.size(); ++lines) {
+        if (before.startsWith(QStringView(after).mid(from)))
+            return lines;
+        const qsizetype lineEnd = after.indexOf(u'\n', from);
+        if (lineEnd < 0)
+            break;
+        from = lineEnd + 1;
+    }
+    return 0;
+}
+
 } // namespace
 
-Dashboard::Dashboard(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock,
-                           QWidget* parent)
+Dashboard::Dashboard(const store::Database& db, engine::Gateway* gateway, const store::Clock& clock, QWidget* parent)
     : QWidget(parent), m_db(db), m_gateway(gateway), m_clock(clock)
 {
     setObjectName(u"frm_HomePage"_s);
@@ -86,7 +105,9 @@ Dashboard::Dashboard(const store::Database& db, engine::Gateway* gateway, const 
     counters->addLayout(todayRow);
 
     auto* logLinks = new QHBoxLayout;
-    logLinks->addWidget(heading(u"Activity Log:"_s, this));
+    QLabel* logHeading = heading(u"Activity &Log:"_s, this);
+    logHeading->setBuddy(m_log);
+    logLinks->addWidget(logHeading);
     logLinks->addWidget(new QLabel(u"["_s, this));
     logLinks->addWidget(m_start);
     logLinks->addWidget(new QLabel(u"|"_s, this));
@@ -175,7 +196,16 @@ void Dashboard::showLog(const QString& text)
     // The log separates lines with CR LF; the text box wants plain line feeds.
     QString shown = text;
     shown.replace(u"\r\n"_s, u"\n"_s);
+    QScrollBar* vertical = m_log->verticalScrollBar();
+    QScrollBar* horizontal = m_log->horizontalScrollBar();
+    const int firstLine = vertical->value();
+    const int across = horizontal->value();
+    const int added = firstLine > 0 ? linesAddedOnTop(m_log->toPlainText(), shown) : 0;
     m_log->setPlainText(shown);
+    // New lines arrive at the top. There the operator watches them come in; scrolled down to
+    // read, the lines being read stay put until the operator scrolls back to the top.
+    vertical->setValue(firstLine > 0 ? firstLine + added : 0);
+    horizontal->setValue(across);
 }
 
 } // namespace ui

@@ -1,15 +1,15 @@
 #include "MainWindow.h"
 
+#include "AboutDialog.h"
+#include "Dashboard.h"
 #include "Dialogs.h"
-#include "MissedCallReplyDialog.h"
-#include "MessageBoxWindow.h"
 #include "Gateway.h"
+#include "MessageBoxWindow.h"
+#include "MissedCallReplyDialog.h"
 #include "ModemDiscovery.h"
 #include "NoticeWindow.h"
 #include "Pictures.h"
 #include "TrayIcon.h"
-#include "AboutDialog.h"
-#include "Dashboard.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -42,8 +42,8 @@ QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
 
 } // namespace
 
-MainWindow::MainWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs,
-                             const store::Clock& clock, bool trayAvailable, QWidget* parent)
+MainWindow::MainWindow(const store::Database& db, engine::Gateway* gateway, Dialogs& dialogs, const store::Clock& clock,
+                       bool trayAvailable, QWidget* parent)
     : QMainWindow(parent), m_db(db), m_gateway(gateway), m_dialogs(dialogs), m_clock(clock),
       m_trayAvailable(trayAvailable)
 {
@@ -74,35 +74,36 @@ void MainWindow::buildMenus()
 {
     QMenuBar* bar = menuBar();
     // Entries whose screens are not part of this build yet are there, but disabled.
-    QMenu* masters = namedMenu(bar, u"Masters"_s, u"mnuMst"_s);
-    namedAction(masters, u"Manage SMS User Accounts"_s, u"mnuSMSUserAccounts"_s, false);
-    namedAction(masters, u"Manage Country"_s, u"country"_s, false);
+    // An "&" only underlines the letter that Alt opens the entry with; the caption reads the same.
+    QMenu* masters = namedMenu(bar, u"&Masters"_s, u"mnuMst"_s);
+    namedAction(masters, u"Manage SMS &User Accounts"_s, u"mnuSMSUserAccounts"_s, false);
+    namedAction(masters, u"Manage &Country"_s, u"country"_s, false);
 
-    QMenu* settings = namedMenu(bar, u"Settings"_s, u"mnuSetings"_s);
-    QAction* systemSettings = namedAction(settings, u"System Settings"_s, u"modemsetting"_s);
+    QMenu* settings = namedMenu(bar, u"&Settings"_s, u"mnuSetings"_s);
+    QAction* systemSettings = namedAction(settings, u"System &Settings"_s, u"modemsetting"_s);
     connect(systemSettings, &QAction::triggered, this, [this] { openSettings(); });
-    QAction* missedCallReply = namedAction(settings, u"AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
+    QAction* missedCallReply = namedAction(settings, u"&AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
     connect(missedCallReply, &QAction::triggered, this, &MainWindow::openAutoReplyOnMissedCall);
-    namedAction(settings, u"Low-Level SIM Access"_s, u"manageSim"_s, false);
+    namedAction(settings, u"&Low-Level SIM Access"_s, u"manageSim"_s, false);
 
-    QMenu* modem = namedMenu(bar, u"Connect / Disconnect Modem"_s, u"lToModem"_s);
-    m_connect = namedAction(modem, u"Connect"_s, u"start"_s);
-    m_disconnect = namedAction(modem, u"Disconnect"_s, u"mnustop"_s, false);
+    QMenu* modem = namedMenu(bar, u"&Connect / Disconnect Modem"_s, u"lToModem"_s);
+    m_connect = namedAction(modem, u"&Connect"_s, u"start"_s);
+    m_disconnect = namedAction(modem, u"&Disconnect"_s, u"mnustop"_s, false);
     connect(m_connect, &QAction::triggered, this,
             [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::ConnectModem, Qt::QueuedConnection); });
     connect(m_disconnect, &QAction::triggered, this,
             [this] { QMetaObject::invokeMethod(m_gateway, &engine::Gateway::DisconnectModem, Qt::QueuedConnection); });
 
-    QMenu* messages = namedMenu(bar, u"Message Box"_s, u"mnuMsgBox"_s);
-    QAction* messageBox = namedAction(messages, u"SMS Message Box"_s, u"mnuSMSMessageBox"_s);
+    QMenu* messages = namedMenu(bar, u"Message &Box"_s, u"mnuMsgBox"_s);
+    QAction* messageBox = namedAction(messages, u"SMS &Message Box"_s, u"mnuSMSMessageBox"_s);
     connect(messageBox, &QAction::triggered, this, &MainWindow::openMessageBox);
-    namedAction(messages, u"POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
+    namedAction(messages, u"&POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
 
-    QAction* about = bar->addAction(u"About"_s);
+    QAction* about = bar->addAction(u"&About"_s);
     about->setObjectName(u"mnuAbout"_s);
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
-    QAction* exit = bar->addAction(u"Exit"_s);
+    QAction* exit = bar->addAction(u"E&xit"_s);
     exit->setObjectName(u"Exit"_s);
     connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 }
@@ -129,8 +130,8 @@ void MainWindow::buildToolBar()
     // The button itself does nothing; only its two drop-down entries act.
     auto* reportsMenu = new QMenu(this);
     reportsMenu->setObjectName(u"mnuReports"_s);
-    namedAction(reportsMenu, u"Missed Calls Report"_s, u"MR"_s, false);
-    namedAction(reportsMenu, u"Received SMS Report"_s, u"SMSR"_s, false);
+    namedAction(reportsMenu, u"&Missed Calls Report"_s, u"MR"_s, false);
+    namedAction(reportsMenu, u"&Received SMS Report"_s, u"SMSR"_s, false);
     auto* reports = m_toolReports = new QToolButton(toolbar);
     reports->setObjectName(u"tbrReports"_s);
     reports->setText(u"Reports"_s);
@@ -151,19 +152,19 @@ void MainWindow::buildTrayMenu()
 {
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName(u"mnuMainMenu"_s);
-    QAction* minimize = namedAction(m_trayMenu, u"Minimize"_s, u"mnuMinimize"_s);
+    QAction* minimize = namedAction(m_trayMenu, u"&Minimize"_s, u"mnuMinimize"_s);
     connect(minimize, &QAction::triggered, this, [this] { setWindowState(windowState() | Qt::WindowMinimized); });
-    QAction* show = namedAction(m_trayMenu, u"Show"_s, u"mnuShow"_s);
+    QAction* show = namedAction(m_trayMenu, u"&Show"_s, u"mnuShow"_s);
     connect(show, &QAction::triggered, this, [this] {
         showMaximized();
         raise();
         activateWindow();
     });
     m_trayMenu->addSeparator();
-    QAction* about = namedAction(m_trayMenu, u"About"_s, u"mnuTrayAbout"_s);
+    QAction* about = namedAction(m_trayMenu, u"&About"_s, u"mnuTrayAbout"_s);
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
     m_trayMenu->addSeparator();
-    QAction* exit = namedAction(m_trayMenu, u"Exit"_s, u"mnuExit"_s);
+    QAction* exit = namedAction(m_trayMenu, u"E&xit"_s, u"mnuExit"_s);
     connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 }
 
@@ -236,7 +237,8 @@ void MainWindow::askForSettings(const QString& question)
 void MainWindow::openSettings(SettingsDialog::Tab tab)
 {
     if (!m_settings) {
-        m_settings = new SettingsDialog(m_db, m_gateway, m_dialogs, m_modemPortOpen, modem::serialPortCandidates(), this);
+        m_settings =
+            new SettingsDialog(m_db, m_gateway, m_dialogs, m_modemPortOpen, modem::serialPortCandidates(), this);
         // A window of its own beside the main window, gone when closed.
         m_settings->setWindowFlag(Qt::Window);
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
@@ -259,7 +261,8 @@ void MainWindow::openMessageBox()
     }
     m_messageBox = new MessageBoxWindow(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
     connect(m_messageBox, &MessageBoxWindow::outboxChanged, m_home, &Dashboard::refreshCounters);
-    connect(m_messageBox, &MessageBoxWindow::settingsRequested, this, [this] { openSettings(SettingsDialog::TimerTab); });
+    connect(m_messageBox, &MessageBoxWindow::settingsRequested, this,
+            [this] { openSettings(SettingsDialog::TimerTab); });
     m_messageBox->open(m_home != nullptr ? m_home->msgType : QString());
     if (m_home != nullptr)
         m_home->msgType.clear();
@@ -269,7 +272,7 @@ void MainWindow::openMessageBox()
 void MainWindow::openAutoReplyOnMissedCall()
 {
     MissedCallReplyDialog screen(m_db, m_gateway, m_dialogs, this);
-    screen.exec();
+    m_dialogs.run(screen);
 }
 
 void MainWindow::onStartUpFinished(const QString& pendingError)
@@ -286,7 +289,7 @@ void MainWindow::onStartUpFinished(const QString& pendingError)
 void MainWindow::showAbout()
 {
     AboutDialog about(this);
-    about.exec();
+    m_dialogs.run(about);
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -31,7 +31,7 @@ NoticeWindow::NoticeWindow(const store::Clock& clock, QWidget* parent) : QWidget
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_text->setMinimumWidth(360);
     m_count = named(new QLabel(this), u"lblNoticeCount"_s);
-    m_dismiss = named(new QPushButton(u"Dismiss"_s, this), u"cmdDismiss"_s);
+    m_dismiss = named(new QPushButton(u"&Dismiss"_s, this), u"cmdDismiss"_s);
     m_dismiss->setToolTip(u"Mark the notices as seen and close this window."_s);
     connect(m_dismiss, &QPushButton::clicked, this, &NoticeWindow::dismiss);
 

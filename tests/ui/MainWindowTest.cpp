@@ -1,23 +1,26 @@
+#include "MainWindow.h"
+#include "AboutDialog.h"
 #include "CallTable.h"
+#include "Dashboard.h"
 #include "FakeDialogs.h"
 #include "Gateway.h"
 #include "InboxTable.h"
 #include "LinkLabel.h"
-#include "MainWindow.h"
 #include "OutboxTable.h"
 #include "Resources.h"
 #include "Store.h"
 #include "TestSupport.h"
 #include "TrayIcon.h"
-#include "AboutDialog.h"
-#include "Dashboard.h"
 #include "WaitDialog.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -29,6 +32,12 @@ using testing_support::TempFolder;
 using testing_support::waitUntil;
 
 namespace {
+
+// A caption as the operator reads it: the access-key mark only underlines its letter.
+QString visible(const QString& caption)
+{
+    return QString(caption).remove(u'&');
+}
 
 struct MainWindowFixture : ::testing::Test
 {
@@ -93,7 +102,7 @@ TEST_F(MainWindowFixture, FrameMenusAndToolbar)
     EXPECT_EQ(window->windowTitle(), u"tarvogate"_s);
     QStringList topLevel;
     for (QAction* entry : window->menuBar()->actions())
-        topLevel << entry->text();
+        topLevel << visible(entry->text());
     EXPECT_EQ(topLevel, (QStringList{u"Masters"_s, u"Settings"_s, u"Connect / Disconnect Modem"_s, u"Message Box"_s,
                                      u"About"_s, u"Exit"_s}));
     for (const QString& name : {u"mnuSMSUserAccounts"_s, u"country"_s, u"modemsetting"_s, u"mnuAutoreplyOnMissedCall"_s,
@@ -116,8 +125,8 @@ TEST_F(MainWindowFixture, FrameMenusAndToolbar)
     EXPECT_EQ(reports->toolTip(), u"Manage Dial Logs"_s);
     ASSERT_NE(reports->menu(), nullptr);
     EXPECT_EQ(reports->menu()->actions().size(), 2);
-    EXPECT_EQ(action(u"MR"_s)->text(), u"Missed Calls Report"_s);
-    EXPECT_EQ(action(u"SMSR"_s)->text(), u"Received SMS Report"_s);
+    EXPECT_EQ(visible(action(u"MR"_s)->text()), u"Missed Calls Report"_s);
+    EXPECT_EQ(visible(action(u"SMSR"_s)->text()), u"Received SMS Report"_s);
 }
 
 TEST_F(MainWindowFixture, EveryExitEndsTheProgram)
@@ -154,7 +163,7 @@ TEST_F(MainWindowFixture, WithNotificationAreaMinimisingHidesIntoTheTray)
 
     QStringList entries;
     for (QAction* entry : window->trayMenu()->actions())
-        entries << (entry->isSeparator() ? u"-"_s : entry->text());
+        entries << (entry->isSeparator() ? u"-"_s : visible(entry->text()));
     EXPECT_EQ(entries, (QStringList{u"Minimize"_s, u"Show"_s, u"-"_s, u"About"_s, u"-"_s, u"Exit"_s}));
 
     window->trayMenu()->findChild<QAction*>(u"mnuShow"_s)->trigger();
@@ -299,4 +308,90 @@ TEST_F(MainWindowFixture, ToolbarFollowsTheCall)
     EXPECT_EQ(action(u"tbrConnect"_s)->text(), u"Connect"_s);
     Q_EMIT gateway->modemStateChanged(true, true);
     EXPECT_EQ(action(u"tbrConnect"_s)->text(), u"Disconnect"_s);
+}
+
+TEST_F(MainWindowFixture, EveryMenuEntryHasAnAccessKeyOfItsOwn)
+{
+    openWindow(false);
+    const auto checkMenu = [](const QList<QAction*>& entries, const std::string& where) {
+        QList<QKeySequence> keys;
+        for (QAction* entry : entries) {
+            if (entry->isSeparator())
+                continue;
+            SCOPED_TRACE(where + ": " + entry->text().toStdString());
+            EXPECT_EQ(entry->text().count(u'&'), 1);
+            const QKeySequence key = QKeySequence::mnemonic(entry->text());
+            EXPECT_FALSE(key.isEmpty());
+            EXPECT_FALSE(keys.contains(key));
+            keys << key;
+        }
+    };
+    checkMenu(window->menuBar()->actions(), "menu bar");
+    for (QAction* entry : window->menuBar()->actions()) {
+        if (entry->menu() != nullptr)
+            checkMenu(entry->menu()->actions(), visible(entry->text()).toStdString());
+    }
+    checkMenu(window->trayMenu()->actions(), "tray");
+    checkMenu(window->findChild<QToolButton*>(u"tbrReports"_s)->menu()->actions(), "reports");
+    QStringList settings;
+    for (QAction* entry : window->findChild<QMenu*>(u"mnuSetings"_s)->actions())
+        settings << visible(entry->text());
+    EXPECT_EQ(settings,
+              (QStringList{u"System Settings"_s, u"AutoReply SMS on Missed Call"_s, u"Low-Level SIM Access"_s}));
+}
+
+TEST_F(MainWindowFixture, SubDialogsOpenThroughDialogs)
+{
+    openWindow(false);
+    QString aboutText;
+    dialogs.onDialog[u"frm_About"_s] = [&](QDialog& about) {
+        aboutText = static_cast<ui::AboutDialog&>(about).text();
+        about.accept();
+    };
+    dialogs.opened.clear();
+    action(u"mnuAbout"_s)->trigger();
+    action(u"mnuAutoreplyOnMissedCall"_s)->trigger();
+    window->trayMenu()->findChild<QAction*>(u"mnuTrayAbout"_s)->trigger();
+    EXPECT_EQ(dialogs.opened, (QStringList{u"frm_About"_s, u"Frm_AutoReplyOnMissedCall"_s, u"frm_About"_s}));
+    EXPECT_TRUE(aboutText.contains(store::programVersion()));
+}
+
+TEST_F(MainWindowFixture, ActivityLogStaysWhereTheOperatorScrolled)
+{
+    ui::Dashboard home(db, gateway.get(), clock);
+    home.resize(800, 300);
+    home.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&home));
+    gateway->setActivityLogOn(true);
+    QCoreApplication::processEvents(); // the dashboard's own switch-on, queued
+    for (int line = 1; line <= 120; ++line)
+        gateway->AddToActivityLog(u"line %1"_s.arg(line));
+    auto* log = home.findChild<QPlainTextEdit*>(u"txtActivityLog"_s);
+    QScrollBar* bar = log->verticalScrollBar();
+    const auto topLine = [&] { return log->cursorForPosition(QPoint(2, 2)).block().text(); };
+    ASSERT_GT(bar->maximum(), 40);
+    EXPECT_TRUE(topLine().endsWith(u"line 120"_s));
+
+    // Scrolled down to read: new lines come in above without moving what is being read.
+    bar->setValue(40);
+    const QString reading = topLine();
+    EXPECT_TRUE(reading.endsWith(u"line 80"_s)) << reading.toStdString();
+    for (int line = 121; line <= 123; ++line) {
+        gateway->AddToActivityLog(u"line %1"_s.arg(line));
+        EXPECT_EQ(topLine(), reading);
+    }
+    EXPECT_EQ(bar->value(), 43);
+
+    // Back at the top, where new lines show: the view follows them again.
+    bar->setValue(0);
+    gateway->AddToActivityLog(u"line 124"_s);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(topLine().endsWith(u"line 124"_s));
+
+    // A cleared log starts at the top, wherever the view was.
+    bar->setValue(30);
+    gateway->clearActivityLog();
+    gateway->AddToActivityLog(u"after clear"_s);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(topLine().endsWith(u"after clear"_s));
 }
