@@ -36,12 +36,12 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
       m_programDir(std::move(programDir)), m_link(this), m_sounds(m_programDir, this),
       m_sim(
           m_link, [this] { return m_settings.ModemDelayFactor; }, [this](const QString& line) { AddToActivityLog(line); }),
-      m_calls(m_db, clock, m_sounds, this),
+      m_calls(m_db, clock, this), m_replies(m_db, [this](const QString& line) { AddToActivityLog(line); }),
       m_dispatcher({m_db, clock, m_settings, m_link, m_sim,
                     [this](const store::OutboxRow& row) { return SendEmailToSMSGateway(row); },
                     [this](const QString& line) { AddToActivityLog(line); }, [this] { Q_EMIT messagesSent(); },
                     [](int ms) { QThread::msleep(ulong(ms)); }, [this] { return isStopping(); }}),
-      m_receiver({m_db, clock, m_link, m_sim, m_sounds, [this](const QString& line) { AddToActivityLog(line); },
+      m_receiver({m_db, clock, m_link, m_sim, m_sounds, m_replies, [this](const QString& line) { AddToActivityLog(line); },
                   [this](const QString& text) { raiseNotice(text); },
                   [this](qint64 id, const QString& sender, const QString& text, const QDateTime& when) {
                       Q_EMIT messageStored(id, sender, text, when);
@@ -67,6 +67,7 @@ Gateway::Gateway(QString storePath, const store::Clock& clock, QString programDi
     connect(&m_calls, &modem::CallHandler::logLine, this, &Gateway::AddToActivityLog);
     connect(&m_calls, &modem::CallHandler::notice, this, &Gateway::raiseNotice);
     connect(&m_calls, &modem::CallHandler::callerIdentified, this, &Gateway::callerIdentified);
+    connect(&m_calls, &modem::CallHandler::rang, this, [this] { m_sounds.PlayWaveFile(u"ringing.wav"_s); });
     connect(&m_calls, &modem::CallHandler::callerHungUp, this, [this] {
         m_timer1Enabled = true;
         m_timer2Enabled = true;
@@ -330,7 +331,24 @@ void Gateway::refreshTick()
     const TimerRun run(m_inTimerRun);
     m_lastCallStateAnswer.clear();
     PollCallState();
-    m_calls.CheckMissedCallReply(m_lastCallStateAnswer, m_settings.MissedCallReplyOn, m_settings.MissedCallReplyText);
+    queueMissedCallReply();
+}
+
+void Gateway::queueMissedCallReply()
+{
+    if (!m_settings.MissedCallReplyOn || m_settings.MissedCallReplyText.isEmpty())
+        return;
+    const std::optional<QString> caller = m_calls.missedCallOver(m_lastCallStateAnswer);
+    if (!caller)
+        return;
+    if (auto queued = m_replies.queueMissedCallReply(*caller, m_settings.MissedCallReplyText, m_clock.now());
+        !queued) {
+        // Kept for the next tick rather than lost.
+        AddToActivityLog(u"**ERROR** The reply to the missed call from '%1' could not be queued: %2"_s.arg(
+            *caller, queued.error().message));
+        return;
+    }
+    m_calls.forgetMissedCall();
 }
 
 void Gateway::PollCallState()

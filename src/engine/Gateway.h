@@ -9,13 +9,14 @@
 #include "CallHandler.h"
 #include "ModemDiscovery.h"
 #include "SimCommands.h"
-#include "SoundPlayer.h"
 
 #include "MailConnectionTest.h"
 #include "SmtpGateway.h"
 
+#include "AutoReplies.h"
 #include "InboxReceiver.h"
 #include "OutboxDispatcher.h"
+#include "SoundPlayer.h"
 
 #include <QObject>
 #include <QTimer>
@@ -68,7 +69,7 @@ public:
     modem::AtLink& link() { return m_link; }
     modem::SimCommands& sim() { return m_sim; }
     modem::CallHandler& calls() { return m_calls; }
-    modem::SoundPlayer& sounds() { return m_sounds; }
+    SoundPlayer& sounds() { return m_sounds; }
 
     QTimer& Timer1() { return m_timer1; }
     QTimer& Timer2() { return m_timer2; }
@@ -217,6 +218,8 @@ private:
     void reportRefusedPorts(bool mailbox = true);
     // Stored delivery words the loading did not know: logged once per loading.
     void reportUnknownWords();
+    // The missed-call reply, once the call-state answer of this tick says the call is over.
+    void queueMissedCallReply();
 
     QString m_storePath;
     const store::Clock& m_clock;
@@ -237,9 +240,10 @@ private:
     bool m_timer2Enabled = true;
 
     modem::AtLink m_link;
-    modem::SoundPlayer m_sounds;
+    SoundPlayer m_sounds;
     modem::SimCommands m_sim;
     modem::CallHandler m_calls;
+    AutoReplies m_replies;
     mail::SmtpGateway m_smtp;
     OutboxDispatcher m_dispatcher;
     InboxReceiver m_receiver;

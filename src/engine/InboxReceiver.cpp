@@ -42,22 +42,6 @@ QString inboxSender(const QString& listedSender)
     return u"+"_s + sender;
 }
 
-std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
-                                                const std::vector<store::AutoReplyRow>& rows)
-{
-    QString text = messageText.trimmed();
-    text.remove(u"\r\n"_s);
-    text.remove(u'\r');
-    text = text.toUpper().trimmed();
-    for (const store::AutoReplyRow& row : rows) {
-        const QString command = row.command.trimmed().toUpper();
-        // An empty command would answer every message.
-        if (!command.isEmpty() && text.contains(command))
-            return row;
-    }
-    return std::nullopt;
-}
-
 QString joinParts(const std::vector<store::WaitingPart>& parts, int total)
 {
     QString text;
@@ -197,21 +181,8 @@ std::expected<qint64, store::StoreError> InboxReceiver::storeInInbox(const QStri
     // A name cannot be answered; a reply to it would fail on every send run.
     if (isAlphanumericSender(sender) || !isSendableNumber(sender))
         return stored;
-    store::AutoReplyTable replies(m_context.db);
-    auto on = replies.isSwitchedOn();
-    if (!on)
-        return std::unexpected(on.error());
-    if (!*on)
-        return stored;
-    auto rows = replies.all();
-    if (!rows)
-        return std::unexpected(rows.error());
-    const auto match = matchKeyword(text, *rows);
-    if (!match)
-        return stored;
-    m_context.log(u"Sending AutoReply to SMS."_s);
-    if (auto queued = store::OutboxTable(m_context.db).insert(sender, store::trimBlanks(match->reply), now); !queued)
-        return std::unexpected(queued.error());
+    if (auto replied = m_context.replies.queueKeywordReply(sender, text, now); !replied)
+        return std::unexpected(replied.error());
     return stored;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AutoReplyTable.h"
+#include "AutoReplies.h"
 #include "Clock.h"
 #include "Database.h"
 #include "SimIntakeTable.h"
@@ -13,21 +13,18 @@
 namespace modem {
 class AtLink;
 class SimCommands;
-class SoundPlayer;
 struct SimEntry;
 } // namespace modem
 
 namespace engine {
+
+class SoundPlayer;
 
 // The sender as the inbox keeps it: one that already starts with "+" and a name (a bank, a
 // carrier) stay as they came; a short number, or a long one without "0" in front, gets a "+".
 QString inboxSender(const QString& listedSender);
 // A name rather than a number: nothing can be sent back to it.
 bool isAlphanumericSender(const QString& sender);
-
-// The first command (in table order) that the message contains anywhere, letter case aside.
-std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
-                                                const std::vector<store::AutoReplyRow>& rows);
 
 // The text of a set of parts, each missing part marked in its place.
 QString joinParts(const std::vector<store::WaitingPart>& parts, int total);
@@ -45,7 +42,8 @@ public:
         const store::Clock& clock;
         modem::AtLink& link;
         modem::SimCommands& sim;
-        modem::SoundPlayer& sounds;
+        SoundPlayer& sounds;
+        AutoReplies& replies;
         std::function<void(const QString&)> log;
         std::function<void(const QString&)> notice;
         std::function<void(qint64 id, const QString& sender, const QString& text, const QDateTime& when)> messageStored;

@@ -5,7 +5,7 @@
 #include <QSoundEffect>
 #include <QUrl>
 
-namespace modem {
+namespace engine {
 
 SoundPlayer::SoundPlayer(QString programDir, QObject* parent) : QObject(parent), m_programDir(std::move(programDir)) {}
 
@@ -29,4 +29,4 @@ bool SoundPlayer::PlayWaveFile(const QString& fileName)
     return true;
 }
 
-} // namespace modem
+} // namespace engine

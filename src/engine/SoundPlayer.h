@@ -8,7 +8,7 @@
 
 class QSoundEffect;
 
-namespace modem {
+namespace engine {
 
 // Plays the program's wave files without waiting. A missing file or a machine without a sound
 // device plays nothing and never a system default sound.
@@ -33,4 +33,4 @@ private:
     int m_playCount = 0;
 };
 
-} // namespace modem
+} // namespace engine

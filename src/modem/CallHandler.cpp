@@ -1,15 +1,13 @@
 #include "CallHandler.h"
 
 #include "CallTable.h"
-#include "OutboxTable.h"
-#include "SoundPlayer.h"
 
 using namespace Qt::StringLiterals;
 
 namespace modem {
 
-CallHandler::CallHandler(const store::Database& db, const store::Clock& clock, SoundPlayer& sounds, QObject* parent)
-    : QObject(parent), m_db(db), m_clock(clock), m_sounds(sounds)
+CallHandler::CallHandler(const store::Database& db, const store::Clock& clock, QObject* parent)
+    : QObject(parent), m_db(db), m_clock(clock)
 {}
 
 void CallHandler::setCallRinging(bool ringing)
@@ -38,7 +36,7 @@ void CallHandler::onRing()
 {
     Q_EMIT logLine(u"Incoming call detected."_s);
     setCallRinging(true);
-    m_sounds.PlayWaveFile(u"ringing.wav"_s);
+    Q_EMIT rang();
     if (RingCounter == 1)
         CLIPFoundCounter = 0;
     ++RingCounter;
@@ -104,33 +102,26 @@ void CallHandler::IdentifyCallerNumber(const QString& number)
     MobileNumber = identity.isMobile ? identity.national : u"0"_s;
 }
 
-bool CallHandler::CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText)
+std::optional<QString> CallHandler::missedCallOver(const QString& callStateAnswer) const
 {
-    if (!replyOn)
-        return false;
     const auto mentionsACall = [](const QString& data) {
         return data.contains(u"CLCC"_s) || data.contains(u"CLIP"_s) || data.contains(u"RING"_s);
     };
     const QString& data = callStateAnswer;
     if (LastCallStatus.toUpper() != u"RINGING"_s || LastCallerNumber.size() <= 9 || mentionsACall(data) ||
         !IsLastCallerNumberMobile)
-        return false;
+        return std::nullopt;
     // "OK" alone: the modem reports no call any more.
-    if (!data.contains(u"OK"_s) || replyText.isEmpty())
-        return false;
+    if (!data.contains(u"OK"_s))
+        return std::nullopt;
+    return LastCallerNumber.trimmed();
+}
 
-    auto queued = store::OutboxTable(m_db).insert(LastCallerNumber.trimmed(), replyText, m_clock.now());
-    if (!queued) {
-        // Kept for the next tick rather than lost.
-        Q_EMIT logLine(u"**ERROR** The reply to the missed call from '%1' could not be queued: %2"_s.arg(
-            LastCallerNumber, queued.error().message));
-        return false;
-    }
+void CallHandler::forgetMissedCall()
+{
     LastCallStatus.clear();
     IsLastCallerNumberMobile = false;
     LastCallerNumber.clear();
-    Q_EMIT missedCallReplyQueued();
-    return true;
 }
 
 } // namespace modem

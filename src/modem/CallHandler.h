@@ -6,28 +6,31 @@
 
 #include <QObject>
 
+#include <optional>
+
 namespace modem {
 
-class SoundPlayer;
-
 // Notices incoming voice calls from the lines the modem sends on its own: logs each ring,
-// records the call at its first caller number, identifies the caller's country, and queues
-// the missed-call reply once the call is over. The gateway never answers a call.
+// records the call at its first caller number, identifies the caller's country, and tells
+// when a call from a mobile number ended unanswered. The gateway never answers a call; what
+// to do about a missed one is the engine's business.
 class CallHandler final : public QObject
 {
     Q_OBJECT
 
 public:
-    CallHandler(const store::Database& db, const store::Clock& clock, SoundPlayer& sounds, QObject* parent = nullptr);
+    CallHandler(const store::Database& db, const store::Clock& clock, QObject* parent = nullptr);
 
     // A line from AtLink::unsolicitedLine.
     void onUnsolicitedLine(const QString& line);
 
     void IdentifyCallerNumber(const QString& number);
     void RecordIncomingCall(const QString& number);
-    // Queues the reply for the last caller when the call-state answer of this tick says no
-    // call is left. Returns true when a reply was queued.
-    bool CheckMissedCallReply(const QString& callStateAnswer, bool replyOn, const QString& replyText);
+    // The number of the last caller when the call-state answer of this tick says their call is
+    // over unanswered and they called from a mobile number; nothing otherwise. It stays the
+    // missed call until forgetMissedCall(), so a reply that could not be queued is tried again.
+    std::optional<QString> missedCallOver(const QString& callStateAnswer) const;
+    void forgetMissedCall();
     // A call-state query found no call: the ringing is over.
     void callEnded();
     // The call-state answer of a ring that named no caller (no +CLIP line: caller
@@ -53,7 +56,8 @@ Q_SIGNALS:
     // The caller hung up before anyone could answer: the timers may run again.
     void callerHungUp();
     void callerIdentified();
-    void missedCallReplyQueued();
+    // Each ring, for its sound.
+    void rang();
     // A call started or ended ringing: the link reads "NO CARRIER" as the caller hanging up
     // while it rings.
     void ringingChanged(bool ringing);
@@ -65,7 +69,6 @@ private:
 
     const store::Database& m_db;
     const store::Clock& m_clock;
-    SoundPlayer& m_sounds;
     bool m_callRinging = false;
 };
 

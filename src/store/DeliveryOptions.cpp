@@ -1,5 +1,7 @@
 #include "DeliveryOptions.h"
 
+#include "TextRules.h"
+
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -26,12 +28,8 @@ const Words<MixModeRoute, 2> kMixModeRoutes = {
 
 template <typename Value, std::size_t N> std::optional<Value> parse(const Words<Value, N>& words, const QString& stored)
 {
-    // Blanks only, as the store's own trim does; a tab or line break makes it another word.
-    QString word = stored;
-    while (word.startsWith(u' '))
-        word.remove(0, 1);
-    while (word.endsWith(u' '))
-        word.chop(1);
+    // Blanks only: a tab or line break makes it another word.
+    const QString word = trimBlanks(stored);
     if (word.isEmpty())
         return Value::None;
     for (const auto& [value, text] : words) {

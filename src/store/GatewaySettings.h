@@ -2,6 +2,7 @@
 
 #include "DeliveryOptions.h"
 #include "SettingsTables.h"
+#include "TextRules.h"
 
 #include <QStringList>
 
@@ -57,16 +58,6 @@ struct GatewaySettings
     // The mailbox timer's period; 0 when polling is off or the interval is no number.
     int emailCheckIntervalMs() const;
 };
-
-// "trim" removes leading and trailing blanks only, never tabs or line breaks.
-QString trimBlanks(const QString& text);
-
-// A TCP port as typed or stored: a whole number from 1 to 65535, white space around it allowed.
-// Anything else ("995.0", "1,10", "-5") is no port, rather than a different one.
-std::optional<int> portNumber(const QString& text);
-
-// A number an SMS can go to: digits with an optional leading "+".
-bool isSendableNumber(const QString& number);
 
 // The key under which the mailbox poll remembers handled messages: user name and host without
 // white space, case or a trailing dot, so a retyped host or another port of the same server
