@@ -1,21 +1,21 @@
 #include "Pop3Mailbox.h"
+#include "ScriptedPop3.h"
 #include "SmtpGateway.h"
 #include "Store.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <future>
-#include <mutex>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 using testing_support::FakeClock;
+using testing_support::ScriptedPop3;
 using testing_support::TempFolder;
 
 namespace {
@@ -104,87 +104,25 @@ TEST(MailAbort, AfterAnAbortNoTransferConnectsAtAll)
 
 namespace {
 
-// A POP3 server that logs anyone in and lists two messages, then never answers a RETR: a
-// mailbox that stalls half-way through a poll.
-class StallingPop3
+// A POP3 server that lists two messages, then never answers a RETR: a mailbox that stalls
+// half-way through a poll.
+bool stallAtRetrieve(QTcpSocket& peer, const QByteArray& line)
 {
-public:
-    StallingPop3()
-    {
-        m_thread = std::thread([this] { serve(); });
-        m_port = m_portPromise.get_future().get();
-    }
-    ~StallingPop3()
-    {
-        m_done = true;
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-    // The RETR commands that came in, in order.
-    QStringList retrieved() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_retrieved;
-    }
-    bool waitForRetrieve(int timeoutMs) const
-    {
-        std::unique_lock lock(m_mutex);
-        return m_retrieveCame.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                       [this] { return !m_retrieved.isEmpty(); });
-    }
-
-private:
-    void serve()
-    {
-        QTcpServer server;
-        server.listen(QHostAddress::LocalHost);
-        m_portPromise.set_value(server.serverPort());
-        QDeadlineTimer deadline(30000);
-        if (!server.waitForNewConnection(10000))
-            return;
-        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-        answer(*peer, "+OK ready\r\n");
-        while (!m_done && !deadline.hasExpired() && peer->state() == QAbstractSocket::ConnectedState) {
-            if (!peer->canReadLine()) {
-                peer->waitForReadyRead(50);
-                continue;
-            }
-            const QByteArray line = peer->readLine().trimmed();
-            const QByteArray command = line.split(' ').value(0).toUpper();
-            if (command == "CAPA")
-                answer(*peer, "+OK\r\nUSER\r\nUIDL\r\n.\r\n");
-            else if (command == "UIDL")
-                answer(*peer, "+OK\r\n1 first\r\n2 second\r\n.\r\n");
-            else if (command == "LIST")
-                answer(*peer, "+OK\r\n1 100\r\n2 100\r\n.\r\n");
-            else if (command == "RETR") {
-                std::lock_guard lock(m_mutex);
-                m_retrieved << QString::fromLatin1(line);
-                m_retrieveCame.notify_all();
-            } else
-                answer(*peer, "+OK\r\n");
-        }
-    }
-    static void answer(QTcpSocket& peer, const QByteArray& text)
-    {
-        peer.write(text);
-        peer.waitForBytesWritten(1000);
-    }
-
-    std::thread m_thread;
-    std::promise<int> m_portPromise;
-    int m_port = 0;
-    std::atomic<bool> m_done = false;
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_retrieveCame;
-    QStringList m_retrieved;
-};
+    const QByteArray command = line.split(' ').value(0).toUpper();
+    if (command == "UIDL")
+        ScriptedPop3::answer(peer, "+OK\r\n1 first\r\n2 second\r\n.\r\n");
+    else if (command == "LIST")
+        ScriptedPop3::answer(peer, "+OK\r\n1 100\r\n2 100\r\n.\r\n");
+    else
+        return command == "RETR";
+    return true;
+}
 
 } // namespace
 
 TEST(MailAbort, AbortedPollStopsAtTheStalledMessageAndRaisesNoNotice)
 {
-    StallingPop3 server;
+    ScriptedPop3 server(stallAtRetrieve);
     TempFolder folder;
     FakeClock clock;
     auto db = store::openStore(folder.storePath());
@@ -207,7 +145,7 @@ TEST(MailAbort, AbortedPollStopsAtTheStalledMessageAndRaisesNoNotice)
     hooks.abort = &abort;
     auto poll = std::async(std::launch::async,
                            [&] { mail::ProcessWebMailToSMSMailbox(settings, *db, clock, hooks, kMailTimeoutMs); });
-    ASSERT_TRUE(server.waitForRetrieve(10000));
+    ASSERT_TRUE(server.waitForLine(u"RETR"_s, 10000));
 
     QElapsedTimer sinceAbort;
     sinceAbort.start();
@@ -215,7 +153,7 @@ TEST(MailAbort, AbortedPollStopsAtTheStalledMessageAndRaisesNoNotice)
     ASSERT_EQ(poll.wait_for(std::chrono::milliseconds(5000)), std::future_status::ready);
     EXPECT_LT(sinceAbort.elapsed(), kAbortWithinMs);
     // The second message is not asked for: it waits in the mailbox for the next run.
-    EXPECT_EQ(server.retrieved(), QStringList{u"RETR 1"_s});
+    EXPECT_EQ(server.received().filter(QRegularExpression(u"^RETR"_s)), QStringList{u"RETR 1"_s});
     EXPECT_TRUE(notices.isEmpty()) << notices.join(u'\n').toStdString();
     EXPECT_TRUE(log.join(u'\n').contains(mail::transferCancelledText())) << log.join(u'\n').toStdString();
 }

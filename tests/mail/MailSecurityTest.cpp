@@ -1,20 +1,18 @@
 #include "CurlSession.h"
 #include "Pop3Mailbox.h"
+#include "ScriptedPop3.h"
 #include "Store.h"
 #include "TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
-#include <future>
-#include <mutex>
 #include <thread>
 
 using namespace Qt::StringLiterals;
+using testing_support::ScriptedPop3;
 
 namespace {
 
@@ -98,9 +96,9 @@ TEST(MailSecurity, TlsIsRequiredForCredentialsUnlessAllowed)
 
 namespace {
 
-// A POP3 server without STLS that records every line it receives. RETR sends a large message in
-// pieces with a pause between them, and with `stallAfter` set stops sending after that many
-// pieces while keeping the connection open.
+// A POP3 server without STLS. RETR sends a large message in pieces with a pause between them,
+// and with `stallAfter` set stops sending after that many pieces while keeping the connection
+// open.
 class SlowPop3
 {
 public:
@@ -114,22 +112,12 @@ public:
         QByteArray uidlOfOneNow = {};
     };
 
-    explicit SlowPop3(Script script) : m_script(script)
-    {
-        m_thread = std::thread([this] { serve(); });
-        m_port = m_portPromise.get_future().get();
-    }
-    ~SlowPop3()
-    {
-        m_done = true;
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-    QStringList received() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
+    explicit SlowPop3(Script script)
+        : m_script(std::move(script)),
+          m_server([this](QTcpSocket& peer, const QByteArray& line) { return reply(peer, line); })
+    {}
+    int port() const { return m_server.port(); }
+    QStringList received() const { return m_server.received(); }
     // The message RETR sends, line by line, as the client should get it.
     QByteArray message() const
     {
@@ -139,81 +127,43 @@ public:
     }
 
 private:
-    void serve()
+    bool reply(QTcpSocket& peer, const QByteArray& line)
     {
-        QTcpServer server;
-        server.listen(QHostAddress::LocalHost);
-        m_portPromise.set_value(server.serverPort());
-        QDeadlineTimer deadline(30000);
-        while (!m_done && !deadline.hasExpired()) {
-            if (!server.waitForNewConnection(50))
-                continue;
-            std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-            talk(*peer, deadline);
-        }
-    }
-    void talk(QTcpSocket& peer, const QDeadlineTimer& deadline)
-    {
-        answer(peer, "+OK ready\r\n");
-        while (!m_done && !deadline.hasExpired() && peer.state() == QAbstractSocket::ConnectedState) {
-            if (!peer.canReadLine()) {
-                peer.waitForReadyRead(50);
-                continue;
-            }
-            const QByteArray line = peer.readLine().trimmed();
-            {
-                std::lock_guard lock(m_mutex);
-                m_received << QString::fromLatin1(line);
-            }
-            const QByteArray command = line.split(' ').value(0).toUpper();
-            if (command == "CAPA")
-                answer(peer, "+OK\r\nUSER\r\nUIDL\r\n.\r\n");
-            else if (command == "UIDL" && line.contains(' '))
-                answer(peer, "+OK 1 " + (m_script.uidlOfOneNow.isEmpty() ? "big" : m_script.uidlOfOneNow) + "\r\n");
-            else if (command == "UIDL")
-                answer(peer, "+OK\r\n1 big\r\n.\r\n");
-            else if (command == "LIST")
-                answer(peer, "+OK\r\n1 " + QByteArray::number(message().size()) + "\r\n.\r\n");
-            else if (command == "RETR")
-                retrieve(peer);
-            else if (command == "QUIT") {
-                answer(peer, "+OK\r\n");
-                return;
-            } else
-                answer(peer, "+OK\r\n");
-        }
+        const QByteArray command = line.split(' ').value(0).toUpper();
+        if (command == "UIDL" && line.contains(' '))
+            ScriptedPop3::answer(peer, "+OK 1 " + (m_script.uidlOfOneNow.isEmpty() ? "big" : m_script.uidlOfOneNow) +
+                                           "\r\n");
+        else if (command == "UIDL")
+            ScriptedPop3::answer(peer, "+OK\r\n1 big\r\n.\r\n");
+        else if (command == "LIST")
+            ScriptedPop3::answer(peer, "+OK\r\n1 " + QByteArray::number(message().size()) + "\r\n.\r\n");
+        else if (command == "RETR")
+            retrieve(peer);
+        else
+            return false;
+        return true;
     }
     void retrieve(QTcpSocket& peer)
     {
-        answer(peer, "+OK\r\n");
+        ScriptedPop3::answer(peer, "+OK\r\n");
         const QByteArray piece = message().left(m_script.pieceBytes);
-        for (int i = 0; i < m_script.pieces && !m_done; ++i) {
+        for (int i = 0; i < m_script.pieces && !m_server.finishing(); ++i) {
             if (i == m_script.stallAfter) {
                 // Connected and silent until the client gives up.
-                while (!m_done && peer.state() == QAbstractSocket::ConnectedState)
+                while (!m_server.finishing() && peer.state() == QAbstractSocket::ConnectedState)
                     peer.waitForReadyRead(50);
                 return;
             }
-            answer(peer, piece);
+            ScriptedPop3::answer(peer, piece);
             // The pace of a slow link, not a wait for anything.
             std::this_thread::sleep_for(std::chrono::milliseconds(m_script.pauseMs));
         }
-        answer(peer, ".\r\n");
-    }
-    static void answer(QTcpSocket& peer, const QByteArray& text)
-    {
-        peer.write(text);
-        while (peer.bytesToWrite() > 0 && peer.waitForBytesWritten(1000)) {
-        }
+        ScriptedPop3::answer(peer, ".\r\n");
     }
 
     Script m_script;
-    std::thread m_thread;
-    std::promise<int> m_portPromise;
-    int m_port = 0;
-    std::atomic<bool> m_done = false;
-    mutable std::mutex m_mutex;
-    QStringList m_received;
+    // Last, so that its thread starts once the script is set and ends before the script goes.
+    ScriptedPop3 m_server;
 };
 
 bool sentLogin(const QStringList& received)
