@@ -4,6 +4,7 @@
 #include "Pop3Mailbox.h"
 #include "SettingsTables.h"
 #include "Store.h"
+#include "MailboxTest.h"
 #include "TestMailbox.h"
 #include "TestStore.h"
 #include "TestSupport.h"
@@ -26,15 +27,8 @@ using testing_support::waitUntil;
 
 namespace {
 
-struct MailboxPollTest : ::testing::Test
+struct MailboxPollTest : testing_support::MailboxTest
 {
-    const MailServers& servers = MailServers::instance();
-    TestMailbox mailbox{servers};
-    TempFolder folder;
-    FakeClock clock;
-    store::Database db;
-    store::GatewaySettings settings;
-    QStringList log;
     QStringList notices;
 
     // The test's own look into the mailbox, past the poll.
@@ -48,21 +42,7 @@ struct MailboxPollTest : ::testing::Test
         return account;
     }
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(servers.available()) << "TARVOGATE_MAIL_SERVERS_ENV names no servers.env";
-        mailbox.empty();
-        db = openTestStore(folder.storePath());
-        ASSERT_TRUE(db.isOpen());
-        settings.POP3MailServer = u"127.0.0.1"_s;
-        settings.POP3Port = servers.value(u"POP3_PORT"_s);
-        settings.POP3UserName = servers.value(u"MAILBOX_USER"_s);
-        settings.POP3Password = servers.value(u"MAILBOX_PASSWORD"_s);
-        settings.IsEnabled = true;
-        ASSERT_TRUE(store::UserAccountTable(db).insert(u"alice"_s, u"s3cret"_s, u"AliceCo"_s, 5));
-    }
-
-    void TearDown() override { mailbox.empty(); }
+    void SetUp() override { openMailbox(u"127.0.0.1"_s, u"POP3_PORT"_s); }
 
     int messagesInMailbox() const { return mailbox.count(); }
     void deliver(const QByteArray& mail) const { ASSERT_TRUE(mailbox.deliver(mail)); }
@@ -80,7 +60,6 @@ struct MailboxPollTest : ::testing::Test
         mail::ProcessWebMailToSMSMailbox(settings, db, clock, hooks, timeoutMs);
     }
 
-    qint64 count(const QString& sql) const { return scalarOf(db, sql); }
     qint64 balance() const
     {
         return count(u"SELECT SMSBalanceCredits FROM SMS_UserAccounts WHERE SMSUserName='alice'"_s);

@@ -1,5 +1,6 @@
 #include "MailConnectionTest.h"
 #include "MailServers.h"
+#include "MailboxTest.h"
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestMailbox.h"
@@ -28,35 +29,17 @@ QByteArray fileContents(const QString& path)
 
 // The gateway against servers whose certificate no trust store holds (a self-signed appliance),
 // next to the same servers with a certificate the system trusts.
-struct TrustedCertificateTest : ::testing::Test
+struct TrustedCertificateTest : testing_support::MailboxTest
 {
-    const MailServers& servers = MailServers::instance();
-    TestMailbox mailbox{servers};
-    TempFolder folder;
-    FakeClock clock;
-    store::Database db;
-    store::GatewaySettings settings;
-    QStringList log;
     QString trusted;   // the host whose certificate the system trusts
     QString untrusted; // the host with the self-signed one
 
     void SetUp() override
     {
-        ASSERT_TRUE(servers.available()) << "TARVOGATE_MAIL_SERVERS_ENV names no servers.env";
-        mailbox.empty();
-        auto opened = store::openStore(folder.storePath());
-        ASSERT_TRUE(opened);
-        db = std::move(*opened);
         trusted = servers.value(u"MAIL_HOST"_s);
         untrusted = servers.value(u"UNTRUSTED_MAIL_HOST"_s);
-        settings.POP3MailServer = untrusted;
-        settings.POP3Port = servers.value(u"POP3S_PORT"_s);
-        settings.POP3UserName = servers.value(u"MAILBOX_USER"_s);
-        settings.POP3Password = servers.value(u"MAILBOX_PASSWORD"_s);
-        settings.IsEnabled = true;
-        ASSERT_TRUE(store::UserAccountTable(db).insert(u"alice"_s, u"s3cret"_s, u"AliceCo"_s, 5));
+        openMailbox(untrusted, u"POP3S_PORT"_s);
     }
-    void TearDown() override { mailbox.empty(); }
 
     mail::Pop3Mailbox::Account account(const QString& host, const QString& portKey, const QString& password) const
     {
@@ -94,7 +77,6 @@ struct TrustedCertificateTest : ::testing::Test
         hooks.notice = [](const QString&) {};
         mail::ProcessWebMailToSMSMailbox(settings, db, clock, hooks, 5000);
     }
-    qint64 count(const QString& sql) const { return db.prepare(sql).scalar().value_or(-1); }
     bool logged(const QString& part) const
     {
         return std::ranges::any_of(log, [&](const QString& line) { return line.contains(part); });
