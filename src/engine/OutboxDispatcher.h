@@ -20,7 +20,7 @@ bool isSendableNumber(const QString& number);
 
 // The mixed-mode rule: n (the number without "+" and one leading "0") starting with one of the
 // prefixes goes by `route`, every other number by the other route. Empty entries match nothing.
-// Returns "MODEM", "SMTPSMSGATEWAY" or empty, and the matching prefix when one matched.
+// The route for the number (None where the rule names none), and the matching prefix when one matched.
 struct MixModeChoice
 {
     store::MixModeRoute route = store::MixModeRoute::None; // None: no rule to follow
