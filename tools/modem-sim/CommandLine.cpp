@@ -185,4 +185,26 @@ std::optional<QList<Argument>> CommandLine::arguments(const QByteArray& text)
     return arguments;
 }
 
+std::optional<QList<std::optional<int>>> CommandLine::integers(const QByteArray& text)
+{
+    const auto given = arguments(text);
+    if (!given)
+        return std::nullopt;
+    QList<std::optional<int>> values;
+    for (const Argument& argument : *given) {
+        if (argument.isEmpty()) {
+            values.append(std::nullopt);
+            continue;
+        }
+        if (argument.quoted)
+            return std::nullopt;
+        bool ok = false;
+        const int value = argument.value.toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+        values.append(value);
+    }
+    return values;
+}
+
 } // namespace modemsim

@@ -43,6 +43,9 @@ public:
     static std::optional<QList<Command>> split(const QByteArray& body);
     // The arguments of a set command; empty when a string is left open.
     static std::optional<QList<Argument>> arguments(const QByteArray& text);
+    // Numeric arguments; an omitted one stays empty so the caller can keep the old value or use its
+    // default. Empty when an argument is not a number.
+    static std::optional<QList<std::optional<int>>> integers(const QByteArray& text);
 };
 
 } // namespace modemsim
