@@ -23,7 +23,9 @@ AtInterpreter::AtInterpreter()
     m_identity.addTo(m_table);
     m_network.addTo(m_table);
     m_calls.addTo(m_table);
-    m_messages.addTo(m_table);
+    m_messageService.addTo(m_table);
+    m_reading.addTo(m_table);
+    m_sending.addTo(m_table);
 }
 
 Outcome AtInterpreter::execute(const Command& command)
@@ -176,12 +178,12 @@ void AtInterpreter::finishBody(bool cancelled, Clock::time_point now)
     const std::optional<Behaviour>& scripted = pending.scripted;
     if (cancelled) {
         // ESC gives up the message; nothing is sent or stored.
-        m_messages.dropBody();
+        m_sending.dropBody();
     } else if (scripted && scripted->kind != Behaviour::Swallow) {
-        m_messages.dropBody();
+        m_sending.dropBody();
         outcome = scriptedOutcome(*scripted);
     } else {
-        outcome = m_messages.takeBody(body);
+        outcome = m_sending.takeBody(body);
         if (scripted) {
             m_info.clear();
             outcome = {Outcome::Silent, 0};
@@ -290,7 +292,7 @@ QList<int> AtInterpreter::addConcatenatedMessage(const QString& sender, const QS
 
 int AtInterpreter::injectIncomingSms(const QString& sender, const QString& text)
 {
-    const MessageCommands::Arrival arrival = m_messages.receive(sender, text);
+    const MessageReadingCommands::Arrival arrival = m_reading.receive(sender, text);
     m_output.append(arrival.announcement);
     return arrival.index;
 }

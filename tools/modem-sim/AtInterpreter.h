@@ -4,7 +4,9 @@
 #include "CallCommands.h"
 #include "CommandFamily.h"
 #include "IdentityCommands.h"
-#include "MessageCommands.h"
+#include "MessageReadingCommands.h"
+#include "MessageSendingCommands.h"
+#include "MessageServiceCommands.h"
 #include "ModemSettings.h"
 #include "ModemSimulator.h"
 #include "NetworkCommands.h"
@@ -56,7 +58,7 @@ public:
     void clearScripts();
     QStringList receivedCommands() const { return m_commands; }
     void clearReceivedCommands() { m_commands.clear(); }
-    QList<SentMessage> sentMessages() const { return m_messages.sentMessages(); }
+    QList<SentMessage> sentMessages() const { return m_sending.sentMessages(); }
     bool hasCommand(const QString& prefix) const;
 
 private:
@@ -91,7 +93,9 @@ private:
     IdentityCommands m_identity{m_settings, m_info};
     NetworkCommands m_network{m_settings, m_info};
     CallCommands m_calls{m_settings, m_info};
-    MessageCommands m_messages{m_settings, m_info, m_sim};
+    MessageServiceCommands m_messageService{m_settings, m_info, m_sim};
+    MessageReadingCommands m_reading{m_settings, m_info, m_sim};
+    MessageSendingCommands m_sending{m_settings, m_info, m_sim};
     CommandTable m_table;
 
     // Test control and record

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CommandFamily.h"
-#include "MessageFormatter.h"
 #include "ModemSimulator.h"
 #include "SimStorage.h"
 
@@ -9,21 +8,15 @@
 
 namespace modemsim {
 
-// Short messages in text and PDU mode (27.005): the service settings, messages coming in and read from the SIM,
-// and messages sent or written to it.
-class MessageCommands final : public CommandFamily
+// Messages that go out or are written to the SIM (27.005 §3.5): +CMGS and +CMGW, which prompt for the text, and
+// +CMSS, which sends a stored one. The text after the prompt is taken in text or PDU mode, as the command line
+// was given.
+class MessageSendingCommands final : public CommandFamily
 {
 public:
-    MessageCommands(ModemSettings& settings, QByteArrayList& info, SimStorage& sim);
+    MessageSendingCommands(ModemSettings& settings, QByteArrayList& info, SimStorage& sim);
 
     void addTo(CommandTable& table);
-
-    struct Arrival
-    {
-        int index = 0;           // the slot it was stored in; 0 when it was shown at once, -1 when the SIM is full
-        QByteArray announcement; // what the modem says about it unprompted
-    };
-    Arrival receive(const QString& sender, const QString& text);
 
     // The text after the prompt, up to its Ctrl-Z: sent or stored as the command that asked for it wanted.
     Outcome takeBody(const QByteArray& body);
@@ -44,16 +37,6 @@ private:
         int length = 0; // in PDU mode: the TPDU octets the command line announced
     };
 
-    Outcome messageFormatCommand(const Command& command);
-    Outcome showHeadersCommand(const Command& command);
-    Outcome messageServiceCommand(const Command& command);
-    Outcome storageCommand(const Command& command);
-    Outcome serviceCentreCommand(const Command& command);
-    Outcome submitParametersCommand(const Command& command);
-    Outcome newMessageIndicationCommand(const Command& command);
-    Outcome listMessagesCommand(const Command& command);
-    Outcome readMessageCommand(const Command& command);
-    Outcome deleteMessageCommand(const Command& command);
     Outcome writeMessageCommand(const Command& command);
     Outcome sendStoredCommand(const Command& command);
     Outcome sendMessageCommand(const Command& command);
@@ -64,7 +47,6 @@ private:
     int takeReference();
 
     SimStorage& m_sim;
-    MessageFormatter m_formatter;
     PendingMessage m_pending;
     int m_nextReference = 1;
     QList<SentMessage> m_sent;
