@@ -1,53 +1,305 @@
-// The message box shows one page of a folder at a time; its cost must not grow with the
-// folder. Compare a page (and a search) at 1 000 and 100 000 inbox rows.
+// What the operator waits for at the message box and the dashboard, on a store the size an
+// office reaches after years of traffic: every folder's first, middle and last page in every
+// sort the list offers, a search by number, the dashboard's counters and a new row arriving.
+// The cost must not grow with the store, so the same table is printed for a small and a large
+// store side by side.
+//
+//   message_list_bench [rows ...]     (default: 10000 1000000)
+//
+// Each size's store is built once in /tmp (one transaction) and reused while its schema
+// version matches this program's.
+#include "CallTable.h"
+#include "DateText.h"
 #include "InboxTable.h"
 #include "MessageListQuery.h"
+#include "OutboxTable.h"
+#include "Schema.h"
 #include "Store.h"
+#include "StoreLocation.h"
 
 #include <QDir>
-#include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct FilledInbox
-{
-    QTemporaryDir dir;
-    store::Database db;
+const QDateTime kStart(QDate(2021, 1, 1), QTime(0, 0), Qt::UTC);
 
-    explicit FilledInbox(int rows)
+// A fixed generator, so every build of the store holds the same rows.
+struct Numbers
+{
+    quint64 state = 88172645463325252ull;
+    quint64 next()
     {
-        db = std::move(*store::openStore(QDir(dir.path()).filePath(u"SMSGateway.mdb"_s)));
-        store::Transaction transaction(db);
-        const QDateTime start(QDate(2025, 1, 1), QTime(0, 0));
-        store::InboxTable inbox(db);
-        for (int i = 0; i < rows; ++i)
-            (void)inbox.insert(u"+49151%1"_s.arg(i, 8, 10, QChar(u'0')), u"message text"_s,
-                               start.addSecs(qint64(i) * 60));
-        (void)transaction.commit();
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
     }
 };
 
-void BM_InboxFirstPage(benchmark::State& state)
-{
-    FilledInbox filled(int(state.range(0)));
-    store::MessageListQuery query;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(store::inboxPage(filled.db, query));
-}
-BENCHMARK(BM_InboxFirstPage)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+const QString kWords[] = {u"meeting"_s, u"tomorrow"_s, u"invoice"_s, u"please"_s, u"call"_s,   u"back"_s,
+                          u"order"_s,   u"delivered"_s, u"thanks"_s, u"at"_s,     u"noon"_s,   u"code"_s,
+                          u"balance"_s, u"reminder"_s,  u"ok"_s,     u"see"_s,    u"you"_s,    u"later"_s};
 
-void BM_InboxSearchTenDigits(benchmark::State& state)
+QString someText(Numbers& random)
 {
-    FilledInbox filled(int(state.range(0)));
-    store::MessageListQuery query;
-    query.search = u"5100000500"_s;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(store::inboxPage(filled.db, query));
+    QStringList words;
+    const int count = 2 + int(random.next() % 12);
+    for (int i = 0; i < count; ++i)
+        words << kWords[random.next() % std::size(kWords)];
+    return words.join(u' ');
 }
-BENCHMARK(BM_InboxSearchTenDigits)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+QString someNumber(Numbers& random)
+{
+    // A few thousand correspondents write again and again; the rest once or twice.
+    const quint64 who = random.next() % 4 == 0 ? random.next() % 5000 : random.next() % 100000000;
+    return u"+49151%1"_s.arg(qint64(who), 8, 10, QChar(u'0'));
+}
+
+std::expected<void, store::StoreError> fill(const store::Database& db, int rows)
+{
+    (void)db.exec(u"PRAGMA cache_size=-400000"_s);
+    store::Transaction transaction(db);
+    Numbers random;
+    auto inbox = db.prepare(u"INSERT INTO Message_InBox (SenderMobileNo, SenderId, Message, InboxDateTime, IsRead) "
+                            u"VALUES (?1, 0, ?2, ?3, ?4)"_s);
+    auto outbox = db.prepare(u"INSERT INTO Message_OutBox (RecepId, RecipientMobileNo, Message, OutBoxDateTime, "
+                             u"DeliveryDatetime, DeliveryStatus) VALUES (0, ?1, ?2, ?3, ?4, ?5)"_s);
+    auto calls = db.prepare(u"INSERT INTO MissedCallStatistics (callDateTime, callerNumber, IsMissCall) "
+                            u"VALUES (?1, ?2, ?3)"_s);
+    const int pending = std::max(rows / 1000, 1);
+    for (int i = 0; i < rows; ++i) {
+        // Two rows share each second now and then, so the sorts meet ties.
+        const QDateTime when = kStart.addSecs(qint64(i) * 150 - qint64(i % 7 == 0 ? 150 : 0));
+        inbox.bind(1, someNumber(random));
+        inbox.bind(2, someText(random));
+        inbox.bind(3, store::isoText(when));
+        inbox.bind(4, qint64(i % 50 == 0 ? 0 : -1));
+        if (auto r = inbox.run(); !r)
+            return r;
+        outbox.bind(1, someNumber(random));
+        outbox.bind(2, someText(random));
+        outbox.bind(3, store::isoText(when));
+        if (i < rows - pending) {
+            outbox.bind(4, store::isoText(when.addSecs(qint64(random.next() % 600))));
+            outbox.bind(5, u"SENT"_s);
+        } else {
+            outbox.bindNull(4);
+            outbox.bind(5, u""_s);
+        }
+        if (auto r = outbox.run(); !r)
+            return r;
+        if (i % 100 == 0) {
+            calls.bind(1, store::isoText(when));
+            calls.bind(2, someNumber(random));
+            calls.bind(3, qint64(i % 300 == 0 ? 0 : -1));
+            if (auto r = calls.run(); !r)
+                return r;
+        }
+    }
+    return transaction.commit();
+}
+
+std::expected<store::Database, store::StoreError> benchStore(int rows)
+{
+    const QString path = QDir::temp().filePath(u"tarvogate-bench-%1.mdb"_s.arg(rows));
+    if (QFileInfo::exists(path)) {
+        auto existing = store::Database::open(path, QString::fromUtf16(store::kStoreKey));
+        if (existing) {
+            auto version = store::schemaVersion(*existing);
+            auto count = existing->prepare(u"SELECT COUNT(*) FROM Message_InBox"_s).scalar();
+            if (version && *version == store::currentSchemaVersion() && count && *count == rows)
+                return existing;
+        }
+        std::printf("rebuilding %s (schema or size differs)\n", qPrintable(path));
+        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s})
+            QFile::remove(path + suffix);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    auto db = store::openStore(path);
+    if (!db)
+        return db;
+    if (auto r = fill(*db, rows); !r)
+        return std::unexpected(r.error());
+    (void)db->exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
+    std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
+    return db;
+}
+
+// Milliseconds: the median of a few runs; a slow action runs once, so the "before" store
+// can be measured in minutes rather than hours.
+double measure(const std::function<void()>& action)
+{
+    std::vector<double> runs;
+    QElapsedTimer timer;
+    for (int i = 0; i < 7; ++i) {
+        timer.start();
+        action();
+        runs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (runs.front() > 100.0)
+            break;
+    }
+    std::ranges::sort(runs);
+    return runs.at(runs.size() / 2);
+}
+
+using PageQuery = std::expected<store::MessageListPage, store::StoreError> (*)(const store::Database&,
+                                                                               const store::MessageListQuery&);
+struct Listing
+{
+    QString name;
+    PageQuery page;
+    QString sortKey;
+    bool unreadOnly;
+    QString search;
+};
+
+// The sorts the message box offers, folder by folder.
+const std::vector<Listing>& listings()
+{
+    static const std::vector<Listing> all{
+        {u"inbox, newest first"_s, &store::inboxPage, u"InboxDateTime desc"_s, false, {}},
+        {u"inbox by date"_s, &store::inboxPage, u"InboxDateTime"_s, false, {}},
+        {u"inbox by number"_s, &store::inboxPage, u"SenderMobileNo"_s, false, {}},
+        {u"inbox by message"_s, &store::inboxPage, u"Message"_s, false, {}},
+        {u"inbox unread only"_s, &store::inboxPage, u"InboxDateTime desc"_s, true, {}},
+        {u"outbox by date"_s, &store::outboxPage, u"OutBoxDateTime"_s, false, {}},
+        {u"outbox by number"_s, &store::outboxPage, u"RecipientMobileNo"_s, false, {}},
+        {u"outbox by message"_s, &store::outboxPage, u"Message"_s, false, {}},
+        {u"sent by delivery time"_s, &store::sentPage, u"DeliveryDatetime"_s, false, {}},
+        {u"sent by number"_s, &store::sentPage, u"RecipientMobileNo"_s, false, {}},
+        {u"sent by message"_s, &store::sentPage, u"Message"_s, false, {}},
+        {u"inbox search, 10 digits"_s, &store::inboxPage, u"InboxDateTime desc"_s, false, u"0151%1"_s},
+        {u"sent search, 10 digits"_s, &store::sentPage, u"DeliveryDatetime"_s, false, u"0151%1"_s},
+    };
+    return all;
+}
+
+using Table = std::map<QString, double>;
+
+void measureStore(const store::Database& db, Table& table, std::vector<QString>& order)
+{
+    auto record = [&](const QString& name, double ms) {
+        if (std::ranges::find(order, name) == order.end())
+            order.push_back(name);
+        table[name] = ms;
+    };
+
+    const QDate today = kStart.date().addDays(30);
+    record(u"dashboard tick"_s, measure([&] {
+               benchmark::DoNotOptimize(store::CallTable(db).countMissedOn(today));
+               benchmark::DoNotOptimize(store::InboxTable(db).countUnread());
+               benchmark::DoNotOptimize(store::OutboxTable(db).countPending());
+           }));
+
+    // A correspondent who writes often, so the search finds a page's worth.
+    const QString frequent = u"%1"_s.arg(qint64(42), 8, 10, QChar(u'0'));
+    for (const Listing& listing : listings()) {
+        store::MessageListQuery query;
+        query.sortKey = listing.sortKey;
+        query.unreadOnly = listing.unreadOnly;
+        query.search = listing.search.isEmpty() ? QString() : listing.search.arg(frequent);
+        auto first = listing.page(db, query);
+        if (!first) {
+            std::printf("%s: %s\n", qPrintable(listing.name), qPrintable(first.error().message));
+            continue;
+        }
+        const int pages = int(std::max<qint64>((first->total + query.pageSize - 1) / query.pageSize, 1));
+        const std::pair<QString, int> where[] = {{u"first"_s, 1}, {u"middle"_s, (pages + 1) / 2}, {u"last"_s, pages}};
+        for (const auto& [label, number] : where) {
+            if (!listing.search.isEmpty() && label != u"first"_s)
+                continue;
+            query.page = number;
+            record(listing.name + u", "_s + label + u" page"_s,
+                   measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
+        }
+    }
+
+    // A message arrives: its row and the counters the dashboard and the tree then show, in
+    // one transaction as the engine writes it; once without the commit, whose cost is the
+    // disk's flush, and once with it. Taken away again afterwards, untimed.
+    std::vector<qint64> added;
+    auto arrive = [&] {
+        auto id = store::InboxTable(db).insert(u"+4915100000042"_s, u"arrived"_s, QDateTime::currentDateTimeUtc());
+        if (id)
+            added.push_back(*id);
+        benchmark::DoNotOptimize(store::InboxTable(db).countUnread());
+        benchmark::DoNotOptimize(store::OutboxTable(db).countPending());
+    };
+    record(u"new row + counts"_s, measure([&] {
+               store::Transaction transaction(db);
+               arrive();
+               (void)transaction.commit();
+           }));
+    {
+        store::Transaction outer(db);
+        record(u"new row + counts, before the commit"_s, measure(arrive));
+        (void)outer.commit();
+    }
+    store::Transaction transaction(db);
+    for (qint64 id : added)
+        (void)store::InboxTable(db).remove(id);
+    (void)transaction.commit();
+}
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
+    if (sizes.empty())
+        sizes = {10000, 1000000};
+    if (std::ranges::any_of(sizes, [](int n) { return n <= 0; })) {
+        std::fprintf(stderr, "usage: message_list_bench [rows ...]\n");
+        return 2;
+    }
+
+    std::vector<Table> tables(sizes.size());
+    std::vector<QString> order;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        auto db = benchStore(sizes[i]);
+        if (!db) {
+            std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
+            return 1;
+        }
+        measureStore(*db, tables[i], order);
+        std::printf("file size at %d rows per folder: %.1f MB\n", sizes[i],
+                    double(QFileInfo(db->path()).size()) / 1e6);
+    }
+
+    std::printf("\n| action (ms) |");
+    for (int size : sizes)
+        std::printf(" %d rows |", size);
+    std::printf("\n| --- |");
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        std::printf(" ---: |");
+    std::printf("\n");
+    for (const QString& name : order) {
+        std::printf("| %s |", qPrintable(name));
+        for (const Table& table : tables) {
+            const auto found = table.find(name);
+            if (found == table.end())
+                std::printf(" - |");
+            else
+                std::printf(" %.2f |", found->second);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
