@@ -1,6 +1,7 @@
 #include "InboxTable.h"
 
 #include "DateText.h"
+#include "MessageCounts.h"
 
 using namespace Qt::StringLiterals;
 
@@ -21,7 +22,7 @@ std::expected<qint64, StoreError> InboxTable::insert(const QString& sender, cons
 
 std::expected<qint64, StoreError> InboxTable::countUnread() const
 {
-    return m_db.prepare(u"SELECT COUNT(*) FROM Message_InBox WHERE IsRead=0"_s).scalar();
+    return keptCount(m_db, CountedList::InboxUnread);
 }
 
 } // namespace store

@@ -1,5 +1,7 @@
 #include "MessageListQuery.h"
 
+#include "MessageCounts.h"
+
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -18,7 +20,7 @@ QString orderBy(const QString& key, const QStringList& allowed, const QString& f
 std::expected<MessageListPage, StoreError> runPage(const Database& db, const QString& columns, const QString& from,
                                                    QStringList conditions, const QString& numberColumn,
                                                    const QString& order, const MessageListQuery& query, bool withStatus,
-                                                   bool withRead)
+                                                   bool withRead, CountedList counted)
 {
     QString search;
     const QString text = query.search.trimmed();
@@ -29,10 +31,15 @@ std::expected<MessageListPage, StoreError> runPage(const Database& db, const QSt
     }
     const QString where = conditions.isEmpty() ? QString() : u" WHERE "_s + conditions.join(u" AND "_s);
 
-    auto counter = db.prepare(u"SELECT COUNT(*) FROM "_s + from + where);
-    if (!search.isNull())
+    // A whole folder's total is kept by the store; a search counts its own rows on its index.
+    std::expected<qint64, StoreError> total;
+    if (search.isNull()) {
+        total = keptCount(db, counted);
+    } else {
+        auto counter = db.prepare(u"SELECT COUNT(*) FROM "_s + from + where);
         counter.bind(1, search);
-    auto total = counter.scalar();
+        total = counter.scalar();
+    }
     if (!total)
         return std::unexpected(total.error());
 
@@ -84,7 +91,8 @@ std::expected<MessageListPage, StoreError> inboxPage(const Database& db, const M
         orderBy(query.sortKey, {u"InboxDateTime desc"_s, u"SenderMobileNo"_s, u"Message"_s, u"InboxDateTime"_s},
                 u"InboxDateTime desc"_s);
     return runPage(db, u"InBox_Id, SenderMobileNo, Message, InboxDateTime, IsRead"_s, u"Message_InBox"_s, conditions,
-                   u"SenderMobileNo"_s, order + u", InBox_Id"_s, query, false, true);
+                   u"SenderMobileNo"_s, order + u", InBox_Id"_s, query, false, true,
+                   query.unreadOnly ? CountedList::InboxUnread : CountedList::Inbox);
 }
 
 std::expected<MessageListPage, StoreError> outboxPage(const Database& db, const MessageListQuery& query)
@@ -93,7 +101,7 @@ std::expected<MessageListPage, StoreError> outboxPage(const Database& db, const 
         orderBy(query.sortKey, {u"OutBoxDateTime"_s, u"RecipientMobileNo"_s, u"Message"_s}, u"OutBoxDateTime"_s);
     return runPage(db, u"Outbox_Id, RecipientMobileNo, Message, OutBoxDateTime, DeliveryStatus"_s, u"Message_OutBox"_s,
                    {u"DeliveryDatetime IS NULL"_s}, u"RecipientMobileNo"_s, order + u", Outbox_Id"_s, query, true,
-                   false);
+                   false, CountedList::Outbox);
 }
 
 std::expected<MessageListPage, StoreError> sentPage(const Database& db, const MessageListQuery& query)
@@ -105,7 +113,7 @@ std::expected<MessageListPage, StoreError> sentPage(const Database& db, const Me
         order += u" desc"_s;
     return runPage(db, u"Outbox_Id, RecipientMobileNo, Message, DeliveryDatetime"_s, u"Message_OutBox"_s,
                    {u"DeliveryDatetime IS NOT NULL"_s}, u"RecipientMobileNo"_s, order + u", Outbox_Id"_s, query, false,
-                   false);
+                   false, CountedList::Sent);
 }
 
 } // namespace store

@@ -1,6 +1,7 @@
 #include "OutboxTable.h"
 
 #include "DateText.h"
+#include "MessageCounts.h"
 
 using namespace Qt::StringLiterals;
 
@@ -37,7 +38,7 @@ std::expected<OutboxRow, StoreError> OutboxTable::row(qint64 id) const
 
 std::expected<qint64, StoreError> OutboxTable::countPending() const
 {
-    return m_db.prepare(u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL"_s).scalar();
+    return keptCount(m_db, CountedList::Outbox);
 }
 
 } // namespace store

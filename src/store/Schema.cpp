@@ -2,6 +2,7 @@
 
 #include "CountryList.h"
 #include "GatewaySettings.h"
+#include "MessageCounts.h"
 
 #include <QStringList>
 
@@ -287,11 +288,56 @@ std::expected<void, StoreError> migrateTo7(const Database& db)
                    u"PRIMARY KEY (Host, Port))"_s);
 }
 
+// The totals the message box and the dashboard show are kept here, updated by triggers in the
+// same transaction as the rows, so a million rows are never walked to show a number. A store
+// whose user_version was set back may have the table and triggers already; the totals are
+// taken from the rows either way.
+std::expected<void, StoreError> migrateTo8(const Database& db)
+{
+    const char16_t* const statements[] = {
+        u"CREATE TABLE IF NOT EXISTS Message_Counts (List TEXT PRIMARY KEY, Total INTEGER NOT NULL DEFAULT 0)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_inbox_counts_insert AFTER INSERT ON Message_InBox BEGIN
+            UPDATE Message_Counts SET Total = Total + 1 WHERE List='Inbox';
+            UPDATE Message_Counts SET Total = Total + 1 WHERE List='InboxUnread' AND NEW.IsRead=0;
+        END)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_inbox_counts_delete AFTER DELETE ON Message_InBox BEGIN
+            UPDATE Message_Counts SET Total = Total - 1 WHERE List='Inbox';
+            UPDATE Message_Counts SET Total = Total - 1 WHERE List='InboxUnread' AND OLD.IsRead=0;
+        END)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_inbox_counts_read AFTER UPDATE OF IsRead ON Message_InBox
+            WHEN (OLD.IsRead=0) <> (NEW.IsRead=0) BEGIN
+            UPDATE Message_Counts SET Total = Total + (NEW.IsRead=0) - (OLD.IsRead=0) WHERE List='InboxUnread';
+        END)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_outbox_counts_insert AFTER INSERT ON Message_OutBox BEGIN
+            UPDATE Message_Counts SET Total = Total + 1
+                WHERE List = CASE WHEN NEW.DeliveryDatetime IS NULL THEN 'Outbox' ELSE 'Sent' END;
+        END)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_outbox_counts_delete AFTER DELETE ON Message_OutBox BEGIN
+            UPDATE Message_Counts SET Total = Total - 1
+                WHERE List = CASE WHEN OLD.DeliveryDatetime IS NULL THEN 'Outbox' ELSE 'Sent' END;
+        END)",
+        uR"(CREATE TRIGGER IF NOT EXISTS trg_outbox_counts_delivered AFTER UPDATE OF DeliveryDatetime ON Message_OutBox
+            WHEN (OLD.DeliveryDatetime IS NULL) <> (NEW.DeliveryDatetime IS NULL) BEGIN
+            UPDATE Message_Counts SET Total = Total + (NEW.DeliveryDatetime IS NULL) - (OLD.DeliveryDatetime IS NULL)
+                WHERE List='Outbox';
+            UPDATE Message_Counts SET Total = Total + (NEW.DeliveryDatetime IS NOT NULL) - (OLD.DeliveryDatetime IS NOT NULL)
+                WHERE List='Sent';
+        END)",
+    };
+    for (const char16_t* sql : statements) {
+        if (auto r = db.exec(QString::fromUtf16(sql)); !r)
+            return r;
+    }
+    if (auto r = reconcileCounts(db); !r)
+        return std::unexpected(r.error());
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5}, {6, &migrateTo6},
-    {7, &migrateTo7},
+    {7, &migrateTo7}, {8, &migrateTo8},
 };
 
 } // namespace

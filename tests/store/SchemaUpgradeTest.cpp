@@ -1,5 +1,7 @@
 #include "CountryTable.h"
 #include "GatewaySettings.h"
+#include "InboxTable.h"
+#include "MessageListQuery.h"
 #include "OutboxTable.h"
 #include "Schema.h"
 #include "SettingsTables.h"
@@ -106,6 +108,13 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 8) {
+        for (const QString& trigger :
+             {u"trg_inbox_counts_insert"_s, u"trg_inbox_counts_delete"_s, u"trg_inbox_counts_read"_s,
+              u"trg_outbox_counts_insert"_s, u"trg_outbox_counts_delete"_s, u"trg_outbox_counts_delivered"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER "_s + trigger));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE Message_Counts"_s));
+    }
     if (version < 7) {
         ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE MailServer_TrustedKeys"_s));
     }
@@ -155,6 +164,13 @@ TEST(SchemaUpgrade, EveryEarlierStoreReachesTheCurrentSchemaAndKeepsItsRows)
                          .value_or(-1);
             ASSERT_TRUE(store::SettingsTables(db).savePop3Settings(
                 {u"Pop.Example.org"_s, u"110"_s, u"Sms"_s, u"pw"_s, u"60"_s, true}));
+            // The folders' totals the old version showed: two unread, one read, one sent.
+            store::InboxTable inbox(db);
+            for (const QString& sender : {u"+491511"_s, u"+491512"_s, u"+491513"_s})
+                (void)inbox.insert(sender, u"kept"_s, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+            (void)inbox.readMessage(1);
+            const qint64 sent = store::OutboxTable(db).insert(u"+491514"_s, u"sent"_s, QDateTime(QDate(2026, 1, 2), QTime(3, 30))).value_or(-1);
+            (void)store::OutboxTable(db).bookSent(sent, QDateTime(QDate(2026, 1, 2), QTime(4, 0)));
             ASSERT_NO_FATAL_FAILURE(takeBackTo(db, version));
             if (version >= 2) {
                 // Before version 5 a handled message was remembered under the typed name and port.
@@ -176,6 +192,13 @@ TEST(SchemaUpgrade, EveryEarlierStoreReachesTheCurrentSchemaAndKeepsItsRows)
         EXPECT_EQ(row->message, u"queued before the upgrade"_s);
         EXPECT_EQ(row->partsConfirmed, 0);
         EXPECT_EQ(store::OutboxTable(db).countPending().value_or(-1), 1);
+        EXPECT_EQ(store::InboxTable(db).countUnread().value_or(-1), 2);
+        store::MessageListQuery query;
+        EXPECT_EQ(store::inboxPage(db, query).value_or(store::MessageListPage{}).total, 3);
+        EXPECT_EQ(store::outboxPage(db, query).value_or(store::MessageListPage{}).total, 1);
+        EXPECT_EQ(store::sentPage(db, query).value_or(store::MessageListPage{}).total, 1);
+        query.unreadOnly = true;
+        EXPECT_EQ(store::inboxPage(db, query).value_or(store::MessageListPage{}).total, 2);
         const auto pop3 = store::SettingsTables(db).pop3Settings();
         ASSERT_TRUE(pop3 && pop3->has_value());
         EXPECT_EQ((*pop3)->POP3MailServer, u"Pop.Example.org"_s);
