@@ -333,11 +333,47 @@ std::expected<void, StoreError> migrateTo8(const Database& db)
     return {};
 }
 
+// Every sort the message box offers reads its folder in order from an index, ties by id as the
+// rowid every index ends with, so a page never sorts the folder and a page from either end, or
+// after a given row, reads only its own rows. The newest-first orders need descending indexes:
+// their ties still go by ascending id. The filtered folders (unread, pending, sent) have partial
+// indexes, small where the folder is; the unread and pending ones lead with the filter's column
+// so the planner, which has no statistics, takes them over the filter's own index.
+std::expected<void, StoreError> migrateTo9(const Database& db)
+{
+    const char16_t* const statements[] = {
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_newest ON Message_InBox (InboxDateTime DESC)",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_sender ON Message_InBox (SenderMobileNo)",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_message ON Message_InBox (Message)",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_unread_newest ON Message_InBox (IsRead, InboxDateTime DESC) WHERE "
+        u"IsRead=0",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_unread_date ON Message_InBox (IsRead, InboxDateTime) WHERE IsRead=0",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_unread_sender ON Message_InBox (IsRead, SenderMobileNo) WHERE IsRead=0",
+        u"CREATE INDEX IF NOT EXISTS idx_inbox_unread_message ON Message_InBox (IsRead, Message) WHERE IsRead=0",
+        u"CREATE INDEX IF NOT EXISTS idx_outbox_pending_queued ON Message_OutBox (DeliveryDatetime, OutBoxDateTime) "
+        u"WHERE DeliveryDatetime IS NULL",
+        u"CREATE INDEX IF NOT EXISTS idx_outbox_pending_recipient ON Message_OutBox "
+        u"(DeliveryDatetime, RecipientMobileNo) WHERE DeliveryDatetime IS NULL",
+        u"CREATE INDEX IF NOT EXISTS idx_outbox_pending_message ON Message_OutBox (DeliveryDatetime, Message) "
+        u"WHERE DeliveryDatetime IS NULL",
+        u"CREATE INDEX IF NOT EXISTS idx_sent_newest ON Message_OutBox (DeliveryDatetime DESC) "
+        u"WHERE DeliveryDatetime IS NOT NULL",
+        u"CREATE INDEX IF NOT EXISTS idx_sent_recipient ON Message_OutBox (RecipientMobileNo) "
+        u"WHERE DeliveryDatetime IS NOT NULL",
+        u"CREATE INDEX IF NOT EXISTS idx_sent_message ON Message_OutBox (Message) WHERE DeliveryDatetime IS NOT NULL",
+    };
+    for (const char16_t* sql : statements) {
+        if (auto r = db.exec(QString::fromUtf16(sql)); !r)
+            return r;
+    }
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
-    {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5}, {6, &migrateTo6},
-    {7, &migrateTo7}, {8, &migrateTo8},
+    {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5},
+    {6, &migrateTo6}, {7, &migrateTo7}, {8, &migrateTo8}, {9, &migrateTo9},
 };
 
 } // namespace

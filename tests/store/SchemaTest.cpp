@@ -233,7 +233,8 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
     ASSERT_TRUE(db);
     const std::pair<QString, QString> queries[] = {
         {u"SELECT COUNT(*) FROM Message_InBox WHERE IsRead=0"_s, u"idx_inbox_isread"_s},
-        {u"SELECT InBox_Id FROM Message_InBox WHERE InboxDateTime>='2026-01-01 00:00:00'"_s, u"idx_inbox_datetime"_s},
+        // Either date index answers a range; the planner takes the newest-first one.
+        {u"SELECT InBox_Id FROM Message_InBox WHERE InboxDateTime>='2026-01-01 00:00:00'"_s, u"idx_inbox_newest"_s},
         {u"SELECT COUNT(*) FROM Message_InBox WHERE substr(SenderMobileNo, -10) = substr('+4915112345678', -10)"_s,
          u"idx_inbox_sender_last10"_s},
         {u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL"_s, u"idx_outbox_delivery"_s},
@@ -241,10 +242,10 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
         {u"SELECT Outbox_Id FROM Message_OutBox WHERE OutBoxDateTime<'2026-01-01 00:00:00'"_s, u"idx_outbox_queued"_s},
         {u"SELECT COUNT(*) FROM Message_OutBox WHERE substr(RecipientMobileNo, -10) = substr('+4915112345678', -10)"_s,
          u"idx_outbox_recipient_last10"_s},
-        // The outbox list's search by number.
+        // The outbox list's search by number reads the pending rows' numbers only.
         {u"SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
          u"substr(RecipientMobileNo, -10) = substr('+4915112345678', -10)"_s,
-         u"idx_outbox_recipient_last10"_s},
+         u"idx_outbox_pending_recipient"_s},
         {u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callDateTime>='2026-01-01 00:00:00' AND "
          u"callDateTime<'2026-01-02 00:00:00' AND IsMissCall<>0"_s,
          u"idx_calls_datetime"_s},
@@ -266,6 +267,49 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
         // "SEARCH TABLE t USING [COVERING ]INDEX name (...)"
         EXPECT_TRUE(detail.contains(u"INDEX "_s + index + u' '))
             << query.toStdString() << " -> " << detail.toStdString();
+    }
+
+    // Each sort of each folder reads its index in order, from either end: the
+    // folder is never sorted whole ("USE TEMP B-TREE FOR ORDER BY").
+    const QString inbox = u"SELECT InBox_Id FROM Message_InBox"_s;
+    const QString outbox = u"SELECT Outbox_Id FROM Message_OutBox"_s;
+    const QString pending = u" WHERE DeliveryDatetime IS NULL"_s;
+    const QString sent = u" WHERE DeliveryDatetime IS NOT NULL"_s;
+    const std::pair<QString, QString> listings[] = {
+        {inbox + u" ORDER BY InboxDateTime desc, InBox_Id"_s, u"idx_inbox_newest"_s},
+        {inbox + u" ORDER BY InboxDateTime, InBox_Id"_s, u"idx_inbox_datetime"_s},
+        {inbox + u" ORDER BY SenderMobileNo, InBox_Id"_s, u"idx_inbox_sender"_s},
+        {inbox + u" ORDER BY Message, InBox_Id"_s, u"idx_inbox_message"_s},
+        {inbox + u" WHERE IsRead=0 ORDER BY InboxDateTime desc, InBox_Id"_s, u"idx_inbox_unread_newest"_s},
+        {inbox + u" WHERE IsRead=0 ORDER BY InboxDateTime, InBox_Id"_s, u"idx_inbox_unread_date"_s},
+        {inbox + u" WHERE IsRead=0 ORDER BY SenderMobileNo, InBox_Id"_s, u"idx_inbox_unread_sender"_s},
+        {inbox + u" WHERE IsRead=0 ORDER BY Message, InBox_Id"_s, u"idx_inbox_unread_message"_s},
+        {outbox + pending + u" ORDER BY OutBoxDateTime, Outbox_Id"_s, u"idx_outbox_pending_queued"_s},
+        {outbox + pending + u" ORDER BY RecipientMobileNo, Outbox_Id"_s, u"idx_outbox_pending_recipient"_s},
+        {outbox + pending + u" ORDER BY Message, Outbox_Id"_s, u"idx_outbox_pending_message"_s},
+        {outbox + sent + u" ORDER BY DeliveryDatetime desc, Outbox_Id"_s, u"idx_sent_newest"_s},
+        {outbox + sent + u" ORDER BY RecipientMobileNo, Outbox_Id"_s, u"idx_sent_recipient"_s},
+        {outbox + sent + u" ORDER BY Message, Outbox_Id"_s, u"idx_sent_message"_s},
+    };
+    for (const auto& [listing, index] : listings) {
+        for (bool reversed : {false, true}) {
+            // The last page reads the order turned round, the id's term too.
+            QString query = listing;
+            if (reversed) {
+                const qsizetype order = query.indexOf(u" ORDER BY "_s) + 10;
+                QStringList terms = query.mid(order).split(u", "_s);
+                for (QString& term : terms)
+                    term = term.endsWith(u" desc"_s) ? term.chopped(5) : term + u" DESC"_s;
+                query = query.left(order) + terms.join(u", "_s);
+            }
+            query += u" LIMIT 100"_s;
+            auto plan = db->prepare(u"EXPLAIN QUERY PLAN "_s + query);
+            QString detail;
+            while (plan.next().value_or(false))
+                detail += plan.text(3) + u' ';
+            EXPECT_TRUE(detail.contains(u"INDEX "_s + index) && !detail.contains(u"TEMP B-TREE"_s))
+                << query.toStdString() << " -> " << detail.toStdString();
+        }
     }
 }
 

@@ -108,6 +108,14 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 9) {
+        for (const QString& index :
+             {u"idx_inbox_newest"_s, u"idx_inbox_sender"_s, u"idx_inbox_message"_s, u"idx_inbox_unread_newest"_s,
+              u"idx_inbox_unread_date"_s, u"idx_inbox_unread_sender"_s, u"idx_inbox_unread_message"_s,
+              u"idx_outbox_pending_queued"_s, u"idx_outbox_pending_recipient"_s, u"idx_outbox_pending_message"_s,
+              u"idx_sent_newest"_s, u"idx_sent_recipient"_s, u"idx_sent_message"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX "_s + index));
+    }
     if (version < 8) {
         for (const QString& trigger :
              {u"trg_inbox_counts_insert"_s, u"trg_inbox_counts_delete"_s, u"trg_inbox_counts_read"_s,
@@ -169,7 +177,9 @@ TEST(SchemaUpgrade, EveryEarlierStoreReachesTheCurrentSchemaAndKeepsItsRows)
             for (const QString& sender : {u"+491511"_s, u"+491512"_s, u"+491513"_s})
                 (void)inbox.insert(sender, u"kept"_s, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
             (void)inbox.readMessage(1);
-            const qint64 sent = store::OutboxTable(db).insert(u"+491514"_s, u"sent"_s, QDateTime(QDate(2026, 1, 2), QTime(3, 30))).value_or(-1);
+            const qint64 sent = store::OutboxTable(db)
+                                    .insert(u"+491514"_s, u"sent"_s, QDateTime(QDate(2026, 1, 2), QTime(3, 30)))
+                                    .value_or(-1);
             (void)store::OutboxTable(db).bookSent(sent, QDateTime(QDate(2026, 1, 2), QTime(4, 0)));
             ASSERT_NO_FATAL_FAILURE(takeBackTo(db, version));
             if (version >= 2) {
