@@ -11,6 +11,7 @@
 #include "CallTable.h"
 #include "DateText.h"
 #include "InboxTable.h"
+#include "MessageCounts.h"
 #include "MessageListQuery.h"
 #include "OutboxTable.h"
 #include "Schema.h"
@@ -49,9 +50,9 @@ struct Numbers
     }
 };
 
-const QString kWords[] = {u"meeting"_s, u"tomorrow"_s, u"invoice"_s, u"please"_s, u"call"_s,   u"back"_s,
-                          u"order"_s,   u"delivered"_s, u"thanks"_s, u"at"_s,     u"noon"_s,   u"code"_s,
-                          u"balance"_s, u"reminder"_s,  u"ok"_s,     u"see"_s,    u"you"_s,    u"later"_s};
+const QString kWords[] = {u"meeting"_s, u"tomorrow"_s,  u"invoice"_s, u"please"_s, u"call"_s, u"back"_s,
+                          u"order"_s,   u"delivered"_s, u"thanks"_s,  u"at"_s,     u"noon"_s, u"code"_s,
+                          u"balance"_s, u"reminder"_s,  u"ok"_s,      u"see"_s,    u"you"_s,  u"later"_s};
 
 QString someText(Numbers& random)
 {
@@ -206,6 +207,9 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
                benchmark::DoNotOptimize(store::OutboxTable(db).countPending());
            }));
 
+    // Every connection compares the kept totals with the rows when it opens the store.
+    record(u"start-up count check"_s, measure([&] { benchmark::DoNotOptimize(store::reconcileCounts(db)); }));
+
     // A correspondent who writes often, so the search finds a page's worth.
     const QString frequent = u"%1"_s.arg(qint64(42), 8, 10, QChar(u'0'));
     for (const Listing& listing : listings()) {
@@ -227,6 +231,22 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
             record(listing.name + u", "_s + label + u" page"_s,
                    measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
         }
+        if (!listing.search.isEmpty() || pages < 3)
+            continue;
+        // Next and Previous from the middle page read on from its last or first row.
+        query.page = (pages + 1) / 2;
+        auto middle = listing.page(db, query);
+        if (!middle || middle->rows.empty())
+            continue;
+        query.page = (pages + 1) / 2 + 1;
+        query.after = middle->rows.back().key;
+        record(listing.name + u", Next from the middle"_s,
+               measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
+        query.page = (pages + 1) / 2 - 1;
+        query.after.reset();
+        query.before = middle->rows.front().key;
+        record(listing.name + u", Previous from the middle"_s,
+               measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
     }
 
     // A message arrives: its row and the counters the dashboard and the tree then show, in
@@ -279,8 +299,7 @@ int main(int argc, char** argv)
             return 1;
         }
         measureStore(*db, tables[i], order);
-        std::printf("file size at %d rows per folder: %.1f MB\n", sizes[i],
-                    double(QFileInfo(db->path()).size()) / 1e6);
+        std::printf("file size at %d rows per folder: %.1f MB\n", sizes[i], double(QFileInfo(db->path()).size()) / 1e6);
     }
 
     std::printf("\n| action (ms) |");

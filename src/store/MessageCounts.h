@@ -6,7 +6,8 @@ namespace store {
 
 // The totals the message box and the dashboard show, kept in Message_Counts by triggers in
 // the same transaction as the rows, so showing them never walks a table.
-enum class CountedList {
+enum class CountedList
+{
     Inbox,       // every inbox row
     InboxUnread, // IsRead=0
     Outbox,      // not delivered yet

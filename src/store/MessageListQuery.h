@@ -2,9 +2,18 @@
 
 #include "Database.h"
 
+#include <optional>
 #include <vector>
 
 namespace store {
+
+// Where a row stands in its list: the value of the column the list is sorted by (Null for
+// NULL) and its id, which breaks ties.
+struct MessageListKey
+{
+    QString value;
+    qint64 id = 0;
+};
 
 // One page of a message list: what the message box asks for.
 struct MessageListQuery
@@ -14,6 +23,11 @@ struct MessageListQuery
     QString sortKey;         // one of the keys the list offers; anything else sorts by the default
     int page = 1;            // from 1
     int pageSize = 100;
+    // Next and Previous: the page right after the last row shown, or right before the first,
+    // read from there on the list's index instead of counting rows off from the start. Without
+    // a search only; `page` still says which page that is.
+    std::optional<MessageListKey> after;
+    std::optional<MessageListKey> before;
 };
 
 struct MessageListRow
@@ -24,6 +38,7 @@ struct MessageListRow
     QString date;   // InboxDateTime, OutBoxDateTime or DeliveryDatetime
     QString status; // Outbox: DeliveryStatus
     bool isRead = true;
+    MessageListKey key; // for the page after or before this row
 };
 
 struct MessageListPage
@@ -42,7 +57,9 @@ struct SearchCondition
 };
 SearchCondition numberSearch(const QString& column, const QString& search, int parameter);
 
-// The folders' lists, paged in the store (LIMIT/OFFSET and one COUNT).
+// The folders' lists, paged in the store. The whole folder's total is the kept count; a page
+// is read from the nearer end of the list's index, or from a row's key on; a search counts
+// and pages its matches on the number index.
 std::expected<MessageListPage, StoreError> inboxPage(const Database& db, const MessageListQuery& query);
 std::expected<MessageListPage, StoreError> outboxPage(const Database& db, const MessageListQuery& query);
 std::expected<MessageListPage, StoreError> sentPage(const Database& db, const MessageListQuery& query);

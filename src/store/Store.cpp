@@ -27,7 +27,8 @@ std::expected<Database, StoreError> openStore(const QString& path)
     if (!rebuilt)
         return std::unexpected(rebuilt.error());
     if (*rebuilt)
-        qCWarning(lcStore).noquote() << u"The message counts of %1 disagreed with its rows and were rebuilt."_s.arg(path);
+        qCWarning(lcStore).noquote() << u"The message counts of %1 disagreed with its rows and were rebuilt."_s.arg(
+            path);
     return db;
 }
 

@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace ui {
@@ -255,11 +257,14 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     m_search->installEventFilter(this);
     connect(m_next, &QPushButton::clicked, this, [this] {
         ++m_page;
+        m_after = m_lastShown;
         refillShown();
     });
     connect(m_previous, &QPushButton::clicked, this, [this] {
-        if (m_page > 1)
+        if (m_page > 1) {
             --m_page;
+            m_before = m_firstShown;
+        }
         refillShown();
     });
     connect(m_pageBox, &QLineEdit::textEdited, this, &MessageBoxWindow::onPageEdited);
@@ -478,6 +483,19 @@ void MessageBoxWindow::fill(Folder folder)
     query.page = m_page;
     query.pageSize = m_pageSize;
     query.sortKey = sortKey(folder);
+    // A key is good for the one fill it was set for, and for the list it came from.
+    const QString list =
+        QStringList{QString::number(int(folder)), query.unreadOnly ? u"u"_s : u"a"_s, query.search, query.sortKey}.join(
+            QChar(u'\n'));
+    query.after = std::exchange(m_after, std::nullopt);
+    query.before = std::exchange(m_before, std::nullopt);
+    if (list != m_shownList) {
+        query.after.reset();
+        query.before.reset();
+    }
+    m_shownList = list;
+    m_firstShown.reset();
+    m_lastShown.reset();
     auto page = view.page(m_db, query);
     if (!page) {
         m_pageCount = 0;
@@ -502,6 +520,10 @@ void MessageBoxWindow::fill(Folder folder)
     }
     for (const store::MessageListRow& row : page->rows)
         addRow(row);
+    if (!page->rows.empty()) {
+        m_firstShown = page->rows.front().key;
+        m_lastShown = page->rows.back().key;
+    }
     m_next->setEnabled(m_pageCount > m_page);
     m_previous->setEnabled(m_page > 1);
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -118,6 +119,14 @@ private:
     Folder m_columnsOf = Folder::None;
     int m_page = 1;
     int m_pageCount = 0;
+    // Next and Previous read on from the rows shown rather than counting rows off again.
+    std::optional<store::MessageListKey> m_firstShown;
+    std::optional<store::MessageListKey> m_lastShown;
+    std::optional<store::MessageListKey> m_after;
+    std::optional<store::MessageListKey> m_before;
+    // The folder, filter, search and sort the shown keys belong to: a key from another list
+    // would find another page than the number says.
+    QString m_shownList;
     // By folder, in the order of the Folder values after None.
     std::array<QString, 3> m_sortKeys;
 

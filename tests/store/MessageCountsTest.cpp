@@ -1,5 +1,5 @@
-#include "InboxTable.h"
 #include "MessageCounts.h"
+#include "InboxTable.h"
 #include "OutboxTable.h"
 #include "Schema.h"
 #include "TestStore.h"
@@ -34,7 +34,8 @@ Totals kept(const store::Database& db)
 {
     return {store::keptCount(db, CountedList::Inbox).value_or(-1),
             store::keptCount(db, CountedList::InboxUnread).value_or(-1),
-            store::keptCount(db, CountedList::Outbox).value_or(-1), store::keptCount(db, CountedList::Sent).value_or(-1)};
+            store::keptCount(db, CountedList::Outbox).value_or(-1),
+            store::keptCount(db, CountedList::Sent).value_or(-1)};
 }
 
 Totals counted(const store::Database& db)
@@ -63,13 +64,15 @@ TEST(MessageCounts, EveryChangeToTheFoldersKeepsItsTotalsInStep)
 
     const std::pair<const char*, std::function<void()>> changes[] = {
         {"an SMS arrives", [&] { (void)inbox.insert(u"+491513"_s, u"c"_s, kWhen); }},
-        {"a row arrives already read", [&] {
+        {"a row arrives already read",
+         [&] {
              (void)db.exec(u"INSERT INTO Message_InBox (SenderMobileNo, Message, IsRead) VALUES ('1', 'd', -1)"_s);
          }},
         {"it is read", [&] { (void)inbox.readMessage(firstIn); }},
         {"read again", [&] { (void)inbox.readMessage(firstIn); }},
         {"marked unread by hand", [&] { (void)db.exec(u"UPDATE Message_InBox SET IsRead=0"_s); }},
-        {"a read row is deleted", [&] {
+        {"a read row is deleted",
+         [&] {
              (void)inbox.readMessage(firstIn);
              (void)inbox.remove(firstIn);
          }},
@@ -78,17 +81,17 @@ TEST(MessageCounts, EveryChangeToTheFoldersKeepsItsTotalsInStep)
         {"it is claimed", [&] { (void)outbox.claim(firstOut); }},
         {"it is sent", [&] { (void)outbox.bookSent(firstOut, kWhen); }},
         {"its delivery time changes", [&] { (void)outbox.bookSent(firstOut, kWhen.addSecs(60)); }},
-        {"it is made pending again by hand", [&] {
-             (void)db.exec(u"UPDATE Message_OutBox SET DeliveryDatetime=NULL"_s);
-         }},
-        {"a sent row is inserted by hand", [&] {
+        {"it is made pending again by hand",
+         [&] { (void)db.exec(u"UPDATE Message_OutBox SET DeliveryDatetime=NULL"_s); }},
+        {"a sent row is inserted by hand",
+         [&] {
              (void)db.exec(u"INSERT INTO Message_OutBox (Message, DeliveryDatetime) VALUES ('f', '2026-01-01')"_s);
          }},
         {"a pending row is deleted", [&] { (void)outbox.remove(firstOut, false); }},
-        {"a sent row is deleted", [&] {
-             (void)db.exec(u"DELETE FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL"_s);
-         }},
-        {"a change is rolled back", [&] {
+        {"a sent row is deleted",
+         [&] { (void)db.exec(u"DELETE FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL"_s); }},
+        {"a change is rolled back",
+         [&] {
              store::Transaction transaction(db);
              (void)inbox.insert(u"+491515"_s, u"g"_s, kWhen);
              (void)outbox.insert(u"+491515"_s, u"g"_s, kWhen);
