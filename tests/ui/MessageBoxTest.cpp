@@ -586,3 +586,62 @@ TEST_F(MessageBoxTest, ToolbarAndButtonsAnswerTheirAccessKeys)
     QTest::keyClick(box.get(), Qt::Key_P, Qt::AltModifier);
     EXPECT_EQ(numbers, u"+4915100000001"_s);
 }
+
+// Next and Previous read on from the rows shown; whatever the operator changed in between (the
+// sort, the search typed but not yet shown), the page is the one its number names.
+TEST_F(MessageBoxTest, NextAndPreviousShowThePageTheirNumberNames)
+{
+    // Ties in the message text and the time, so the key's id decides.
+    {
+        store::Transaction transaction(db);
+        for (int i = 1; i <= 250; ++i)
+            ASSERT_TRUE(store::InboxTable(db).insert(u"+49151%1"_s.arg(i % 7, 8, 10, QChar(u'0')),
+                                                     u"message %1"_s.arg(i % 3), clock.now().addSecs(i / 2)));
+        ASSERT_TRUE(transaction.commit());
+    }
+    const int pageSize = 10;
+    box = std::make_unique<ui::MessageBoxWindow>(db, gateway.get(), dialogs, clock, pageSize);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    box->open(u"I"_s);
+    box->findChild<QRadioButton*>(u"optAllSMS"_s)->click();
+    auto counted = [&](int number, const QString& sortKey, const QString& search = {}) {
+        store::MessageListQuery query;
+        query.page = number;
+        query.pageSize = pageSize;
+        query.sortKey = sortKey;
+        query.search = search;
+        const auto page = store::inboxPage(db, query);
+        EXPECT_TRUE(page);
+        QList<qint64> ids;
+        for (const store::MessageListRow& row : page.value_or(store::MessageListPage{}).rows)
+            ids << row.id;
+        return ids;
+    };
+
+    button(u"cmdNext"_s)->click();
+    EXPECT_EQ(rowIds(), counted(2, u"InboxDateTime desc"_s));
+    button(u"cmdNext"_s)->click();
+    EXPECT_EQ(rowIds(), counted(3, u"InboxDateTime desc"_s));
+    button(u"cmdPrevious"_s)->click();
+    EXPECT_EQ(rowIds(), counted(2, u"InboxDateTime desc"_s));
+
+    Q_EMIT list()->header()->sectionClicked(2); // Message
+    EXPECT_EQ(rowIds(), counted(2, u"Message"_s));
+    button(u"cmdNext"_s)->click();
+    EXPECT_EQ(rowIds(), counted(3, u"Message"_s));
+    button(u"cmdPrevious"_s)->click();
+    button(u"cmdPrevious"_s)->click();
+    EXPECT_EQ(rowIds(), counted(1, u"Message"_s));
+    button(u"cmdNext"_s)->click();
+    EXPECT_EQ(rowIds(), counted(2, u"Message"_s));
+
+    // A search typed but not shown is applied by the next click, and taken away the same way:
+    // the rows shown before belong to another list each time.
+    edit(u"txtMobNo"_s)->setText(u"00000003"_s);
+    button(u"cmdNext"_s)->click();
+    EXPECT_EQ(rowIds(), counted(3, u"Message"_s, u"00000003"_s));
+    EXPECT_EQ(rowIds().size(), pageSize);
+    edit(u"txtMobNo"_s)->setText(QString());
+    button(u"cmdPrevious"_s)->click();
+    EXPECT_EQ(rowIds(), counted(2, u"Message"_s));
+}
