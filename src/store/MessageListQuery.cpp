@@ -102,30 +102,64 @@ std::expected<MessageListPage, StoreError> runPage(const Database& db, const Lis
     // How the page is found: after or before a row's key; otherwise counted off from the nearer
     // end of the list (the last pages from the end, in the order turned round). A search is
     // counted off from the start: its matches are few, read on the number index.
-    const std::optional<MessageListKey>& anchor = query.after ? query.after : query.before;
+    std::optional<MessageListKey> anchor = query.after ? query.after : query.before;
+    bool reversed = !query.after && query.before;
+    std::optional<bool> nulls;
+    auto noNullKeys = [&]() -> std::expected<bool, StoreError> {
+        if (!nulls) {
+            auto found = hasNullKeys(db, listing, order);
+            if (!found)
+                return std::unexpected(found.error());
+            nulls = *found;
+        }
+        return !*nulls;
+    };
     bool keyed = false;
     if (search.isNull() && anchor && !anchor->value.isNull()) {
-        auto nulls = hasNullKeys(db, listing, order);
-        if (!nulls)
-            return std::unexpected(nulls.error());
-        keyed = !*nulls;
+        auto usable = noNullKeys();
+        if (!usable)
+            return std::unexpected(usable.error());
+        keyed = *usable;
     }
-    bool reversed = false;
-    qint64 skip = offset;
+    qint64 skip = keyed ? 0 : offset;
     qint64 take = pageSize;
-    if (keyed) {
-        conditions << keyCondition(listing, order, !query.after);
-        reversed = !query.after;
-        skip = 0;
-    } else if (search.isNull()) {
-        if (offset >= *total)
-            return page;
-        if (offset * 2 > *total) {
-            take = std::min(pageSize, *total - offset);
-            skip = *total - offset - take;
-            reversed = true;
+    if (!keyed) {
+        reversed = false;
+        if (search.isNull()) {
+            if (offset >= *total)
+                return page;
+            if (offset * 2 > *total) {
+                take = std::min(pageSize, *total - offset);
+                skip = *total - offset - take;
+                reversed = true;
+            }
+        }
+        // The rows counted off are read on the index alone, for the key of the page's first
+        // row (its last, read turned round); the page itself is then read from that key.
+        auto usable = search.isNull() && skip > 0 ? noNullKeys() : std::expected<bool, StoreError>(false);
+        if (!usable)
+            return std::unexpected(usable.error());
+        if (*usable) {
+            const QString filter =
+                listing.conditions.isEmpty() ? QString() : u" WHERE "_s + listing.conditions.join(u" AND "_s);
+            auto start =
+                db.prepare(u"SELECT "_s + order.column + u", "_s + listing.idColumn + u" FROM "_s + listing.table +
+                           filter + u" ORDER BY "_s + orderSql(listing, order, reversed) + u" LIMIT 1 OFFSET ?1"_s);
+            start.bind(1, skip);
+            auto found = start.next();
+            if (!found)
+                return std::unexpected(found.error());
+            if (!*found)
+                return page;
+            // The key's own row belongs to the page: the id is moved one past it.
+            const qint64 id = start.integer(1);
+            anchor = MessageListKey{start.text(0), reversed ? id + 1 : id - 1};
+            keyed = true;
+            skip = 0;
         }
     }
+    if (keyed)
+        conditions << keyCondition(listing, order, reversed);
 
     const QString where = conditions.isEmpty() ? QString() : u" WHERE "_s + conditions.join(u" AND "_s);
     auto st = db.prepare(u"SELECT "_s + listing.columns + u", "_s + order.column + u" FROM "_s + listing.table + where +
