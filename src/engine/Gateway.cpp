@@ -1,5 +1,6 @@
 #include "Gateway.h"
 
+#include "MessageCounts.h"
 #include "ModemStartUp.h"
 #include "Pop3Mailbox.h"
 #include "SerialPortName.h"
@@ -170,6 +171,13 @@ void Gateway::startUp()
         }
         m_db = std::move(*db);
     }
+    // The lists and the dashboard trust the totals the store keeps; a file edited by hand, or
+    // rows changed with the triggers gone, would show wrong numbers for good. Checked here, on
+    // the engine's thread, because at a million rows it takes a good part of a second.
+    if (auto rebuilt = store::reconcileCounts(m_db); !rebuilt)
+        reportStoreError(rebuilt.error());
+    else if (*rebuilt)
+        AddToActivityLog(u"The message counts disagreed with the messages and were rebuilt."_s);
 
     AddToActivityLog(u"Initializing WebMail-To-SMS Properties."_s);
     if (auto r = store::loadMailbox(m_db, m_settings); !r)
