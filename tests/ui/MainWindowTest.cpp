@@ -395,3 +395,16 @@ TEST_F(MainWindowFixture, ActivityLogStaysWhereTheOperatorScrolled)
     EXPECT_EQ(bar->value(), 0);
     EXPECT_TRUE(topLine().endsWith(u"after clear"_s));
 }
+
+// Totals put out of step by hand are found when the engine starts: the dashboard shows the
+// real numbers and the log says what happened.
+TEST_F(MainWindowFixture, CountsOutOfStepAreRebuiltAtStartUp)
+{
+    ASSERT_TRUE(store::InboxTable(db).insert(u"+1"_s, u"a"_s, clock.now()));
+    ASSERT_TRUE(store::InboxTable(db).insert(u"+2"_s, u"b"_s, clock.now()));
+    ASSERT_TRUE(db.exec(u"UPDATE Message_Counts SET Total=40 WHERE List='InboxUnread'"_s));
+    openWindow(false);
+    EXPECT_TRUE(logText().contains(u"] : The message counts disagreed with the messages and were rebuilt."_s))
+        << logText().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return link(u"lblInBox"_s)->text() == u"Inbox (2)"_s; }, 3000));
+}
