@@ -288,9 +288,27 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
         {outbox + pending + u" ORDER BY RecipientMobileNo, Outbox_Id"_s, u"idx_outbox_pending_recipient"_s},
         {outbox + pending + u" ORDER BY Message, Outbox_Id"_s, u"idx_outbox_pending_message"_s},
         {outbox + sent + u" ORDER BY DeliveryDatetime desc, Outbox_Id"_s, u"idx_sent_newest"_s},
-        {outbox + sent + u" ORDER BY RecipientMobileNo, Outbox_Id"_s, u"idx_sent_recipient"_s},
-        {outbox + sent + u" ORDER BY Message, Outbox_Id"_s, u"idx_sent_message"_s},
+        {outbox + sent + u" ORDER BY RecipientMobileNo, Outbox_Id"_s, u"idx_sent_recipient_delivered"_s},
+        {outbox + sent + u" ORDER BY Message, Outbox_Id"_s, u"idx_sent_message_delivered"_s},
     };
+    // The key a page by number starts from is found on the index alone.
+    for (
+        const QString& query :
+        {u"SELECT RecipientMobileNo, Outbox_Id FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL "
+         u"ORDER BY RecipientMobileNo, Outbox_Id LIMIT 1 OFFSET 500"_s,
+         u"SELECT Message, Outbox_Id FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL "
+         u"ORDER BY Message DESC, Outbox_Id DESC LIMIT 1 OFFSET 500"_s,
+         u"SELECT DeliveryDatetime, Outbox_Id FROM Message_OutBox WHERE DeliveryDatetime IS NOT NULL "
+         u"ORDER BY DeliveryDatetime desc, Outbox_Id LIMIT 1 OFFSET 500"_s,
+         u"SELECT SenderMobileNo, InBox_Id FROM Message_InBox ORDER BY SenderMobileNo, InBox_Id LIMIT 1 OFFSET 500"_s,
+         u"SELECT Message, InBox_Id FROM Message_InBox WHERE IsRead=0 ORDER BY Message, InBox_Id LIMIT 1 OFFSET 5"_s}) {
+        auto plan = db->prepare(u"EXPLAIN QUERY PLAN "_s + query);
+        QString detail;
+        while (plan.next().value_or(false))
+            detail += plan.text(3) + u' ';
+        EXPECT_TRUE(detail.contains(u"COVERING INDEX"_s) && !detail.contains(u"TEMP B-TREE"_s))
+            << query.toStdString() << " -> " << detail.toStdString();
+    }
     for (const auto& [listing, index] : listings) {
         for (bool reversed : {false, true}) {
             // The last page reads the order turned round, the id's term too.

@@ -108,6 +108,14 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 10) {
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_sent_recipient_delivered"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_sent_message_delivered"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_sent_recipient ON Message_OutBox (RecipientMobileNo) "
+                                        u"WHERE DeliveryDatetime IS NOT NULL"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_sent_message ON Message_OutBox (Message) "
+                                        u"WHERE DeliveryDatetime IS NOT NULL"_s));
+    }
     if (version < 9) {
         for (const QString& index :
              {u"idx_inbox_newest"_s, u"idx_inbox_sender"_s, u"idx_inbox_message"_s, u"idx_inbox_unread_newest"_s,
