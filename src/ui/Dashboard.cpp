@@ -5,6 +5,7 @@
 #include "InboxTable.h"
 #include "LinkLabel.h"
 #include "OutboxTable.h"
+#include "ScreenParts.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -62,29 +63,20 @@ Dashboard::Dashboard(const store::Database& db, engine::Gateway* gateway, const 
     setObjectName(u"frm_HomePage"_s);
     setWindowTitle(u"Home"_s);
 
-    m_missCall = new LinkLabel(u"Missed Calls (0)"_s, this);
-    m_missCall->setObjectName(u"LblMissCall"_s);
-    m_inBox = new LinkLabel(u"Inbox (0)"_s, this);
-    m_inBox->setObjectName(u"lblInBox"_s);
-    m_outBox = new LinkLabel(u"Outbox (0)"_s, this);
-    m_outBox->setObjectName(u"lblOutBox"_s);
+    m_missCall = named(new LinkLabel(u"Missed Calls (0)"_s, this), u"LblMissCall"_s);
+    m_inBox = named(new LinkLabel(u"Inbox (0)"_s, this), u"lblInBox"_s);
+    m_outBox = named(new LinkLabel(u"Outbox (0)"_s, this), u"lblOutBox"_s);
     // Sends the modem never confirmed: only the operator can tell whether they went, and
     // resets them in the settings to send them again.
-    m_notConfirmed = new LinkLabel(u"Not confirmed (0)"_s, this);
-    m_notConfirmed->setObjectName(u"lblNotConfirmed"_s);
+    m_notConfirmed = named(new LinkLabel(u"Not confirmed (0)"_s, this), u"lblNotConfirmed"_s);
     m_notConfirmed->setToolTip(u"Messages that went to the modem without a confirmation. They are not sent again "
                                u"by themselves; reset their status under Settings to send them again."_s);
     m_notConfirmed->hide();
-    m_today = new QLabel(this);
-    m_today->setObjectName(u"lblToday"_s);
-    m_start = new LinkLabel(u"Start"_s, this);
-    m_start->setObjectName(u"lblStart"_s);
-    m_stop = new LinkLabel(u"Stop"_s, this);
-    m_stop->setObjectName(u"lblStop"_s);
-    m_clear = new LinkLabel(u"Clear"_s, this);
-    m_clear->setObjectName(u"lblClear"_s);
-    m_log = new QPlainTextEdit(this);
-    m_log->setObjectName(u"txtActivityLog"_s);
+    m_today = named(new QLabel(this), u"lblToday"_s);
+    m_start = named(new LinkLabel(u"Start"_s, this), u"lblStart"_s);
+    m_stop = named(new LinkLabel(u"Stop"_s, this), u"lblStop"_s);
+    m_clear = named(new LinkLabel(u"Clear"_s, this), u"lblClear"_s);
+    m_log = named(new QPlainTextEdit(this), u"txtActivityLog"_s);
     m_log->setReadOnly(true);
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

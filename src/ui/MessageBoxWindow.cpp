@@ -7,6 +7,7 @@
 #include "GatewaySettings.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
+#include "ScreenParts.h"
 #include "WaitDialog.h"
 
 #include <QAction>
@@ -168,17 +169,13 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     buildToolBar();
     layout->setMenuBar(findChild<QToolBar*>(u"Toolbar1"_s));
 
-    m_tree = new QTreeWidget(this);
-    m_tree->setObjectName(u"TreeView1"_s);
+    m_tree = named(new QTreeWidget(this), u"TreeView1"_s);
     m_tree->setHeaderHidden(true);
     m_tree->setMaximumWidth(220);
 
-    m_all = new QRadioButton(u"All S&MS"_s, this);
-    m_all->setObjectName(u"optAllSMS"_s);
-    m_unread = new QRadioButton(u"All &Unread"_s, this);
-    m_unread->setObjectName(u"optUnread"_s);
-    m_search = new QLineEdit(this);
-    m_search->setObjectName(u"txtMobNo"_s);
+    m_all = named(new QRadioButton(u"All S&MS"_s, this), u"optAllSMS"_s);
+    m_unread = named(new QRadioButton(u"All &Unread"_s, this), u"optUnread"_s);
+    m_search = named(new QLineEdit(this), u"txtMobNo"_s);
     auto* show = new QPushButton(u"Searc&h"_s, this);
     show->setObjectName(u"cmdShow"_s);
     auto* filters = new QHBoxLayout;
@@ -188,8 +185,7 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     filters->addWidget(m_search);
     filters->addWidget(show);
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(u"ListMessage"_s);
+    m_list = named(new QTreeWidget(this), u"ListMessage"_s);
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setAllColumnsShowFocus(true);
@@ -199,15 +195,11 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
 
-    m_previous = new QPushButton(u"<< Pre&vious"_s, this);
-    m_previous->setObjectName(u"cmdPrevious"_s);
-    m_pageBox = new QLineEdit(u"1"_s, this);
-    m_pageBox->setObjectName(u"txtPages"_s);
+    m_previous = named(new QPushButton(u"<< Pre&vious"_s, this), u"cmdPrevious"_s);
+    m_pageBox = named(new QLineEdit(u"1"_s, this), u"txtPages"_s);
     m_pageBox->setMaximumWidth(60);
-    m_pagesCaption = new QLabel(this);
-    m_pagesCaption->setObjectName(u"lblPages"_s);
-    m_next = new QPushButton(u"&Next >>"_s, this);
-    m_next->setObjectName(u"cmdNext"_s);
+    m_pagesCaption = named(new QLabel(this), u"lblPages"_s);
+    m_next = named(new QPushButton(u"&Next >>"_s, this), u"cmdNext"_s);
     // Nothing is listed yet: there is no page to go to.
     m_previous->setEnabled(false);
     m_next->setEnabled(false);
@@ -218,12 +210,9 @@ MessageBoxWindow::MessageBoxWindow(const store::Database& db, engine::Gateway* g
     paging->addStretch();
     paging->addWidget(m_next);
 
-    m_name = new QLabel(u"Name :"_s, this);
-    m_name->setObjectName(u"LblName"_s);
-    m_number = new QLabel(u"Mobile Number :"_s, this);
-    m_number->setObjectName(u"LblNo"_s);
-    m_message = new QPlainTextEdit(this);
-    m_message->setObjectName(u"txtMessage"_s);
+    m_name = named(new QLabel(u"Name :"_s, this), u"LblName"_s);
+    m_number = named(new QLabel(u"Mobile Number :"_s, this), u"LblNo"_s);
+    m_message = named(new QPlainTextEdit(this), u"txtMessage"_s);
     m_message->setReadOnly(true);
     m_message->setMaximumHeight(110);
 
