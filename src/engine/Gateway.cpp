@@ -579,4 +579,194 @@ void Gateway::setMailTimeoutMs(int timeoutMs)
     m_smtp.setTimeoutMs(timeoutMs);
 }
 
+namespace {
+
+// A received SMS that can be read belongs to the inbox; the receiver takes it from there.
+bool belongsToInbox(const modem::SimEntry& entry)
+{
+    return (entry.status == 0 || entry.status == 1) && entry.message &&
+           entry.message->kind == modem::SmsPdu::Kind::Deliver;
+}
+
+bool holdsReceivedMessages(const QString& status)
+{
+    const int stat = modem::pduListingStatus(status);
+    return stat == 0 || stat == 1 || stat == 4;
+}
+
+SimMessageRow simMessageRow(const modem::SimEntry& entry)
+{
+    SimMessageRow row;
+    row.index = entry.index;
+    row.status = entry.status;
+    row.pdu = entry.pdu;
+    if (entry.message) {
+        row.text = entry.message->text;
+        row.number = entry.message->address;
+    } else {
+        row.text = u"(not readable: %1)"_s.arg(entry.problem);
+    }
+    return row;
+}
+
+QString failedDeleteText(int index)
+{
+    return u"Error occured while executing this command: AT+CMGD="_s + QString::number(index);
+}
+
+QString stillForTheInbox(const QString& sender, int index)
+{
+    return u"**WARNING** The SMS from %1 in SIM slot %2 stays on the SIM card until the receiver has moved it to the "
+           u"inbox."_s.arg(sender)
+        .arg(index);
+}
+
+} // namespace
+
+int Gateway::requestSimListing(const QStringList& statuses)
+{
+    const int request = ++m_lastSimRequest;
+    QMetaObject::invokeMethod(
+        this, [this, request, statuses] { listSimForManager(request, statuses); }, Qt::QueuedConnection);
+    return request;
+}
+
+int Gateway::requestSimDelete(const QList<SimMessageRow>& rows)
+{
+    const int request = ++m_lastSimRequest;
+    QMetaObject::invokeMethod(
+        this, [this, request, rows] { deleteSimRows(request, rows); }, Qt::QueuedConnection);
+    return request;
+}
+
+int Gateway::requestSimDeleteByStatus(const QStringList& statuses)
+{
+    const int request = ++m_lastSimRequest;
+    QMetaObject::invokeMethod(
+        this, [this, request, statuses] { deleteSimStatuses(request, statuses); }, Qt::QueuedConnection);
+    return request;
+}
+
+std::optional<SimRequestOutcome> Gateway::simListingFailure(const modem::SimListing& listing, const QString& what)
+{
+    for (const QString& problem : listing.problems)
+        AddToActivityLog(u"**WARNING** The SIM listing held something that is no message, left alone: "_s + problem);
+    if (listing.callInProgress) {
+        m_callInProgress = true;
+        AddToActivityLog(u"**NOTICE** %1: a call is in progress."_s.arg(what));
+        return SimRequestOutcome::CallInProgress;
+    }
+    if (!listing.listed) {
+        AddToActivityLog(u"**ERROR** %1: the modem did not list the SIM card."_s.arg(what));
+        return SimRequestOutcome::NotRead;
+    }
+    return std::nullopt;
+}
+
+void Gateway::listSimForManager(int request, const QStringList& statuses)
+{
+    if (!m_link.isConnected()) {
+        Q_EMIT simRequestFinished(request, SimRequestOutcome::NotConnected);
+        return;
+    }
+    const ModemJobGuard job(m_job, ModemJob::SimManager);
+    SimRequestOutcome outcome = SimRequestOutcome::Done;
+    for (const QString& status : statuses) {
+        if (isStopping())
+            break;
+        // The screen's wait is a fixed one, not scaled by the delay factor.
+        const modem::SimListing listing = m_sim.ListSimMessages(status, 1500);
+        QList<SimMessageRow> rows;
+        if (const auto failure = simListingFailure(listing, u"The SIM card was not read"_s))
+            outcome = *failure;
+        else
+            for (const modem::SimEntry& entry : listing.entries)
+                rows.append(simMessageRow(entry));
+        Q_EMIT simMessagesListed(request, status, rows);
+    }
+    Q_EMIT simRequestFinished(request, outcome);
+}
+
+void Gateway::receiveBeforeDeleting()
+{
+    if (!m_db.isOpen())
+        return; // nowhere to keep them: the readable ones stay on the SIM
+    AddToActivityLog(u"Received SMS go to the inbox before anything is deleted from the SIM card."_s);
+    m_receiver.ReceiveSIMMessages(modem::scaledWait(200, m_settings.ModemDelayFactor));
+}
+
+void Gateway::deleteSimRows(int request, const QList<SimMessageRow>& rows)
+{
+    if (!m_link.isConnected()) {
+        Q_EMIT simRequestFinished(request, SimRequestOutcome::NotConnected);
+        return;
+    }
+    const ModemJobGuard job(m_job, ModemJob::SimManager);
+    if (std::ranges::any_of(rows, [](const SimMessageRow& row) { return row.status == 0 || row.status == 1; }))
+        receiveBeforeDeleting();
+    // The slots as they are now: since the list was shown, the receiver may have emptied a slot
+    // and a new SMS may have arrived in it, which nobody has seen.
+    const modem::SimListing listing =
+        m_sim.ListSimMessages(u"ALL"_s, modem::scaledWait(200, m_settings.ModemDelayFactor));
+    if (const auto failure = simListingFailure(listing, u"Nothing was deleted from the SIM card"_s)) {
+        Q_EMIT simRequestFinished(request, *failure);
+        return;
+    }
+    for (const SimMessageRow& row : rows) {
+        if (isStopping() || !m_link.isConnected())
+            break;
+        const auto now = std::ranges::find(listing.entries, row.index, &modem::SimEntry::index);
+        if (now == listing.entries.end())
+            continue; // gone already: into the inbox, or deleted by someone else
+        if (now->pdu.trimmed().compare(row.pdu.trimmed(), Qt::CaseInsensitive) != 0) {
+            AddToActivityLog(u"**WARNING** SIM slot %1 holds another SMS than the one listed; it stays on the SIM "
+                             u"card."_s.arg(row.index));
+            continue;
+        }
+        if (belongsToInbox(*now)) {
+            AddToActivityLog(stillForTheInbox(now->message->address, row.index));
+            continue;
+        }
+        if (!now->message)
+            AddToActivityLog(u"**WARNING** SIM slot %1 holds an SMS that cannot be read; deleted as listed: %2"_s.arg(
+                row.index)
+                                 .arg(now->pdu));
+        if (!m_sim.DeleteSimMessage(row.index))
+            AddToActivityLog(failedDeleteText(row.index));
+    }
+    Q_EMIT simRequestFinished(request, SimRequestOutcome::Done);
+}
+
+void Gateway::deleteSimStatuses(int request, const QStringList& statuses)
+{
+    if (!m_link.isConnected()) {
+        Q_EMIT simRequestFinished(request, SimRequestOutcome::NotConnected);
+        return;
+    }
+    const ModemJobGuard job(m_job, ModemJob::SimManager);
+    if (std::ranges::any_of(statuses, holdsReceivedMessages))
+        receiveBeforeDeleting();
+    SimRequestOutcome outcome = SimRequestOutcome::Done;
+    for (const QString& status : statuses) {
+        if (isStopping() || !m_link.isConnected())
+            break;
+        const modem::SimDeletion deletion = m_sim.DeleteSimMessagesByStatus(status, belongsToInbox);
+        if (const auto failure = simListingFailure(deletion.listing, u"Nothing was deleted from the SIM card"_s)) {
+            outcome = *failure;
+            break;
+        }
+        for (const modem::SimEntry& entry : deletion.listing.entries) {
+            if (std::ranges::find(deletion.kept, entry.index) != deletion.kept.end())
+                AddToActivityLog(stillForTheInbox(entry.message->address, entry.index));
+            else if (std::ranges::find(deletion.failed, entry.index) != deletion.failed.end())
+                AddToActivityLog(failedDeleteText(entry.index));
+            else if (!entry.message)
+                AddToActivityLog(u"**WARNING** SIM slot %1 held an SMS that cannot be read; deleted as listed: %2"_s
+                                     .arg(entry.index)
+                                     .arg(entry.pdu));
+        }
+    }
+    Q_EMIT simRequestFinished(request, outcome);
+}
+
 } // namespace engine

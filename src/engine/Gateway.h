@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <optional>
 
 namespace engine {
 
@@ -33,6 +34,7 @@ enum class ModemJob
     Send,
     Receive,
     CallState,
+    SimManager,
 };
 
 // Holds a job for as long as it lives.
@@ -47,6 +49,25 @@ public:
 private:
     ModemJob& m_holder;
     ModemJob m_previous;
+};
+
+// One message of the SIM as the SIM manager screen lists it.
+struct SimMessageRow
+{
+    int index = 0;
+    int status = 0; // 0 REC UNREAD, 1 REC READ, 2 STO UNSENT, 3 STO SENT
+    QString text;   // decoded, whatever its alphabet; for a message that cannot be read, why
+    QString number; // the sender of a received message, the recipient of a stored one
+    QString pdu;    // as listed: a delete goes ahead only while the slot still holds it
+};
+
+// How a request of the SIM manager ended.
+enum class SimRequestOutcome
+{
+    Done,
+    NotConnected,
+    CallInProgress, // the modem was on a call: the SIM was left alone
+    NotRead,        // the modem gave no listing: nothing was deleted
 };
 
 // The gateway's engine. It lives on its own thread and does everything that talks to the
@@ -156,6 +177,14 @@ public Q_SLOTS:
     // The missed-call reply screen has stored its row: the switch and the text apply at once.
     void applyMissedCallReplySettings();
 
+    // May be called from any thread: the SIM manager's requests. Each runs on the engine's
+    // thread after the job in progress and returns its number, which its signals carry.
+    // Statuses are the modem's names ("ALL", "REC READ", ...), in the order wanted.
+    int requestSimListing(const QStringList& statuses);
+    // The rows as listed; a slot that holds another message by now is left alone.
+    int requestSimDelete(const QList<engine::SimMessageRow>& rows);
+    int requestSimDeleteByStatus(const QStringList& statuses);
+
 Q_SIGNALS:
     void activityLogChanged(const QString& text);
     // A line as written to the log (not emitted while the log is off).
@@ -192,6 +221,9 @@ Q_SIGNALS:
     void discoveryFinished(const QList<modem::FoundModem>& modems, int searched, bool cancelled);
     void connectionTestProgress(int test, const QString& step);
     void connectionTestFinished(int test, const mail::ConnectionReport& report);
+    // The SIM manager's listing of one status, in the modem's order.
+    void simMessagesListed(int request, const QString& status, const QList<engine::SimMessageRow>& rows);
+    void simRequestFinished(int request, engine::SimRequestOutcome outcome);
 
 private:
     // Marks the run of a timer's tick: notices raised in it are not for a box.
@@ -220,6 +252,14 @@ private:
     void reportUnknownWords();
     // The missed-call reply, once the call-state answer of this tick says the call is over.
     void queueMissedCallReply();
+    void listSimForManager(int request, const QStringList& statuses);
+    void deleteSimRows(int request, const QList<SimMessageRow>& rows);
+    void deleteSimStatuses(int request, const QStringList& statuses);
+    // A readable received SMS leaves the SIM only through the inbox: the receiver takes what
+    // it can before the SIM manager deletes anything.
+    void receiveBeforeDeleting();
+    // The listing was refused for a call, or came not at all: logged, and the outcome to report.
+    std::optional<SimRequestOutcome> simListingFailure(const modem::SimListing& listing, const QString& what);
 
     QString m_storePath;
     const store::Clock& m_clock;
@@ -251,6 +291,7 @@ private:
     std::atomic<bool> m_discoveryCancelled = false;
     std::atomic<bool> m_connectionTestCancelled = false;
     std::atomic<int> m_lastConnectionTest = 0;
+    std::atomic<int> m_lastSimRequest = 0;
     std::atomic<bool> m_stopping = false;
 
     QTimer m_timer1;

@@ -107,11 +107,24 @@ SimListing SimCommands::ListSimMessages(const QString& statusText, int waitMs)
     return listing;
 }
 
-void SimCommands::DeleteSimMessagesByStatus(const QString& status)
+SimDeletion SimCommands::DeleteSimMessagesByStatus(const QString& status,
+                                                   const std::function<bool(const SimEntry&)>& keep)
 {
-    const SimListing listing = ListSimMessages(status, wait(200));
-    for (const SimEntry& entry : listing.entries)
-        m_link.SendCommand(u"AT+CMGD=%1\r"_s.arg(entry.index), wait(100), u"OK"_s, 5, QString());
+    SimDeletion deletion;
+    deletion.listing = ListSimMessages(status, wait(200));
+    for (const SimEntry& entry : deletion.listing.entries) {
+        if (keep && keep(entry)) {
+            deletion.kept.push_back(entry.index);
+            continue;
+        }
+        const AtAnswer answer =
+            m_link.SendCommand(u"AT+CMGD=%1\r"_s.arg(entry.index), wait(100), u"OK"_s, 5, QString());
+        if (answer.succeeded && answer.final == FinalResult::Ok)
+            deletion.deleted.push_back(entry.index);
+        else
+            deletion.failed.push_back(entry.index);
+    }
+    return deletion;
 }
 
 bool SimCommands::DeleteSimMessage(int index)

@@ -35,6 +35,15 @@ struct SimListing
     int count() const { return int(entries.size()); }
 };
 
+// What a delete by status did with each message its listing found.
+struct SimDeletion
+{
+    SimListing listing;
+    std::vector<int> deleted; // slots the modem confirmed as deleted
+    std::vector<int> failed;  // slots the modem would not delete
+    std::vector<int> kept;    // slots left alone because keep() said so
+};
+
 // How a send ended, as far as the row in the outbox is concerned.
 enum class SendOutcome
 {
@@ -70,7 +79,9 @@ public:
 
     // status: "REC UNREAD", "REC READ", "STO UNSENT", "STO SENT" or "ALL".
     SimListing ListSimMessages(const QString& status, int waitMs);
-    void DeleteSimMessagesByStatus(const QString& status);
+    // Deletes the messages a listing of the status finds, except those keep() holds on to;
+    // only the slots of this listing are touched.
+    SimDeletion DeleteSimMessagesByStatus(const QString& status, const std::function<bool(const SimEntry&)>& keep = {});
     // True when the modem confirmed the delete.
     bool DeleteSimMessage(int index);
 

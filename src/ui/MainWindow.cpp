@@ -9,6 +9,7 @@
 #include "ModemDiscovery.h"
 #include "NoticeWindow.h"
 #include "Pictures.h"
+#include "SimMessagesWindow.h"
 #include "TrayIcon.h"
 
 #include <QCloseEvent>
@@ -84,7 +85,12 @@ void MainWindow::buildMenus()
     connect(systemSettings, &QAction::triggered, this, [this] { openSettings(); });
     QAction* missedCallReply = namedAction(settings, u"&AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
     connect(missedCallReply, &QAction::triggered, this, &MainWindow::openAutoReplyOnMissedCall);
-    namedAction(settings, u"&Low-Level SIM Access"_s, u"manageSim"_s, false);
+    QAction* manageSim = namedAction(settings, u"&Low-Level SIM Access"_s, u"manageSim"_s);
+    connect(manageSim, &QAction::triggered, this, [this] {
+        // One at a time: an open one is closed, and a fresh one opens beside the main window.
+        delete findChild<SimMessagesWindow*>(u"Frm_ManageSIMMsg"_s, Qt::FindDirectChildrenOnly);
+        (new SimMessagesWindow(m_gateway, m_dialogs, m_modemPortOpen, this))->show();
+    });
 
     QMenu* modem = namedMenu(bar, u"&Connect / Disconnect Modem"_s, u"lToModem"_s);
     m_connect = namedAction(modem, u"&Connect"_s, u"start"_s);

@@ -95,6 +95,22 @@ TEST_F(SimCommandsTest, DeleteByStatusDeletesOnlyWhatItListed)
     EXPECT_EQ(left[0].text, u"new"_s);
 }
 
+TEST_F(SimCommandsTest, DeleteByStatusKeepsWhatItIsToldAndReportsEachSlot)
+{
+    for (int i = 1; i <= 4; ++i)
+        ASSERT_EQ(sim.addMessage(u"STO SENT"_s, u"+4917000000%1"_s.arg(i), u"sent %1"_s.arg(i)), i);
+    sim.script(u"+CMGD=3"_s, {Behaviour::Error, 1});
+    const modem::SimDeletion deletion =
+        sms.DeleteSimMessagesByStatus(u"STO SENT"_s, [](const modem::SimEntry& entry) { return entry.index == 2; });
+    EXPECT_TRUE(deletion.listing.listed);
+    EXPECT_EQ(deletion.deleted, (std::vector<int>{1, 4}));
+    EXPECT_EQ(deletion.failed, std::vector<int>{3});
+    EXPECT_EQ(deletion.kept, std::vector<int>{2});
+    // The kept slot is never asked for.
+    EXPECT_EQ(commands(u"AT+CMGD"_s), (QStringList{u"AT+CMGD=1"_s, u"AT+CMGD=3"_s, u"AT+CMGD=4"_s}));
+    EXPECT_EQ(sim.simMessages().size(), 2);
+}
+
 TEST_F(SimCommandsTest, LongTextsGoPartByPartAndRememberEachConfirmedPart)
 {
     for (const bool stored : {false, true}) {
