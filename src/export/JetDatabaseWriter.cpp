@@ -18,15 +18,17 @@ constexpr quint32 kUsageMapsPage = 1;
 constexpr quint32 kCatalogDefinitionPage = 2; // Jet looks for MSysObjects' definition here
 constexpr quint32 kCatalogDataPage = 3;
 constexpr quint32 kTableDefinitionPage = 4;
-constexpr quint32 kFirstFreePage = 5;
+// Access keeps relationships in a system table of their own; readers look for it.
+constexpr quint32 kRelationshipsDefinitionPage = 5;
+constexpr quint32 kFirstFreePage = 6;
 
-// Rows of the usage-map page.
-constexpr int kGlobalMapRow = 0;
+// Rows of the usage-map page, in the order they are added; the long-value columns' maps follow.
 constexpr int kCatalogOwnedRow = 1;
 constexpr int kCatalogFreeRow = 2;
-constexpr int kTableOwnedRow = 3;
-constexpr int kTableFreeRow = 4;
-constexpr int kFirstColumnMapRow = 5;
+constexpr int kRelationshipsOwnedRow = 3;
+constexpr int kRelationshipsFreeRow = 4;
+constexpr int kTableOwnedRow = 5;
+constexpr int kTableFreeRow = 6;
 
 // Jet 4 files stop at 2 GB.
 constexpr quint32 kMaxPages = quint32((qint64(2) << 30) / kPageSize);
@@ -212,6 +214,22 @@ std::vector<ColumnSpec> catalogColumns()
     };
 }
 
+std::vector<ColumnSpec> relationshipColumns()
+{
+    using namespace Qt::StringLiterals;
+    constexpr quint8 fixed = kFlagFixed | kFlagUpdatable;
+    return {
+        {u"ccolumn"_s, kTypeLong, 4, fixed, false},
+        {u"grbit"_s, kTypeLong, 4, fixed, false},
+        {u"icolumn"_s, kTypeLong, 4, fixed, false},
+        {u"szColumn"_s, kTypeText, 510, kFlagUpdatable, true},
+        {u"szObject"_s, kTypeText, 510, kFlagUpdatable, true},
+        {u"szReferencedColumn"_s, kTypeText, 510, kFlagUpdatable, true},
+        {u"szReferencedObject"_s, kTypeText, 510, kFlagUpdatable, true},
+        {u"szRelationship"_s, kTypeText, 510, kFlagUpdatable, true},
+    };
+}
+
 QByteArray catalogRow(quint32 id, quint32 parentId, const QString& name, quint16 type, quint32 flags, double created)
 {
     constexpr int columnCount = 17;
@@ -334,6 +352,8 @@ std::expected<void, JetError> JetDatabaseWriter::writeSkeleton()
                    m_created),
         catalogRow(kCatalogDefinitionPage, kTablesContainer, u"MSysObjects"_s, kObjectTable, kSystemTableFlags,
                    m_created),
+        catalogRow(kRelationshipsDefinitionPage, kTablesContainer, u"MSysRelationships"_s, kObjectTable,
+                   kSystemTableFlags, m_created),
         catalogRow(kTableDefinitionPage, kTablesContainer, m_tableName, kObjectTable, 0, m_created),
     };
     for (const QByteArray& row : rows)
@@ -342,6 +362,14 @@ std::expected<void, JetError> JetDatabaseWriter::writeSkeleton()
     if (written = writePage(kCatalogDefinitionPage, tableDefinitionPage(catalog)); !written)
         return written;
     if (written = writePage(kCatalogDataPage, objects.bytes()); !written)
+        return written;
+
+    TableDefinition relationships;
+    relationships.tableType = kSystemTable;
+    relationships.columns = relationshipColumns();
+    relationships.ownedMap = rowPointer(kUsageMapsPage, kRelationshipsOwnedRow);
+    relationships.freeMap = rowPointer(kUsageMapsPage, kRelationshipsFreeRow);
+    if (written = writePage(kRelationshipsDefinitionPage, tableDefinitionPage(relationships)); !written)
         return written;
     return writeDefinitions();
 }
@@ -376,11 +404,14 @@ std::expected<void, JetError> JetDatabaseWriter::writeDefinitions()
     catalogPages.add(kCatalogDataPage);
     maps.add(inlineUsageMap(catalogPages));
     maps.add(inlineUsageMap(PageSet()));
+    maps.add(inlineUsageMap(PageSet()));
+    maps.add(inlineUsageMap(PageSet()));
     const auto tableMap = usageMapRow(m_dataPages);
     if (!tableMap)
         return std::unexpected(tableMap.error());
     maps.add(*tableMap);
     maps.add(inlineUsageMap(PageSet()));
+    Q_ASSERT(maps.rowCount() == kTableFreeRow + 1);
 
     TableDefinition table;
     table.rows = quint32(m_rowCount);
@@ -398,7 +429,6 @@ std::expected<void, JetError> JetDatabaseWriter::writeDefinitions()
     }
     table.ownedMap = rowPointer(kUsageMapsPage, kTableOwnedRow);
     table.freeMap = rowPointer(kUsageMapsPage, kTableFreeRow);
-    static_assert(kFirstColumnMapRow == kTableFreeRow + 1 && kGlobalMapRow == 0 && kCatalogFreeRow == 2);
     if (auto written = writePage(kUsageMapsPage, maps.bytes()); !written)
         return written;
     return writePage(kTableDefinitionPage, tableDefinitionPage(table));

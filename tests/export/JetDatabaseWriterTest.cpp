@@ -231,9 +231,12 @@ TEST(JetDatabaseWriter, ToolsSeeAJet4DatabaseWithTheTable)
         for (const QString& line : check.lines)
             EXPECT_TRUE(lines.contains(line)) << line.toStdString() << " in:\n" << result.out.toStdString();
     }
-    // The catalogue's own table is there too, marked as a system table.
+    // The system tables readers look for are there, marked as system tables.
     const ToolResult all = runTool(u"mdb-tables"_s, {u"-1"_s, u"-S"_s, path});
-    EXPECT_TRUE(all.out.split(u'\n').contains(u"MSysObjects"_s)) << all.out.toStdString();
+    for (const QString& table : {u"MSysObjects"_s, u"MSysRelationships"_s})
+        EXPECT_TRUE(all.out.split(u'\n').contains(table)) << all.out.toStdString();
+    const ToolResult user = runTool(u"mdb-tables"_s, {u"-1"_s, path});
+    EXPECT_EQ(user.out.trimmed(), u"SMS_Details"_s);
 }
 
 TEST(JetDatabaseWriter, SeventyThousandRowsAreAllThere)
@@ -287,6 +290,47 @@ TEST(JetDatabaseWriter, ASmallTableKeepsItsPagesInAnInlineMap)
     const std::vector<QStringList> rows = exportTable(path, u"SMS_Details"_s);
     ASSERT_EQ(rows.size(), 3001u);
     EXPECT_EQ(rows.back(), (QStringList{u"3000"_s, u"message 2999"_s}));
+}
+
+// mdbtools prints a null and an empty text alike, so the row's null mask (its last byte: bit 0
+// the ID, then one bit per column, set when there is a value) is read from the data page.
+TEST(JetDatabaseWriter, NullAndEmptyTextsAreToldApart)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"nulls.mdb"_s);
+    const struct
+    {
+        QStringList values;
+        quint8 mask;
+    } cases[] = {
+        {{u"+4915112345678"_s, QString(), u""_s}, 0b1011},
+        {{QString(), QString(), QString()}, 0b0001},
+        {{u""_s, u""_s, u""_s}, 0b1111},
+        {{QString(), u"only the message"_s, QString()}, 0b0101},
+    };
+    {
+        auto writer = createWriter(path);
+        ASSERT_TRUE(writer);
+        for (const auto& c : cases)
+            ASSERT_TRUE(writer->appendRow(c.values).has_value());
+    }
+    const QByteArray definition = readPage(path, 4);
+    const quint32 pointer = qFromLittleEndian<quint32>(definition.constData() + 55);
+    const QByteArray maps = readPage(path, pointer >> 8);
+    const int mapStart = qFromLittleEndian<quint16>(maps.constData() + 14 + 2 * int(pointer & 0xFF)) & 0x1FFF;
+    ASSERT_EQ(maps.at(mapStart), 0); // inline: the first data page follows the type byte
+    const QByteArray data = readPage(path, qFromLittleEndian<quint32>(maps.constData() + mapStart + 1));
+    ASSERT_EQ(data.at(0), 1);
+    ASSERT_EQ(qFromLittleEndian<quint16>(data.constData() + 12), std::size(cases));
+    int rowEnd = 4096;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(quint8(data.at(rowEnd - 1)), cases[i].mask);
+        rowEnd = qFromLittleEndian<quint16>(data.constData() + 14 + 2 * int(i)) & 0x1FFF;
+    }
+    const std::vector<QStringList> rows = exportTable(path, u"SMS_Details"_s);
+    ASSERT_EQ(rows.size(), std::size(cases) + 1);
+    EXPECT_EQ(rows[4], (QStringList{u"4"_s, u""_s, u"only the message"_s, u""_s}));
 }
 
 // A cancelled export finishes the file at once, a writer dropped without finishing is finished
