@@ -53,7 +53,8 @@ constexpr quint8 kSystemTable = 0x53;
 constexpr int kMemoHeader = 12;
 constexpr quint32 kMemoInRow = 0x80000000;
 constexpr quint32 kMemoOnOnePage = 0x40000000;
-constexpr quint32 kMaxMemoBytes = 0x3FFFFFFF;
+// The length shares its top byte with the form flags, which readers take as a whole.
+constexpr quint32 kMaxMemoBytes = 0x00FFFFFF;
 // Short texts stay in the row, as long as the row keeps room for others on its page.
 constexpr int kMaxInRowText = 1024;
 constexpr int kMaxInRowTexts = 2048;
@@ -260,6 +261,16 @@ QByteArray memoHeader(quint32 lengthAndForm, quint32 pointer)
     return field;
 }
 
+// Access's rules for object names: 1 to 64 characters, no leading blank, none of . ! ` [ ]
+// and no control characters.
+bool isAccessName(const QString& name)
+{
+    const bool forbidden = std::any_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c.unicode() < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']';
+    });
+    return !name.trimmed().isEmpty() && !name.startsWith(u' ') && name.size() <= 64 && !forbidden;
+}
+
 std::optional<QString> checkNames(const QString& tableName, const QStringList& columns)
 {
     using namespace Qt::StringLiterals;
@@ -267,10 +278,12 @@ std::optional<QString> checkNames(const QString& tableName, const QStringList& c
         return u"A table needs 1 to %1 text columns."_s.arg(JetDatabaseWriter::kMaxMemoColumns);
     QSet<QString> seen{u"id"_s};
     for (const QString& name : QStringList{tableName} + columns) {
-        const bool control = std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20; });
-        if (name.trimmed().isEmpty() || name.size() > 64 || control)
-            return u"\"%1\" cannot name a table or column: use 1 to 64 characters."_s.arg(name);
-        if (name != tableName && seen.contains(name.toLower()))
+        if (!isAccessName(name))
+            return u"\"%1\" cannot name a table or column in Access: use 1 to 64 characters, no leading blank, "
+                   "none of . ! ` [ ]"_s.arg(name);
+    }
+    for (const QString& name : columns) {
+        if (seen.contains(name.toLower()))
             return u"The column name \"%1\" is used twice."_s.arg(name);
         seen.insert(name.toLower());
     }
@@ -508,7 +521,7 @@ std::expected<QByteArray, JetError> JetDatabaseWriter::memoField(int column, con
     const quint32 length = quint32(bytes.size());
     if (bytes.size() > qsizetype(kMaxMemoBytes))
         return std::unexpected(
-            JetError{u"A text of %1 characters is longer than Access can keep."_s.arg(value.size())});
+            JetError{u"A text of %1 characters is too long for one field of an Access file."_s.arg(value.size())});
     if (bytes.size() <= kMaxInRowText && inRowSoFar + bytes.size() <= kMaxInRowTexts)
         return memoHeader(length | kMemoInRow, 0) + bytes;
     const auto pointer = storeLongValue(column, bytes);

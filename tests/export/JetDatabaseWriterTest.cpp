@@ -394,6 +394,9 @@ TEST(JetDatabaseWriter, RefusesBadNamesAndPathsWithoutTouchingFiles)
         {"a column twice", fresh, u"SMS_Details"_s, {u"Message"_s, u"message"_s}},
         {"a column named like the ID", fresh, u"SMS_Details"_s, {u"Id"_s}},
         {"a line break in a name", fresh, u"SMS_Details"_s, {u"Mess\nage"_s}},
+        {"a dot in a name", fresh, u"SMS.Details"_s, kSmsColumns},
+        {"brackets in a name", fresh, u"SMS_Details"_s, {u"[Message]"_s}},
+        {"a leading blank", fresh, u"SMS_Details"_s, {u" Message"_s}},
         {"too many columns", fresh, u"SMS_Details"_s,
          [] {
              QStringList names;
@@ -426,7 +429,7 @@ TEST(JetDatabaseWriter, RefusesBadNamesAndPathsWithoutTouchingFiles)
     EXPECT_EQ(rows[0], QStringList{u"ID"_s} + widest);
 }
 
-TEST(JetDatabaseWriter, ARowOfTheWrongShapeIsRefusedAndTheNextOneTaken)
+TEST(JetDatabaseWriter, ARefusedRowLeavesTheWriterUsable)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"shape.mdb"_s);
@@ -434,6 +437,10 @@ TEST(JetDatabaseWriter, ARowOfTheWrongShapeIsRefusedAndTheNextOneTaken)
     ASSERT_TRUE(writer);
     EXPECT_FALSE(writer->appendRow({u"only one"_s}).has_value());
     EXPECT_FALSE(writer->appendRow({u"1"_s, u"2"_s, u"3"_s, u"4"_s}).has_value());
+    // A field's length has 24 bits.
+    const auto tooLong = writer->appendRow({u"1"_s, QString(0x800000, u'x'), u"3"_s});
+    ASSERT_FALSE(tooLong.has_value());
+    EXPECT_TRUE(tooLong.error().message.contains(u"8388608"_s)) << tooLong.error().message.toStdString();
     EXPECT_EQ(writer->appendRow({u"1"_s, u"2"_s, u"3"_s}).value_or(-1), 1);
     ASSERT_TRUE(writer->finish().has_value());
     const std::vector<QStringList> rows = exportTable(path, u"SMS_Details"_s);
