@@ -69,6 +69,14 @@ constexpr quint16 kObjectContainer = 3;
 constexpr quint32 kSystemObjectFlags = 0x80000000;
 constexpr quint32 kSystemTableFlags = 0x80000002;
 
+// The widest table (every memo column named with 64 characters) keeps its definition on one
+// page, and all usage maps fit page 1.
+static_assert(63 + 25 * (JetDatabaseWriter::kMaxMemoColumns + 1) + 6 +
+                  JetDatabaseWriter::kMaxMemoColumns * (2 + 128 + 10) + 2 <=
+              kPageSize);
+static_assert((kTableFreeRow + 1 + 2 * JetDatabaseWriter::kMaxMemoColumns) * (kUsageMapRowSize + 2) <=
+              kPageSize - kRowPageHeader);
+
 struct ColumnSpec
 {
     QString name;
@@ -101,6 +109,9 @@ struct TableDefinition
     std::vector<ColumnMaps> columnMaps;
 };
 
+// A table definition: a header (row count, last AutoNumber, column counts, where the usage
+// maps are), 25 bytes per column, the names, each long-value column's own usage maps, FF FF.
+// Jet 4 stamps 0x0659 into the header and into every column entry.
 QByteArray tableDefinitionPage(const TableDefinition& table)
 {
     QByteArray page(63, '\0');
