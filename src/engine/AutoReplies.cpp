@@ -15,9 +15,10 @@ std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
     text.remove(u'\r');
     text = text.toUpper().trimmed();
     for (const store::AutoReplyRow& row : rows) {
-        const QString command = row.command.trimmed().toUpper();
-        // An empty command would answer every message.
-        if (!command.isEmpty() && text.contains(command))
+        // A command is looked for as typed: one saved with a trailing blank wants a blank after
+        // it. A blank command would answer every message.
+        const QString command = row.command.toUpper();
+        if (!command.trimmed().isEmpty() && text.contains(command))
             return row;
     }
     return std::nullopt;

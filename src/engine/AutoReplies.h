@@ -10,7 +10,8 @@
 
 namespace engine {
 
-// The first command (in table order) that the message contains anywhere, letter case aside.
+// The first command (in table order) that the message contains anywhere, letter case aside, blanks
+// and all.
 std::optional<store::AutoReplyRow> matchKeyword(const QString& messageText,
                                                 const std::vector<store::AutoReplyRow>& rows);
 

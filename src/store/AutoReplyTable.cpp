@@ -43,4 +43,31 @@ std::expected<qint64, StoreError> AutoReplyTable::insert(const QString& command,
     return m_db.lastInsertId();
 }
 
+std::expected<void, StoreError> AutoReplyTable::update(qint64 id, const QString& command, const QString& reply)
+{
+    auto st = m_db.prepare(u"UPDATE SMS_AutoReply SET SMS_Command=?1, SMS_Reply=?2 WHERE CommandId=?3"_s);
+    st.bind(1, command);
+    st.bind(2, reply);
+    st.bind(3, id);
+    if (auto r = st.run(); !r)
+        return r;
+    if (m_db.changes() == 0)
+        return std::unexpected(StoreError{0, u"The SMS command %1 no longer exists."_s.arg(id)});
+    return {};
+}
+
+std::expected<void, StoreError> AutoReplyTable::remove(const std::vector<qint64>& ids)
+{
+    Transaction transaction(m_db);
+    if (!transaction.started())
+        return transaction.started();
+    auto st = m_db.prepare(u"DELETE FROM SMS_AutoReply WHERE CommandId=?1"_s);
+    for (const qint64 id : ids) {
+        st.bind(1, id);
+        if (auto r = st.run(); !r)
+            return r;
+    }
+    return transaction.commit();
+}
+
 } // namespace store

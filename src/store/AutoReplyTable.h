@@ -25,6 +25,10 @@ public:
     // In the table's order, which decides which of two matching commands answers.
     std::expected<std::vector<AutoReplyRow>, StoreError> all() const;
     std::expected<qint64, StoreError> insert(const QString& command, const QString& reply);
+    // Fails, changing nothing, when the command is gone.
+    std::expected<void, StoreError> update(qint64 id, const QString& command, const QString& reply);
+    // All of them or, on a failure, none.
+    std::expected<void, StoreError> remove(const std::vector<qint64>& ids);
 
 private:
     const Database& m_db;

@@ -11,6 +11,14 @@ namespace {
 const QString kColumns =
     u"UserId, SMSUserName, SMSPassword, SMSFromName, SMSBalanceCredits, SMSBalanceCreditsUpdatedOn"_s;
 
+UserAccountRow readRow(const Statement& st)
+{
+    UserAccountRow row{st.integer(0), st.text(1), st.text(2), st.text(3), std::nullopt, st.text(5)};
+    if (!st.isNull(4))
+        row.balanceCredits = st.integer(4);
+    return row;
+}
+
 std::expected<std::optional<UserAccountRow>, StoreError> firstRow(Statement& st)
 {
     auto found = st.next();
@@ -18,10 +26,7 @@ std::expected<std::optional<UserAccountRow>, StoreError> firstRow(Statement& st)
         return std::unexpected(found.error());
     if (!*found)
         return std::nullopt;
-    UserAccountRow row{st.integer(0), st.text(1), st.text(2), st.text(3), std::nullopt, st.text(5)};
-    if (!st.isNull(4))
-        row.balanceCredits = st.integer(4);
-    return row;
+    return readRow(st);
 }
 
 } // namespace
@@ -41,6 +46,55 @@ std::expected<std::optional<UserAccountRow>, StoreError> UserAccountTable::row(q
     auto st = m_db.prepare(u"SELECT "_s + kColumns + u" FROM SMS_UserAccounts WHERE UserId=?1"_s);
     st.bind(1, userId);
     return firstRow(st);
+}
+
+std::expected<std::vector<UserAccountRow>, StoreError> UserAccountTable::all() const
+{
+    auto st = m_db.prepare(u"SELECT "_s + kColumns + u" FROM SMS_UserAccounts ORDER BY UserId"_s);
+    return st.collect(readRow);
+}
+
+std::expected<bool, StoreError> UserAccountTable::nameTaken(const QString& userName, std::optional<qint64> except) const
+{
+    auto st = m_db.prepare(u"SELECT COUNT(*) FROM SMS_UserAccounts WHERE SMSUserName=?1 AND UserId<>?2"_s);
+    st.bind(1, userName);
+    st.bind(2, except.value_or(-1));
+    auto found = st.scalar();
+    if (!found)
+        return std::unexpected(found.error());
+    return *found > 0;
+}
+
+std::expected<void, StoreError> UserAccountTable::update(qint64 userId, const QString& userName,
+                                                         const QString& password, const QString& fromName,
+                                                         qint64 balanceCredits) const
+{
+    auto st = m_db.prepare(u"UPDATE SMS_UserAccounts SET SMSUserName=?1, SMSPassword=?2, SMSFromName=?3, "
+                           u"SMSBalanceCredits=?4 WHERE UserId=?5"_s);
+    st.bind(1, userName);
+    st.bind(2, password);
+    st.bind(3, fromName);
+    st.bind(4, balanceCredits);
+    st.bind(5, userId);
+    if (auto r = st.run(); !r)
+        return r;
+    if (m_db.changes() == 0)
+        return std::unexpected(StoreError{0, u"The SMS user account %1 no longer exists."_s.arg(userId)});
+    return {};
+}
+
+std::expected<void, StoreError> UserAccountTable::remove(const std::vector<qint64>& userIds) const
+{
+    Transaction transaction(m_db);
+    if (!transaction.started())
+        return transaction.started();
+    auto st = m_db.prepare(u"DELETE FROM SMS_UserAccounts WHERE UserId=?1"_s);
+    for (const qint64 id : userIds) {
+        st.bind(1, id);
+        if (auto r = st.run(); !r)
+            return r;
+    }
+    return transaction.commit();
 }
 
 std::expected<qint64, StoreError> UserAccountTable::insert(const QString& userName, const QString& password,
