@@ -519,3 +519,44 @@ TEST_F(SimMessagesScreenTest, TheMenuOpensOneModelessScreenAtATime)
     ASSERT_EQ(open.size(), 1);
     EXPECT_FALSE(open.front()->findChild<QCheckBox*>(u"chkAll"_s)->isChecked());
 }
+
+TEST_F(SimMessagesScreenTest, DuringACallTheSimIsLeftAlone)
+{
+    fillSim();
+    open();
+    show({u"chkAll"_s});
+    ASSERT_EQ(list()->topLevelItemCount(), 4);
+    sim.ring(u"+4915199999999"_s);
+    const struct
+    {
+        const char* name;
+        std::function<void(SimMessagesScreenTest&)> act;
+        QString logLine;
+    } cases[] = {
+        {"delete ticked rows",
+         [](SimMessagesScreenTest& t) {
+             t.tick(u"chkSelectAll"_s);
+             t.click(u"cmdDeleteSelected"_s);
+         },
+         u"**NOTICE** Nothing was deleted from the SIM card: a call is in progress."_s},
+        {"delete by status",
+         [](SimMessagesScreenTest& t) {
+             t.tick(u"chkDeleteAll"_s);
+             t.click(u"cmdDelete"_s);
+         },
+         u"**NOTICE** Nothing was deleted from the SIM card: a call is in progress."_s},
+        {"show", [](SimMessagesScreenTest& t) { t.show({u"chkAll"_s}); },
+         u"**NOTICE** The SIM card was not read: a call is in progress."_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        logLines.clear();
+        c.act(*this);
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(sim.simMessages().size(), 4);
+        EXPECT_EQ(list()->topLevelItemCount(), 0);
+        EXPECT_TRUE(waitUntil([&] { return logged(c.logLine); }));
+    }
+    EXPECT_TRUE(inbox().isEmpty());
+    EXPECT_TRUE(sim.receivedCommands().filter(u"AT+CMGD"_s).isEmpty());
+}
