@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
+#include "AutoReplyCommandsDialog.h"
+#include "CountryDialog.h"
 #include "Dashboard.h"
 #include "Dialogs.h"
 #include "Gateway.h"
@@ -10,6 +12,7 @@
 #include "NoticeWindow.h"
 #include "Pictures.h"
 #include "SimMessagesWindow.h"
+#include "SmsUserAccountsDialog.h"
 #include "TrayIcon.h"
 
 #include <QCloseEvent>
@@ -39,6 +42,19 @@ QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     return menu;
+}
+
+// The keyword replies: one screen at a time beside the main window; an open one comes forward.
+void openAutoReplyCommands(QWidget* owner, const store::Database& db, Dialogs& dialogs)
+{
+    auto* screen = owner->findChild<AutoReplyCommandsDialog*>(u"Frm_Reply"_s, Qt::FindDirectChildrenOnly);
+    if (screen == nullptr) {
+        screen = new AutoReplyCommandsDialog(db, dialogs, owner);
+        screen->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    screen->showNormal();
+    screen->raise();
+    screen->activateWindow();
 }
 
 } // namespace
@@ -77,14 +93,24 @@ void MainWindow::buildMenus()
     // Entries whose screens are not part of this build yet are there, but disabled.
     // An "&" only underlines the letter that Alt opens the entry with; the caption reads the same.
     QMenu* masters = namedMenu(bar, u"&Masters"_s, u"mnuMst"_s);
-    namedAction(masters, u"Manage SMS &User Accounts"_s, u"mnuSMSUserAccounts"_s, false);
-    namedAction(masters, u"Manage &Country"_s, u"country"_s, false);
+    QAction* accounts = namedAction(masters, u"Manage SMS &User Accounts"_s, u"mnuSMSUserAccounts"_s);
+    connect(accounts, &QAction::triggered, this, [this] {
+        SmsUserAccountsDialog screen(m_db, m_dialogs, this);
+        m_dialogs.run(screen);
+    });
+    QAction* countries = namedAction(masters, u"Manage &Country"_s, u"country"_s);
+    connect(countries, &QAction::triggered, this, [this] {
+        CountryDialog screen(m_db, m_dialogs, this);
+        m_dialogs.run(screen);
+    });
 
     QMenu* settings = namedMenu(bar, u"&Settings"_s, u"mnuSetings"_s);
     QAction* systemSettings = namedAction(settings, u"System &Settings"_s, u"modemsetting"_s);
     connect(systemSettings, &QAction::triggered, this, [this] { openSettings(); });
     QAction* missedCallReply = namedAction(settings, u"&AutoReply SMS on Missed Call"_s, u"mnuAutoreplyOnMissedCall"_s);
     connect(missedCallReply, &QAction::triggered, this, &MainWindow::openAutoReplyOnMissedCall);
+    QAction* keywordReplies = namedAction(settings, u"SMS Auto &Reply Setting"_s, u"mnuSMSAutoReply"_s);
+    connect(keywordReplies, &QAction::triggered, this, [this] { openAutoReplyCommands(this, m_db, m_dialogs); });
     QAction* manageSim = namedAction(settings, u"&Low-Level SIM Access"_s, u"manageSim"_s);
     connect(manageSim, &QAction::triggered, this, [this] {
         // One at a time: an open one is closed, and a fresh one opens beside the main window.
@@ -267,6 +293,8 @@ void MainWindow::openMessageBox()
     }
     m_messageBox = new MessageBoxWindow(m_db, m_gateway, m_dialogs, m_clock, PageSize, this);
     connect(m_messageBox, &MessageBoxWindow::outboxChanged, m_home, &Dashboard::refreshCounters);
+    connect(m_messageBox, &MessageBoxWindow::autoReplyRequested, this,
+            [this] { openAutoReplyCommands(this, m_db, m_dialogs); });
     connect(m_messageBox, &MessageBoxWindow::settingsRequested, this,
             [this] { openSettings(SettingsDialog::TimerTab); });
     m_messageBox->open(m_home != nullptr ? m_home->msgType : QString());

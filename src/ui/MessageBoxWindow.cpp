@@ -291,8 +291,8 @@ void MessageBoxWindow::buildToolBar()
     m_reply = toolAction(bar, u"Re&ply"_s, u"Send reply to selected message."_s, u"tbrReply"_s);
     m_forward = toolAction(bar, u"&Forward"_s, u"Forward this message to another user."_s, u"tbrForward"_s);
     m_delete = toolAction(bar, u"&Delete"_s, u"Delete selected SMS."_s, u"tbrDelete"_s);
-    // Its screen is not part of this build yet.
-    toolAction(bar, u"Auto Repl&y"_s, u"Send automatic reply."_s, u"tbrAutoReply"_s)->setEnabled(false);
+    QAction* autoReply = toolAction(bar, u"Auto Repl&y"_s, u"Send automatic reply."_s, u"tbrAutoReply"_s);
+    connect(autoReply, &QAction::triggered, this, &MessageBoxWindow::autoReplyRequested);
     QAction* settings = toolAction(bar, u"&Settings"_s, u"Settings."_s, u"tbrSettings"_s);
     connect(settings, &QAction::triggered, this, &MessageBoxWindow::settingsRequested);
 

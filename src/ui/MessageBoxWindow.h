@@ -78,6 +78,8 @@ Q_SIGNALS:
     void outboxChanged();
     // "&Settings": the main window opens the settings on their timer tab.
     void settingsRequested();
+    // "Auto Repl&y": the main window opens the keyword replies.
+    void autoReplyRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

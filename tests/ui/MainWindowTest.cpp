@@ -337,7 +337,8 @@ TEST_F(MainWindowFixture, EveryMenuEntryHasAnAccessKeyOfItsOwn)
     for (QAction* entry : window->findChild<QMenu*>(u"mnuSetings"_s)->actions())
         settings << visible(entry->text());
     EXPECT_EQ(settings,
-              (QStringList{u"System Settings"_s, u"AutoReply SMS on Missed Call"_s, u"Low-Level SIM Access"_s}));
+              (QStringList{u"System Settings"_s, u"AutoReply SMS on Missed Call"_s, u"SMS Auto Reply Setting"_s,
+                           u"Low-Level SIM Access"_s}));
 }
 
 TEST_F(MainWindowFixture, SubDialogsOpenThroughDialogs)

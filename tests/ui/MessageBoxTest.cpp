@@ -165,7 +165,7 @@ TEST_F(MessageBoxTest, OpeningFromTheMenuShowsTheInboxWithItsHeaders)
     EXPECT_EQ(treeText(1), u"Outbox"_s);
     EXPECT_EQ(treeText(2), u"Sent Items"_s);
     EXPECT_FALSE(action(u"tbrReply"_s)->isEnabled());
-    EXPECT_FALSE(action(u"tbrAutoReply"_s)->isEnabled());
+    EXPECT_TRUE(action(u"tbrAutoReply"_s)->isEnabled());
 }
 
 TEST_F(MessageBoxTest, PagingCaptionsAndTheLastPage)
