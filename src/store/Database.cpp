@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <unordered_map>
 
 using namespace Qt::StringLiterals;
 
@@ -22,12 +23,53 @@ StoreError errorOf(sqlite3* db, int code)
 
 constexpr int kBusyTimeoutMs = 10000;
 
+// Statements kept compiled for the next use of the same SQL. A statement on a table with
+// triggers compiles every trigger's program too, which costs more than running it.
+constexpr std::size_t kCachedStatements = 64;
+
 } // namespace
+
+struct StatementCache
+{
+    bool open = true;
+    std::unordered_map<QString, sqlite3_stmt*> idle;
+
+    sqlite3_stmt* take(const QString& sql)
+    {
+        auto found = idle.find(sql);
+        if (found == idle.end())
+            return nullptr;
+        sqlite3_stmt* stmt = found->second;
+        idle.erase(found);
+        return stmt;
+    }
+
+    void give(sqlite3_stmt* stmt)
+    {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        const QString sql = QString::fromUtf8(sqlite3_sql(stmt));
+        if (!open || idle.size() >= kCachedStatements || idle.contains(sql)) {
+            sqlite3_finalize(stmt);
+            return;
+        }
+        idle.emplace(sql, stmt);
+    }
+
+    void close()
+    {
+        open = false;
+        for (auto& [sql, stmt] : idle)
+            sqlite3_finalize(stmt);
+        idle.clear();
+    }
+};
 
 // ---------------------------------------------------------------- Statement
 
 Statement::Statement(Statement&& other) noexcept
-    : m_db(other.m_db), m_stmt(other.m_stmt), m_prepareError(std::move(other.m_prepareError))
+    : m_db(other.m_db), m_stmt(other.m_stmt), m_prepareError(std::move(other.m_prepareError)),
+      m_cache(std::move(other.m_cache))
 {
     other.m_stmt = nullptr;
 }
@@ -35,10 +77,11 @@ Statement::Statement(Statement&& other) noexcept
 Statement& Statement::operator=(Statement&& other) noexcept
 {
     if (this != &other) {
-        sqlite3_finalize(m_stmt);
+        release();
         m_db = other.m_db;
         m_stmt = other.m_stmt;
         m_prepareError = std::move(other.m_prepareError);
+        m_cache = std::move(other.m_cache);
         other.m_stmt = nullptr;
     }
     return *this;
@@ -46,7 +89,17 @@ Statement& Statement::operator=(Statement&& other) noexcept
 
 Statement::~Statement()
 {
-    sqlite3_finalize(m_stmt);
+    release();
+}
+
+void Statement::release()
+{
+    if (m_stmt != nullptr && m_cache)
+        m_cache->give(m_stmt);
+    else
+        sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_cache.reset();
 }
 
 void Statement::bind(int index, const QString& value)
@@ -244,7 +297,12 @@ std::expected<Database, StoreError> Database::open(const QString& path, const QS
     return db;
 }
 
-Database::Database(Database&& other) noexcept : m_db(other.m_db), m_path(std::move(other.m_path))
+Database::Database(sqlite3* db, QString path)
+    : m_db(db), m_path(std::move(path)), m_cache(std::make_shared<StatementCache>())
+{}
+
+Database::Database(Database&& other) noexcept
+    : m_db(other.m_db), m_path(std::move(other.m_path)), m_cache(std::move(other.m_cache))
 {
     other.m_db = nullptr;
 }
@@ -255,6 +313,7 @@ Database& Database::operator=(Database&& other) noexcept
         close();
         m_db = other.m_db;
         m_path = std::move(other.m_path);
+        m_cache = std::move(other.m_cache);
         other.m_db = nullptr;
     }
     return *this;
@@ -267,6 +326,10 @@ Database::~Database()
 
 void Database::close()
 {
+    if (m_cache) {
+        m_cache->close();
+        m_cache.reset();
+    }
     if (m_db != nullptr) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -277,15 +340,19 @@ Statement Database::prepare(const QString& sql) const
 {
     if (m_db == nullptr)
         return Statement(nullptr, nullptr, {SQLITE_MISUSE, u"the store is not open"_s});
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK) {
-        StoreError error = errorOf(m_db, rc);
-        sqlite3_finalize(stmt);
-        return Statement(m_db, nullptr, error);
+    sqlite3_stmt* stmt = m_cache->take(sql);
+    if (stmt == nullptr) {
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            StoreError error = errorOf(m_db, rc);
+            sqlite3_finalize(stmt);
+            return Statement(m_db, nullptr, error);
+        }
     }
-    return Statement(m_db, stmt, {});
+    Statement statement(m_db, stmt, {});
+    statement.m_cache = m_cache;
+    return statement;
 }
 
 std::expected<void, StoreError> Database::exec(const QString& sql) const

@@ -15,6 +15,7 @@ struct sqlite3_stmt;
 namespace store {
 
 class Database;
+struct StatementCache;
 
 // One prepared statement. Values are always bound, never spliced into the SQL text; a null
 // QString binds SQL NULL and an empty one binds the empty text, so both round-trip apart.
@@ -72,12 +73,15 @@ private:
     Statement(sqlite3* db, sqlite3_stmt* stmt, StoreError prepareError)
         : m_db(db), m_stmt(stmt), m_prepareError(std::move(prepareError))
     {}
+    void release();
     StoreError lastError() const;
     std::expected<bool, StoreError> step();
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     StoreError m_prepareError;
+    // Where the compiled statement goes back to when this one is done with it.
+    std::shared_ptr<StatementCache> m_cache;
 };
 
 // A SQLCipher connection, opened once per thread and held for the thread's lifetime.
@@ -114,11 +118,12 @@ public:
     StoreError lastError() const;
 
 private:
-    explicit Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
+    explicit Database(sqlite3* db, QString path);
     void close();
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    std::shared_ptr<StatementCache> m_cache;
 };
 
 // Rolls back unless committed, so an early return never leaves half a change behind. Inside
