@@ -2,6 +2,7 @@
 
 #include "MessageCounts.h"
 #include "ModemStartUp.h"
+#include "PageMarks.h"
 #include "Pop3Mailbox.h"
 #include "SerialPortName.h"
 #include "SettingsTables.h"
@@ -178,6 +179,11 @@ void Gateway::startUp()
         reportStoreError(rebuilt.error());
     else if (*rebuilt)
         AddToActivityLog(u"The message counts disagreed with the messages and were rebuilt."_s);
+    if (auto rebuilt = store::reconcileMarks(m_db); !rebuilt)
+        reportStoreError(rebuilt.error());
+    else if (*rebuilt > 0)
+        AddToActivityLog(
+            u"The page marks of %1 message lists disagreed with the messages and were rebuilt."_s.arg(*rebuilt));
 
     AddToActivityLog(u"Initializing WebMail-To-SMS Properties."_s);
     if (auto r = store::loadMailbox(m_db, m_settings); !r)
@@ -340,6 +346,12 @@ void Gateway::refreshTick()
     m_lastCallStateAnswer.clear();
     PollCallState();
     queueMissedCallReply();
+    // The lists' page marks grow where new rows arrive; a grown stretch is cut here, off the
+    // path of every insert.
+    if (m_db.isOpen()) {
+        if (auto cut = store::splitLongStretches(m_db); !cut)
+            reportStoreError(cut.error());
+    }
 }
 
 void Gateway::queueMissedCallReply()

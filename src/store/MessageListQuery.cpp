@@ -1,6 +1,7 @@
 #include "MessageListQuery.h"
 
 #include "MessageCounts.h"
+#include "PageMarks.h"
 
 #include <QStringList>
 
@@ -68,6 +69,27 @@ std::expected<bool, StoreError> hasNullKeys(const Database& db, const Listing& l
     if (!found)
         return std::unexpected(found.error());
     return *found != 0;
+}
+
+// The key of the row `skip` rows into the list (from its end when reversed): from the list's
+// marks where the store keeps them, otherwise counted off on its index alone.
+std::expected<std::optional<MessageListKey>, StoreError> keyOfPlace(const Database& db, const Listing& listing,
+                                                                    const Order& order, qint64 skip, bool reversed)
+{
+    if (const MarkedList* marked =
+            findMarkedList(listing.table, listing.conditions.join(u" AND "_s), order.column, order.descending))
+        return keyAtRank(db, *marked, skip, reversed);
+    const QString filter =
+        listing.conditions.isEmpty() ? QString() : u" WHERE "_s + listing.conditions.join(u" AND "_s);
+    auto start = db.prepare(u"SELECT "_s + order.column + u", "_s + listing.idColumn + u" FROM "_s + listing.table +
+                            filter + u" ORDER BY "_s + orderSql(listing, order, reversed) + u" LIMIT 1 OFFSET ?1"_s);
+    start.bind(1, skip);
+    auto found = start.next();
+    if (!found)
+        return std::unexpected(found.error());
+    if (!*found)
+        return std::optional<MessageListKey>();
+    return std::optional<MessageListKey>(MessageListKey{start.text(0), start.integer(1)});
 }
 
 std::expected<MessageListPage, StoreError> runPage(const Database& db, const Listing& listing, const Order& order,
@@ -140,20 +162,14 @@ std::expected<MessageListPage, StoreError> runPage(const Database& db, const Lis
         if (!usable)
             return std::unexpected(usable.error());
         if (*usable) {
-            const QString filter =
-                listing.conditions.isEmpty() ? QString() : u" WHERE "_s + listing.conditions.join(u" AND "_s);
-            auto start =
-                db.prepare(u"SELECT "_s + order.column + u", "_s + listing.idColumn + u" FROM "_s + listing.table +
-                           filter + u" ORDER BY "_s + orderSql(listing, order, reversed) + u" LIMIT 1 OFFSET ?1"_s);
-            start.bind(1, skip);
-            auto found = start.next();
-            if (!found)
-                return std::unexpected(found.error());
-            if (!*found)
+            auto first = keyOfPlace(db, listing, order, skip, reversed);
+            if (!first)
+                return std::unexpected(first.error());
+            if (!*first)
                 return page;
             // The key's own row belongs to the page: the id is moved one past it.
-            const qint64 id = start.integer(1);
-            anchor = MessageListKey{start.text(0), reversed ? id + 1 : id - 1};
+            const qint64 id = (*first)->id;
+            anchor = MessageListKey{(*first)->value, reversed ? id + 1 : id - 1};
             keyed = true;
             skip = 0;
         }

@@ -3,6 +3,7 @@
 #include "CountryList.h"
 #include "GatewaySettings.h"
 #include "MessageCounts.h"
+#include "PageMarks.h"
 
 #include <QStringList>
 
@@ -389,11 +390,35 @@ std::expected<void, StoreError> migrateTo10(const Database& db)
     return {};
 }
 
+// A page chosen by number in a long list is found from marks every thousand rows or so instead
+// of counting the rows off (see PageMarks.h). A store whose user_version was set back may have
+// the table and triggers already; the marks are built from the rows either way.
+std::expected<void, StoreError> migrateTo11(const Database& db)
+{
+    if (auto r = db.exec(u"CREATE TABLE IF NOT EXISTS List_PageMarks (Mark_Id INTEGER PRIMARY KEY, "
+                         u"List INTEGER NOT NULL, Value, Id INTEGER NOT NULL, Counted INTEGER NOT NULL DEFAULT 0)"_s);
+        !r)
+        return r;
+    if (auto r = db.exec(u"CREATE INDEX IF NOT EXISTS idx_page_marks ON List_PageMarks (List, Value, Id)"_s); !r)
+        return r;
+    // The engine looks for stretches to cut every few seconds; this holds only those.
+    if (auto r = db.exec(u"CREATE INDEX IF NOT EXISTS idx_page_marks_long ON List_PageMarks (Counted) "
+                         u"WHERE Counted >= %1"_s.arg(2 * kMarkedStretch));
+        !r)
+        return r;
+    for (const MarkedList& list : markedLists()) {
+        if (auto r = installMarks(db, list); !r)
+            return r;
+    }
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1}, {2, &migrateTo2}, {3, &migrateTo3}, {4, &migrateTo4}, {5, &migrateTo5},
     {6, &migrateTo6}, {7, &migrateTo7}, {8, &migrateTo8}, {9, &migrateTo9}, {10, &migrateTo10},
+    {11, &migrateTo11},
 };
 
 } // namespace

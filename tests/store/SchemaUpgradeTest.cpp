@@ -108,6 +108,15 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 11) {
+        // Dropping the table takes its index; the triggers belong to the message tables.
+        auto triggers = db.prepare(u"SELECT name FROM sqlite_master WHERE type='trigger' AND name LIKE 'trg_marks_%'"_s)
+                            .collect([](const store::Statement& row) { return row.text(0); });
+        ASSERT_TRUE(triggers);
+        for (const QString& trigger : *triggers)
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER "_s + trigger));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE List_PageMarks"_s));
+    }
     if (version < 10) {
         ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_sent_recipient_delivered"_s));
         ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_sent_message_delivered"_s));
