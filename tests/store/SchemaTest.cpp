@@ -248,7 +248,7 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
          u"idx_outbox_pending_recipient"_s},
         {u"SELECT COUNT(*) FROM MissedCallStatistics WHERE callDateTime>='2026-01-01 00:00:00' AND "
          u"callDateTime<'2026-01-02 00:00:00' AND IsMissCall<>0"_s,
-         u"idx_calls_datetime"_s},
+         u"idx_calls_missed_date"_s},
         {u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived WHERE MessageReceivedOn>='2026-01-01 00:00:00'"_s,
          u"idx_mails_received"_s},
         {u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived WHERE IsEmailSentToSMS=0"_s, u"idx_mails_sent"_s},

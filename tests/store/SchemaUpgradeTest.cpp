@@ -108,6 +108,12 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 12) {
+        for (const QString& index :
+             {u"idx_calls_missed_date"_s, u"idx_inbox_sender_dated"_s, u"idx_inbox_message_dated"_s,
+              u"idx_mails_newest"_s, u"idx_mails_sent_newest"_s, u"idx_mails_refused_newest"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX "_s + index));
+    }
     if (version < 11) {
         // Dropping the table takes its index; the triggers belong to the message tables.
         auto triggers = db.prepare(u"SELECT name FROM sqlite_master WHERE type='trigger' AND name LIKE 'trg_marks_%'"_s)

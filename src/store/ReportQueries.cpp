@@ -1,0 +1,362 @@
+#include "ReportQueries.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace store {
+
+namespace {
+
+// Below this many rows in range a sorted report reads its range on the date index and sorts it;
+// above, it walks the sort's own index, which carries the date, so the rows out of range it steps
+// over are read on the index alone.
+constexpr qint64 kSortInMemoryUpTo = 2000;
+
+// A report's rows in one order, ties by id (ascending, also under a descending sort), with the
+// conditions every page shares. Values are bound to ?10, ?11, … in the order of `values`.
+struct KeyedList
+{
+    QString table;
+    QString idColumn;
+    QString columns; // what a row shows; the sort column is read after them
+    QString orderColumn;
+    bool descending = false;
+    // A number or a text may be NULL; a date in range never is. A key condition cannot step
+    // over NULL (it sorts before every value), so such a list is then counted off instead.
+    bool keyMayBeNull = false;
+    QString countIndex; // counts the rows in range
+    QString sortIndex;  // reads them in order; empty: countIndex, with a sort
+    QStringList conditions;
+    QStringList values;
+};
+
+QString indexed(const QString& index)
+{
+    return index.isEmpty() ? QString() : u" INDEXED BY "_s + index;
+}
+
+QString where(const QStringList& conditions)
+{
+    return conditions.isEmpty() ? QString() : u" WHERE "_s + conditions.join(u" AND "_s);
+}
+
+void bindValues(Statement& st, const KeyedList& list)
+{
+    for (int i = 0; i < int(list.values.size()); ++i)
+        st.bind(10 + i, list.values.at(i));
+}
+
+// The list's order, or the same turned round for reading from the end.
+QString orderSql(const KeyedList& list, bool reversed)
+{
+    const bool descending = list.descending != reversed;
+    return list.orderColumn + (descending ? u" DESC, "_s : u", "_s) + list.idColumn +
+           (reversed ? u" DESC"_s : QString());
+}
+
+// The rows from a key on (?3 the value, ?4 the id), in the direction read; inclusive: the key's
+// own row too.
+QString keyCondition(const KeyedList& list, bool reversed, bool inclusive)
+{
+    const bool up = list.descending == reversed;
+    const QString idCompare =
+        reversed ? (inclusive ? u" <= ?4"_s : u" < ?4"_s) : (inclusive ? u" >= ?4"_s : u" > ?4"_s);
+    return up ? u"%1 >= ?3 AND (%1 > ?3 OR %2%3)"_s.arg(list.orderColumn, list.idColumn, idCompare)
+              : u"%1 <= ?3 AND (%1 < ?3 OR %2%3)"_s.arg(list.orderColumn, list.idColumn, idCompare);
+}
+
+std::expected<qint64, StoreError> countRows(const Database& db, const KeyedList& list)
+{
+    auto st = db.prepare(u"SELECT COUNT(*) FROM "_s + list.table + indexed(list.countIndex) + where(list.conditions));
+    bindValues(st, list);
+    return st.scalar();
+}
+
+std::expected<bool, StoreError> hasNullKeys(const Database& db, const KeyedList& list)
+{
+    QStringList conditions = list.conditions;
+    conditions << list.orderColumn + u" IS NULL"_s;
+    auto st = db.prepare(u"SELECT EXISTS (SELECT 1 FROM "_s + list.table + where(conditions) + u")"_s);
+    bindValues(st, list);
+    auto found = st.scalar();
+    if (!found)
+        return std::unexpected(found.error());
+    return *found != 0;
+}
+
+// The key of the row `rank` rows from the start (or, reversed, from the end) of the list,
+// counted off on the index alone.
+std::expected<std::optional<ReportKey>, StoreError> keyAtRank(const Database& db, const KeyedList& list,
+                                                              const QString& index, qint64 rank, bool reversed)
+{
+    auto st = db.prepare(u"SELECT "_s + list.orderColumn + u", "_s + list.idColumn + u" FROM "_s + list.table +
+                         indexed(index) + where(list.conditions) + u" ORDER BY "_s + orderSql(list, reversed) +
+                         u" LIMIT 1 OFFSET ?1"_s);
+    st.bind(1, rank);
+    bindValues(st, list);
+    auto found = st.next();
+    if (!found)
+        return std::unexpected(found.error());
+    if (!*found || st.isNull(0))
+        return std::optional<ReportKey>();
+    return std::optional<ReportKey>(ReportKey{st.text(0), st.integer(1)});
+}
+
+template <typename Row, typename Read>
+std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const KeyedList& list,
+                                                    const ReportPaging& paging, Read read)
+{
+    auto total = countRows(db, list);
+    if (!total)
+        return std::unexpected(total.error());
+    ReportPage<Row> page;
+    page.total = *total;
+    const qint64 size = std::max(paging.pageSize, 1);
+    const qint64 offset = qint64(std::max(paging.page, 1) - 1) * size;
+    if (offset >= page.total)
+        return page;
+    const QString index =
+        list.sortIndex.isEmpty() || page.total <= kSortInMemoryUpTo ? list.countIndex : list.sortIndex;
+
+    bool keysUsable = true;
+    if (list.keyMayBeNull) {
+        auto nulls = hasNullKeys(db, list);
+        if (!nulls)
+            return std::unexpected(nulls.error());
+        keysUsable = !*nulls;
+    }
+    std::optional<ReportKey> anchor;
+    bool reversed = false;
+    bool inclusive = false;
+    qint64 take = size;
+    qint64 skip = 0;
+    if (keysUsable && paging.after && !paging.after->value.isNull()) {
+        anchor = paging.after;
+    } else if (keysUsable && paging.before && !paging.before->value.isNull()) {
+        anchor = paging.before;
+        reversed = true;
+    } else {
+        // A page by its number is counted off from the nearer end: the last pages from the end,
+        // in the order turned round.
+        skip = offset;
+        if (offset * 2 > page.total) {
+            take = std::min(size, page.total - offset);
+            skip = page.total - offset - take;
+            reversed = true;
+        }
+        if (keysUsable && skip > 0) {
+            auto key = keyAtRank(db, list, index, skip, reversed);
+            if (!key)
+                return std::unexpected(key.error());
+            if (!key->has_value())
+                return page;
+            anchor = **key;
+            inclusive = true;
+            skip = 0;
+        }
+    }
+
+    QStringList conditions = list.conditions;
+    if (anchor)
+        conditions << keyCondition(list, reversed, inclusive);
+    auto st = db.prepare(u"SELECT "_s + list.columns + u", "_s + list.orderColumn + u" FROM "_s + list.table +
+                         indexed(index) + where(conditions) + u" ORDER BY "_s + orderSql(list, reversed) +
+                         u" LIMIT ?1 OFFSET ?2"_s);
+    st.bind(1, take);
+    st.bind(2, skip);
+    if (anchor) {
+        st.bind(3, anchor->value);
+        st.bind(4, anchor->id);
+    }
+    bindValues(st, list);
+    const int keyColumn = int(list.columns.count(u',')) + 1;
+    auto rows = st.collect([&](const Statement& found) {
+        Row row = read(found);
+        row.key = {found.isNull(keyColumn) ? QString() : found.text(keyColumn), row.id};
+        return row;
+    });
+    if (!rows)
+        return std::unexpected(rows.error());
+    page.rows = std::move(*rows);
+    if (reversed)
+        std::ranges::reverse(page.rows);
+    return page;
+}
+
+std::expected<int, StoreError> deleteByIds(const Database& db, const QString& sql, const std::vector<qint64>& ids)
+{
+    Transaction transaction(db);
+    if (!transaction.started())
+        return std::unexpected(transaction.started().error());
+    auto st = db.prepare(sql);
+    int deleted = 0;
+    for (const qint64 id : ids) {
+        st.bind(1, id);
+        if (auto r = st.run(); !r)
+            return std::unexpected(r.error());
+        deleted += db.changes();
+    }
+    if (auto r = transaction.commit(); !r)
+        return std::unexpected(r.error());
+    return deleted;
+}
+
+KeyedList receivedSmsList(const QDate& from, const QDate& to)
+{
+    const DayRange days = reportDays(from, to);
+    KeyedList list;
+    list.table = u"Message_InBox"_s;
+    list.idColumn = u"InBox_Id"_s;
+    list.columns = u"InBox_Id, SenderMobileNo, Message, InboxDateTime, IsRead"_s;
+    list.orderColumn = u"InboxDateTime"_s;
+    list.descending = true;
+    list.countIndex = u"idx_inbox_newest"_s;
+    list.conditions = {u"InboxDateTime >= ?10"_s, u"InboxDateTime < ?11"_s};
+    list.values = {days.from, days.until};
+    return list;
+}
+
+} // namespace
+
+DayRange reportDays(const QDate& from, const QDate& to)
+{
+    return dayRange(from, to);
+}
+
+QString likeAnywhere(const QString& prefix, const QString& text)
+{
+    QString escaped = prefix + text;
+    escaped.replace(u"\\"_s, u"\\\\"_s).replace(u"%"_s, u"\\%"_s).replace(u"_"_s, u"\\_"_s);
+    return u"%"_s + escaped + u"%"_s;
+}
+
+std::expected<ReportPage<CallLogRow>, StoreError> missedCallsPage(const Database& db, const QDate& from,
+                                                                  const QDate& to, const ReportPaging& paging)
+{
+    const DayRange days = reportDays(from, to);
+    KeyedList list;
+    list.table = u"MissedCallStatistics"_s;
+    list.idColumn = u"id"_s;
+    list.columns = u"id, callDateTime, callerNumber"_s;
+    list.orderColumn = u"callDateTime"_s;
+    list.countIndex = u"idx_calls_missed_date"_s;
+    list.conditions = {u"IsMissCall<>0"_s, u"callDateTime >= ?10"_s, u"callDateTime < ?11"_s};
+    list.values = {days.from, days.until};
+    return readPage<CallLogRow>(db, list, paging, [](const Statement& found) {
+        CallLogRow row;
+        row.id = found.integer(0);
+        row.callDateTime = found.text(1);
+        row.callerNumber = found.text(2);
+        return row;
+    });
+}
+
+std::expected<int, StoreError> deleteCalls(const Database& db, const std::vector<qint64>& ids)
+{
+    return deleteByIds(db, u"DELETE FROM MissedCallStatistics WHERE id=?1"_s, ids);
+}
+
+std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Database& db, const QDate& from,
+                                                                      const QDate& to, const QString& sortKey,
+                                                                      const ReportPaging& paging)
+{
+    KeyedList list = receivedSmsList(from, to);
+    // Sort keys come from the screen's headers; no typed text reaches the ORDER BY.
+    if (sortKey.compare(u"SenderMobileNo"_s, Qt::CaseInsensitive) == 0) {
+        list.orderColumn = u"SenderMobileNo"_s;
+        list.descending = false;
+        list.keyMayBeNull = true;
+        list.sortIndex = u"idx_inbox_sender_dated"_s;
+    } else if (sortKey.compare(u"Message"_s, Qt::CaseInsensitive) == 0) {
+        list.orderColumn = u"Message"_s;
+        list.descending = false;
+        list.keyMayBeNull = true;
+        list.sortIndex = u"idx_inbox_message_dated"_s;
+    }
+    return readPage<ReceivedSmsRow>(db, list, paging, [](const Statement& found) {
+        ReceivedSmsRow row;
+        row.id = found.integer(0);
+        row.number = found.text(1);
+        row.message = found.text(2);
+        row.date = found.text(3);
+        row.isRead = found.boolean(4);
+        return row;
+    });
+}
+
+std::expected<qint64, StoreError> countReceivedSms(const Database& db, const QDate& from, const QDate& to)
+{
+    return countRows(db, receivedSmsList(from, to));
+}
+
+std::expected<int, StoreError> deleteReceivedSms(const Database& db, const std::vector<qint64>& ids)
+{
+    return deleteByIds(db, u"DELETE FROM Message_InBox WHERE InBox_Id=?1"_s, ids);
+}
+
+std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database& db, const MailInboxFilter& filter,
+                                                                  const ReportPaging& paging)
+{
+    const DayRange days = reportDays(filter.from, filter.to);
+    KeyedList list;
+    list.table = u"WebMailToSMS_MessagesReceived"_s;
+    list.idColumn = u"id"_s;
+    list.columns = u"id, EmailDateTime, EmailFromAddress, EmailSubject, MessageReceivedOn, ReasonForNotSendingSMS"_s;
+    list.orderColumn = u"EmailDateTime"_s;
+    list.descending = true;
+    switch (filter.filter) {
+    case MailFilter::All:
+        list.countIndex = u"idx_mails_newest"_s;
+        break;
+    case MailFilter::SentToSms:
+        list.countIndex = u"idx_mails_sent_newest"_s;
+        list.conditions << u"IsEmailSentToSMS<>0"_s;
+        break;
+    case MailFilter::NotSentToSms:
+        list.countIndex = u"idx_mails_refused_newest"_s;
+        list.conditions << u"IsEmailSentToSMS=0"_s;
+        break;
+    }
+    list.conditions << u"EmailDateTime >= ?10"_s << u"EmailDateTime < ?11"_s;
+    list.values = {days.from, days.until};
+    if (const QString sender = filter.sender.trimmed(); !sender.isEmpty()) {
+        list.conditions << u"EmailFromAddress LIKE ?%1 ESCAPE '\\'"_s.arg(10 + list.values.size());
+        list.values << likeAnywhere(QString(), sender);
+    }
+    if (const QString user = filter.smsUserName.trimmed(); !user.isEmpty()) {
+        list.conditions << u"EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(10 + list.values.size());
+        list.values << likeAnywhere(u"<smsusername>"_s, user);
+    }
+    return readPage<MailInboxRow>(db, list, paging, [](const Statement& found) {
+        MailInboxRow row;
+        row.id = found.integer(0);
+        row.emailDateTime = found.text(1);
+        row.fromAddress = found.text(2);
+        row.subject = found.text(3);
+        row.receivedOn = found.text(4);
+        row.reason = found.text(5);
+        return row;
+    });
+}
+
+std::expected<std::optional<QString>, StoreError> mailText(const Database& db, qint64 id)
+{
+    auto st = db.prepare(u"SELECT EmailTextMessage FROM WebMailToSMS_MessagesReceived WHERE id=?1"_s);
+    st.bind(1, id);
+    auto found = st.next();
+    if (!found)
+        return std::unexpected(found.error());
+    if (!*found)
+        return std::optional<QString>();
+    return std::optional<QString>(st.text(0));
+}
+
+std::expected<int, StoreError> deleteMails(const Database& db, const std::vector<qint64>& ids)
+{
+    return deleteByIds(db, u"DELETE FROM WebMailToSMS_MessagesReceived WHERE id=?1"_s, ids);
+}
+
+} // namespace store
