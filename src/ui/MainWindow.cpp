@@ -2,15 +2,18 @@
 
 #include "AboutDialog.h"
 #include "AutoReplyCommandsDialog.h"
+#include "CallLogWindow.h"
 #include "CountryDialog.h"
 #include "Dashboard.h"
 #include "Dialogs.h"
 #include "Gateway.h"
+#include "MailRequestInboxWindow.h"
 #include "MessageBoxWindow.h"
 #include "MissedCallReplyDialog.h"
 #include "ModemDiscovery.h"
 #include "NoticeWindow.h"
 #include "Pictures.h"
+#include "ReceivedSmsReport.h"
 #include "SimMessagesWindow.h"
 #include "SmsUserAccountsDialog.h"
 #include "TrayIcon.h"
@@ -42,6 +45,14 @@ QMenu* namedMenu(QMenuBar* bar, const QString& text, const QString& name)
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     return menu;
+}
+
+// A modeless screen of the main window's: shown, or brought forward when it already is.
+void bringForward(QWidget* screen)
+{
+    screen->showNormal();
+    screen->raise();
+    screen->activateWindow();
 }
 
 // The keyword replies: one screen at a time beside the main window; an open one comes forward.
@@ -129,7 +140,14 @@ void MainWindow::buildMenus()
     QMenu* messages = namedMenu(bar, u"Message &Box"_s, u"mnuMsgBox"_s);
     QAction* messageBox = namedAction(messages, u"SMS &Message Box"_s, u"mnuSMSMessageBox"_s);
     connect(messageBox, &QAction::triggered, this, &MainWindow::openMessageBox);
-    namedAction(messages, u"&POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s, false);
+    QAction* mailInbox = namedAction(messages, u"&POP3 Inbox For Web-To-SMS"_s, u"mnuPOP3Inbox"_s);
+    connect(mailInbox, &QAction::triggered, this, [this] {
+        // One at a time, beside the main window: an open one comes forward.
+        QWidget* screen = findChild<MailRequestInboxWindow*>(u"frm_POP3InBoxForWebToSMS"_s, Qt::FindDirectChildrenOnly);
+        if (screen == nullptr)
+            screen = new MailRequestInboxWindow(m_db, m_dialogs, m_clock, PageSize, this);
+        bringForward(screen);
+    });
 
     QAction* about = bar->addAction(u"&About"_s);
     about->setObjectName(u"mnuAbout"_s);
@@ -162,8 +180,16 @@ void MainWindow::buildToolBar()
     // The button itself does nothing; only its two drop-down entries act.
     auto* reportsMenu = new QMenu(this);
     reportsMenu->setObjectName(u"mnuReports"_s);
-    namedAction(reportsMenu, u"&Missed Calls Report"_s, u"MR"_s, false);
-    namedAction(reportsMenu, u"&Received SMS Report"_s, u"SMSR"_s, false);
+    QAction* callLog = namedAction(reportsMenu, u"&Missed Calls Report"_s, u"MR"_s);
+    connect(callLog, &QAction::triggered, this, [this] {
+        CallLogWindow screen(m_db, m_dialogs, m_clock, this);
+        m_dialogs.run(screen);
+    });
+    QAction* smsReport = namedAction(reportsMenu, u"&Received SMS Report"_s, u"SMSR"_s);
+    connect(smsReport, &QAction::triggered, this, [this] {
+        ReceivedSmsReport screen(m_db, m_dialogs, m_clock, this);
+        m_dialogs.run(screen);
+    });
     auto* reports = m_toolReports = new QToolButton(toolbar);
     reports->setObjectName(u"tbrReports"_s);
     reports->setText(u"Reports"_s);
@@ -207,6 +233,14 @@ void MainWindow::load()
     m_home = new Dashboard(m_db, m_gateway, m_clock, this);
     setCentralWidget(m_home);
     connect(m_home, &Dashboard::messageBoxRequested, this, &MainWindow::openMessageBox);
+    connect(m_home, &Dashboard::missedCallsClicked, this, [this] {
+        auto* screen = findChild<CallLogWindow*>(u"Frm_ManageLogs"_s, Qt::FindDirectChildrenOnly);
+        if (screen == nullptr) {
+            screen = new CallLogWindow(m_db, m_dialogs, m_clock, this);
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        bringForward(screen);
+    });
     onModemStateChanged(false, false);
     // The engine's steps run on its own thread, queued behind the log switch the dashboard
     // has just turned on, so the first line is not dropped.

@@ -1,0 +1,170 @@
+#include "ReceivedSmsReport.h"
+
+#include "CheckedRows.h"
+#include "DateText.h"
+#include "Dialogs.h"
+#include "PageBar.h"
+#include "ReportQueries.h"
+#include "ScreenParts.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace ui {
+
+namespace {
+
+QDateEdit* datePicker(QWidget* parent, const QString& name, const QDate& day)
+{
+    auto* picker = named(new QDateEdit(day, parent), name);
+    picker->setDisplayFormat(u"dd/MM/yyyy"_s);
+    picker->setCalendarPopup(true);
+    return picker;
+}
+
+// What a click on each header sorts by; the hidden id column keeps the order.
+const QString kSortKeys[] = {u"SenderMobileNo"_s, u"Message"_s, store::kReceivedSmsNewestFirst};
+
+} // namespace
+
+ReceivedSmsReport::ReceivedSmsReport(const store::Database& db, Dialogs& dialogs, const store::Clock& clock,
+                                     QWidget* parent)
+    : QDialog(parent), m_db(db), m_dialogs(dialogs), m_sortKey(store::kReceivedSmsNewestFirst)
+{
+    setObjectName(u"Frm_SMSReport"_s);
+    setWindowTitle(u"Received SMS Report"_s);
+    const QDate today = clock.now().date();
+    m_from = datePicker(this, u"DtpFromDate"_s, today);
+    m_to = datePicker(this, u"DtpToDate"_s, today);
+    auto* showButton = named(new QPushButton(u"&Show"_s, this), u"cmdShow"_s);
+    auto* range = new QHBoxLayout;
+    range->addWidget(new QLabel(u"From Date :"_s, this));
+    range->addWidget(m_from);
+    range->addWidget(new QLabel(u"To Date :"_s, this));
+    range->addWidget(m_to);
+    range->addWidget(showButton);
+    range->addStretch();
+
+    m_list = named(new QTreeWidget(this), u"lstSMS"_s);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setColumnCount(4);
+    m_list->setHeaderLabels({u"Mobile Number"_s, u"Message"_s, u"Received On"_s, QString()});
+    m_list->header()->setSectionsClickable(true);
+    const int dpi = logicalDpiX();
+    m_list->setColumnWidth(0, 1900 * dpi / 1440);
+    m_list->setColumnWidth(1, 7000 * dpi / 1440);
+    m_list->setColumnWidth(2, 2000 * dpi / 1440);
+    m_list->setColumnHidden(3, true);
+
+    m_pages = new PageBar(dialogs, PageBar::Caption::RecordsWithPages, kPageSize, this);
+    m_all = named(new QCheckBox(u"Select All"_s, this), u"chkAll"_s);
+    auto* exportButton = named(new QPushButton(u"&Export All"_s, this), u"cmdExport"_s);
+    m_delete = named(new QPushButton(u"&Delete Selected"_s, this), u"CmdDelete"_s);
+    m_delete->setEnabled(false);
+    auto* exitButton = named(new QPushButton(u"E&xit"_s, this), u"cmdExit"_s);
+    m_rows = new CheckedRows(m_list, m_all, m_delete);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(range);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_pages);
+    auto* buttons = buttonRow({exportButton, m_delete, exitButton});
+    buttons->insertWidget(0, m_all);
+    layout->addLayout(buttons);
+    resize(900, 560);
+
+    connect(showButton, &QPushButton::clicked, this, &ReceivedSmsReport::showRange);
+    connect(m_pages, &PageBar::pageChosen, this, &ReceivedSmsReport::FillSMSList);
+    connect(m_list->header(), &QHeaderView::sectionClicked, this, &ReceivedSmsReport::sortBy);
+    connect(m_delete, &QPushButton::clicked, this, &ReceivedSmsReport::deleteChecked);
+    connect(exportButton, &QPushButton::clicked, this, &ReceivedSmsReport::exportAll);
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ReceivedSmsReport::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Filled whenever the report comes (back) into view, not on every activation: switching
+    // windows must not throw away the rows the operator has checked.
+    FillSMSList();
+}
+
+void ReceivedSmsReport::showRange()
+{
+    m_pages->setPage(1);
+    FillSMSList();
+}
+
+void ReceivedSmsReport::FillSMSList()
+{
+    m_list->clear();
+    m_delete->setEnabled(false);
+    SMSReportFromDate = m_from->date();
+    SMSReportToDate = m_to->date();
+    const auto paging = m_pages->paging(SMSReportFromDate.toString(Qt::ISODate) + u'/' +
+                                        SMSReportToDate.toString(Qt::ISODate) + u'/' + m_sortKey);
+    auto page = store::receivedSmsPage(m_db, SMSReportFromDate, SMSReportToDate, m_sortKey, paging);
+    if (!page) {
+        TotalSMSToBeExport = 0;
+        m_pages->failed();
+        m_dialogs.error(this, u"The received SMS could not be read: "_s + page.error().message);
+        return;
+    }
+    TotalSMSToBeExport = page->total;
+    for (const store::ReceivedSmsRow& row : page->rows) {
+        m_rows->addRow({row.number, row.message, store::fromIsoText(row.date).toString(u"dd/MM/yyyy HH:mm:ss"_s),
+                        QString::number(row.id)},
+                       row.id);
+    }
+    if (page->rows.empty())
+        m_pages->shown(page->total, std::nullopt, std::nullopt);
+    else
+        m_pages->shown(page->total, page->rows.front().key, page->rows.back().key);
+}
+
+void ReceivedSmsReport::sortBy(int column)
+{
+    if (column >= 0 && column < int(std::size(kSortKeys)))
+        m_sortKey = kSortKeys[column];
+    FillSMSList();
+}
+
+void ReceivedSmsReport::deleteChecked()
+{
+    if (m_dialogs.question(this, u"Are you sure to delete the SMS?"_s) == Dialogs::Yes) {
+        auto deleted = store::deleteReceivedSms(m_db, m_rows->checkedIds());
+        if (!deleted)
+            m_dialogs.error(this, u"The SMS could not be deleted: "_s + deleted.error().message);
+    }
+    FillSMSList();
+}
+
+void ReceivedSmsReport::exportAll()
+{
+    m_dialogs.information(this, u"Records from all pages based on search criteria will be selected for Export."_s);
+    if (TotalSMSToBeExport == 0) {
+        m_dialogs.information(this, u"No record found for exporting."_s);
+        return;
+    }
+    openExportWizard();
+}
+
+void ReceivedSmsReport::openExportWizard()
+{
+    // Until the wizard is part of the program the operator learns what it would be given.
+    m_dialogs.information(
+        this, u"%1 received SMS from %2 to %3 would be exported; the export wizard is not "
+              u"part of this version."_s.arg(TotalSMSToBeExport)
+                  .arg(SMSReportFromDate.toString(u"dd/MM/yyyy"_s), SMSReportToDate.toString(u"dd/MM/yyyy"_s)));
+}
+
+} // namespace ui
