@@ -1,8 +1,13 @@
 #include "ReportQueries.h"
 
+#include "MessageCounts.h"
+#include "PageMarks.h"
+
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +36,10 @@ struct KeyedList
     QString sortIndex;  // reads them in order; empty: countIndex, with a sort
     QStringList conditions;
     QStringList values;
+    // Where the store keeps page marks for the list: its total, and the key at a place in it
+    // (from its start), found from the marks instead of counted off the index.
+    std::optional<qint64> total;
+    std::function<std::expected<std::optional<ReportKey>, StoreError>(qint64 rank)> keyAt;
 };
 
 QString indexed(const QString& index)
@@ -109,7 +118,7 @@ template <typename Row, typename Read>
 std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const KeyedList& list,
                                                     const ReportPaging& paging, Read read)
 {
-    auto total = countRows(db, list);
+    auto total = list.total ? std::expected<qint64, StoreError>(*list.total) : countRows(db, list);
     if (!total)
         return std::unexpected(total.error());
     ReportPage<Row> page;
@@ -148,7 +157,8 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
             reversed = true;
         }
         if (keysUsable && skip > 0) {
-            auto key = keyAtRank(db, list, index, skip, reversed);
+            auto key = list.keyAt ? list.keyAt(reversed ? page.total - 1 - skip : skip)
+                                  : keyAtRank(db, list, index, skip, reversed);
             if (!key)
                 return std::unexpected(key.error());
             if (!key->has_value())
@@ -259,6 +269,47 @@ std::expected<int, StoreError> deleteCalls(const Database& db, const std::vector
     return deleteByIds(db, u"DELETE FROM MissedCallStatistics WHERE id=?1"_s, ids);
 }
 
+// The received SMS from the inbox's page marks: how many rows the range holds is the difference of
+// two places in the newest-first list; a page's first row in that order is a place in it too. A
+// sort by number or text has marks over the whole inbox only, so they serve a range that holds
+// every row.
+std::expected<void, StoreError> useMarks(const Database& db, KeyedList& list, const DayRange& days)
+{
+    const MarkedList* byDate = findMarkedList(list.table, QString(), u"InboxDateTime"_s, true);
+    const MarkedList* bySort = list.orderColumn == u"InboxDateTime"_s
+                                   ? byDate
+                                   : findMarkedList(list.table, QString(), list.orderColumn, false);
+    if (byDate == nullptr || bySort == nullptr)
+        return {};
+    // Newest first, so the rows before (bound, the largest id) are those at or after the bound.
+    constexpr qint64 kLast = std::numeric_limits<qint64>::max();
+    auto fromOn = rowsBefore(db, *byDate, {days.from, kLast});
+    auto untilOn = rowsBefore(db, *byDate, {days.until, kLast});
+    if (!fromOn)
+        return std::unexpected(fromOn.error());
+    if (!untilOn)
+        return std::unexpected(untilOn.error());
+    list.total = *fromOn - *untilOn;
+    qint64 first = *untilOn;
+    if (bySort != byDate) {
+        auto all = keptCount(db, CountedList::Inbox);
+        if (!all)
+            return std::unexpected(all.error());
+        if (*all != *list.total)
+            return {};
+        first = 0;
+    }
+    list.keyAt = [&db, bySort, first](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+        auto key = keyAtRank(db, *bySort, first + rank);
+        if (!key)
+            return std::unexpected(key.error());
+        if (!key->has_value())
+            return std::optional<ReportKey>();
+        return std::optional<ReportKey>(ReportKey{(*key)->value, (*key)->id});
+    };
+    return {};
+}
+
 std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Database& db, const QDate& from,
                                                                       const QDate& to, const QString& sortKey,
                                                                       const ReportPaging& paging)
@@ -276,6 +327,8 @@ std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Data
         list.keyMayBeNull = true;
         list.sortIndex = u"idx_inbox_message_dated"_s;
     }
+    if (auto marked = useMarks(db, list, reportDays(from, to)); !marked)
+        return std::unexpected(marked.error());
     return readPage<ReceivedSmsRow>(db, list, paging, [](const Statement& found) {
         ReceivedSmsRow row;
         row.id = found.integer(0);
@@ -289,7 +342,10 @@ std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Data
 
 std::expected<qint64, StoreError> countReceivedSms(const Database& db, const QDate& from, const QDate& to)
 {
-    return countRows(db, receivedSmsList(from, to));
+    KeyedList list = receivedSmsList(from, to);
+    if (auto marked = useMarks(db, list, reportDays(from, to)); !marked)
+        return std::unexpected(marked.error());
+    return list.total ? std::expected<qint64, StoreError>(*list.total) : countRows(db, list);
 }
 
 std::expected<int, StoreError> deleteReceivedSms(const Database& db, const std::vector<qint64>& ids)

@@ -148,22 +148,27 @@ TEST_F(ReportQueriesTest, EveryPageOfEverySortMatchesTheOrderOfTheWholeRange)
         ASSERT_TRUE(inbox.insert(u"+4915100000000"_s, u"the day after"_s, QDateTime(kDay.addDays(1), QTime(0, 0))));
         ASSERT_TRUE(transaction.commit());
 
-        const QStringList range{u"2026-03-14 00:00:00"_s, u"2026-03-15 00:00:00"_s};
         const std::pair<QString, QString> sorts[] = {
             {store::kReceivedSmsNewestFirst, u"InboxDateTime DESC, InBox_Id"_s},
             {u"SenderMobileNo"_s, u"SenderMobileNo, InBox_Id"_s},
             {u"Message"_s, u"Message, InBox_Id"_s},
         };
-        for (const auto& [key, order] : sorts) {
-            SCOPED_TRACE(key.toStdString());
-            const QList<qint64> reference =
-                ids(u"SELECT InBox_Id FROM Message_InBox WHERE InboxDateTime >= ?1 AND InboxDateTime < ?2 ORDER BY "_s +
+        // The day alone, and three days that hold every row (then the marks of each sort serve).
+        for (const int around : {0, 1}) {
+            const QDate from = kDay.addDays(-around);
+            const QDate to = kDay.addDays(around);
+            const store::DayRange days = store::reportDays(from, to);
+            for (const auto& [key, order] : sorts) {
+                SCOPED_TRACE(key.toStdString() + " around " + std::to_string(around));
+                const QList<qint64> reference = ids(
+                    u"SELECT InBox_Id FROM Message_InBox WHERE InboxDateTime >= ?1 AND InboxDateTime < ?2 ORDER BY "_s +
                         order,
-                    range);
-            ASSERT_EQ(reference.size(), size.rows);
-            expectPagesFollow(reference, size.pageSize, [&](const store::ReportPaging& paging) {
-                return idsOf(store::receivedSmsPage(db, kDay, kDay, key, paging));
-            });
+                    {days.from, days.until});
+                ASSERT_EQ(reference.size(), size.rows + 2 * around);
+                expectPagesFollow(reference, size.pageSize, [&](const store::ReportPaging& paging) {
+                    return idsOf(store::receivedSmsPage(db, from, to, key, paging));
+                });
+            }
         }
         EXPECT_EQ(store::countReceivedSms(db, kDay, kDay).value_or(-1), size.rows);
         EXPECT_EQ(store::countReceivedSms(db, kDay.addDays(-1), kDay.addDays(1)).value_or(-1), size.rows + 2);
