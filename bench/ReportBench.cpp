@@ -1,0 +1,278 @@
+// What the operator waits for at the three reports (missed calls, received SMS, the e-mail-to-SMS
+// inbox) on a store that has kept years of traffic: each report's first, middle and last page,
+// Next and Previous from the middle, in each sort it offers, over the whole range and over one
+// month, and the count the export is handed.
+//
+//   report_bench [rows ...]     (default: 10000 1000000)
+//
+// Each size's store is built once in /tmp (one transaction) and reused while its schema version
+// matches this program's.
+#include "DateText.h"
+#include "ReportQueries.h"
+#include "Schema.h"
+#include "Store.h"
+#include "StoreLocation.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime kStart(QDate(2021, 1, 1), QTime(0, 0), Qt::UTC);
+
+struct Numbers
+{
+    quint64 state = 88172645463325252ull;
+    quint64 next()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+};
+
+QString someNumber(Numbers& random)
+{
+    const quint64 who = random.next() % 4 == 0 ? random.next() % 5000 : random.next() % 100000000;
+    return u"+49151%1"_s.arg(qint64(who), 8, 10, QChar(u'0'));
+}
+
+QString someText(Numbers& random)
+{
+    static const QString words[] = {u"meeting"_s, u"invoice"_s, u"please"_s, u"call"_s, u"back"_s,  u"order"_s,
+                                    u"thanks"_s,  u"noon"_s,    u"code"_s,   u"ok"_s,   u"later"_s, u"balance"_s};
+    QStringList text;
+    for (int i = 2 + int(random.next() % 10); i > 0; --i)
+        text << words[random.next() % std::size(words)];
+    return text.join(u' ');
+}
+
+// Every table a report reads gets `rows` rows, one every 150 s from 2021 on, ties now and then.
+std::expected<void, store::StoreError> fill(const store::Database& db, int rows)
+{
+    (void)db.exec(u"PRAGMA cache_size=-400000"_s);
+    store::Transaction transaction(db);
+    Numbers random;
+    auto inbox = db.prepare(u"INSERT INTO Message_InBox (SenderMobileNo, SenderId, Message, InboxDateTime, IsRead) "
+                            u"VALUES (?1, 0, ?2, ?3, -1)"_s);
+    auto calls = db.prepare(u"INSERT INTO MissedCallStatistics (callDateTime, callerNumber, IsMissCall) "
+                            u"VALUES (?1, ?2, ?3)"_s);
+    auto mails = db.prepare(u"INSERT INTO WebMailToSMS_MessagesReceived (EmailFromAddress, EmailSubject, "
+                            u"EmailDateTime, EmailTextMessage, MessageReceivedOn, IsEmailSentToSMS, "
+                            u"ReasonForNotSendingSMS) VALUES (?1, ?2, ?3, ?4, ?3, ?5, ?6)"_s);
+    for (int i = 0; i < rows; ++i) {
+        const QString when = store::isoText(kStart.addSecs(qint64(i) * 150 - qint64(i % 7 == 0 ? 150 : 0)));
+        inbox.bind(1, someNumber(random));
+        inbox.bind(2, someText(random));
+        inbox.bind(3, when);
+        calls.bind(1, when);
+        calls.bind(2, someNumber(random));
+        calls.bind(3, qint64(i % 10 == 0 ? 0 : -1));
+        const bool sent = i % 5 != 0;
+        mails.bind(1, u"user%1@example.org"_s.arg(random.next() % 3000));
+        mails.bind(2, someText(random));
+        mails.bind(3, when);
+        mails.bind(4, u"<smsusername>user%1</smsusername><message>%2</message>"_s.arg(random.next() % 3000)
+                          .arg(someText(random)));
+        mails.bind(5, qint64(sent ? -1 : 0));
+        mails.bind(6, sent ? QString() : u"Invalid SMS Username"_s);
+        for (store::Statement* st : {&inbox, &calls, &mails}) {
+            if (auto r = st->run(); !r)
+                return r;
+        }
+    }
+    return transaction.commit();
+}
+
+std::expected<store::Database, store::StoreError> benchStore(int rows)
+{
+    const QString path = QDir::temp().filePath(u"tarvogate-report-bench-%1.mdb"_s.arg(rows));
+    if (QFileInfo::exists(path)) {
+        auto existing = store::Database::open(path, QString::fromUtf16(store::kStoreKey));
+        if (existing) {
+            auto version = store::schemaVersion(*existing);
+            auto count = existing->prepare(u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived"_s).scalar();
+            if (version && *version == store::currentSchemaVersion() && count && *count == rows)
+                return existing;
+        }
+        std::printf("rebuilding %s (schema or size differs)\n", qPrintable(path));
+        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s})
+            QFile::remove(path + suffix);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    auto db = store::openStore(path);
+    if (!db)
+        return db;
+    if (auto r = fill(*db, rows); !r)
+        return std::unexpected(r.error());
+    (void)db->exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
+    std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
+    return db;
+}
+
+double measure(const std::function<void()>& action)
+{
+    std::vector<double> runs;
+    QElapsedTimer timer;
+    for (int i = 0; i < 7; ++i) {
+        timer.start();
+        action();
+        runs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (runs.front() > 100.0)
+            break;
+    }
+    std::ranges::sort(runs);
+    return runs.at(runs.size() / 2);
+}
+
+// A report's page by its paging: the total it found and the keys of its first and last rows.
+struct Shown
+{
+    qint64 total = 0;
+    std::optional<store::ReportKey> first;
+    std::optional<store::ReportKey> last;
+};
+using Report = std::function<Shown(const store::ReportPaging&)>;
+
+template <typename Row> Shown shownOf(const std::expected<store::ReportPage<Row>, store::StoreError>& page)
+{
+    Shown shown;
+    if (!page) {
+        std::printf("report: %s\n", qPrintable(page.error().message));
+        return shown;
+    }
+    shown.total = page->total;
+    if (!page->rows.empty()) {
+        shown.first = page->rows.front().key;
+        shown.last = page->rows.back().key;
+    }
+    return shown;
+}
+
+using Table = std::map<QString, double>;
+
+void measureStore(const store::Database& db, Table& table, std::vector<QString>& order)
+{
+    auto record = [&](const QString& name, double ms) {
+        if (std::ranges::find(order, name) == order.end())
+            order.push_back(name);
+        table[name] = ms;
+    };
+    const QDate first = kStart.date();
+    const QDate last = QDate(2030, 12, 31);
+    const QDate month = kStart.date().addDays(10);
+    struct Listing
+    {
+        QString name;
+        int pageSize;
+        Report report;
+    };
+    auto sms = [&](const QString& sort, const QDate& from, const QDate& to) -> Report {
+        return [&db, sort, from, to](const store::ReportPaging& paging) {
+            return shownOf(store::receivedSmsPage(db, from, to, sort, paging));
+        };
+    };
+    auto mails = [&](store::MailFilter filter, const QString& sender) -> Report {
+        return [&db, filter, sender, first, last](const store::ReportPaging& paging) {
+            return shownOf(store::mailInboxPage(db, {filter, sender, QString(), first, last}, paging));
+        };
+    };
+    const Listing listings[] = {
+        {u"missed calls, all days"_s, 500,
+         [&](const store::ReportPaging& paging) { return shownOf(store::missedCallsPage(db, first, last, paging)); }},
+        {u"missed calls, one month"_s, 500,
+         [&](const store::ReportPaging& paging) {
+             return shownOf(store::missedCallsPage(db, month, month.addMonths(1), paging));
+         }},
+        {u"received SMS newest first, all days"_s, 500, sms(store::kReceivedSmsNewestFirst, first, last)},
+        {u"received SMS by number, all days"_s, 500, sms(u"SenderMobileNo"_s, first, last)},
+        {u"received SMS by message, all days"_s, 500, sms(u"Message"_s, first, last)},
+        {u"received SMS newest first, one month"_s, 500,
+         sms(store::kReceivedSmsNewestFirst, month, month.addMonths(1))},
+        {u"received SMS by number, one month"_s, 500, sms(u"SenderMobileNo"_s, month, month.addMonths(1))},
+        {u"e-mails, all"_s, 100, mails(store::MailFilter::All, QString())},
+        {u"e-mails, not sent to SMS"_s, 100, mails(store::MailFilter::NotSentToSms, QString())},
+        {u"e-mails, sender search"_s, 100, mails(store::MailFilter::All, u"user42@"_s)},
+    };
+    for (const Listing& listing : listings) {
+        const Shown firstPage = listing.report({1, listing.pageSize, std::nullopt, std::nullopt});
+        const int pages = int(std::max<qint64>((firstPage.total + listing.pageSize - 1) / listing.pageSize, 1));
+        const std::pair<QString, int> where[] = {{u"first"_s, 1}, {u"middle"_s, (pages + 1) / 2}, {u"last"_s, pages}};
+        for (const auto& [label, number] : where) {
+            record(listing.name + u", "_s + label + u" page"_s, measure([&] {
+                       benchmark::DoNotOptimize(listing.report({number, listing.pageSize, std::nullopt, std::nullopt}));
+                   }));
+        }
+        if (pages < 3)
+            continue;
+        const int middle = (pages + 1) / 2;
+        const Shown shown = listing.report({middle, listing.pageSize, std::nullopt, std::nullopt});
+        record(listing.name + u", Next from the middle"_s, measure([&] {
+                   benchmark::DoNotOptimize(listing.report({middle + 1, listing.pageSize, shown.last, std::nullopt}));
+               }));
+        record(listing.name + u", Previous from the middle"_s, measure([&] {
+                   benchmark::DoNotOptimize(listing.report({middle - 1, listing.pageSize, std::nullopt, shown.first}));
+               }));
+    }
+    record(u"export count, all days"_s,
+           measure([&] { benchmark::DoNotOptimize(store::countReceivedSms(db, first, last)); }));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
+    if (sizes.empty())
+        sizes = {10000, 1000000};
+    if (std::ranges::any_of(sizes, [](int n) { return n <= 0; })) {
+        std::fprintf(stderr, "usage: report_bench [rows ...]\n");
+        return 2;
+    }
+    std::vector<Table> tables(sizes.size());
+    std::vector<QString> order;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        auto db = benchStore(sizes[i]);
+        if (!db) {
+            std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
+            return 1;
+        }
+        measureStore(*db, tables[i], order);
+        std::printf("file size at %d rows per table: %.1f MB\n", sizes[i], double(QFileInfo(db->path()).size()) / 1e6);
+    }
+    std::printf("\n| action (ms) |");
+    for (int size : sizes)
+        std::printf(" %d rows |", size);
+    std::printf("\n| --- |");
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        std::printf(" ---: |");
+    std::printf("\n");
+    for (const QString& name : order) {
+        std::printf("| %s |", qPrintable(name));
+        for (const Table& t : tables) {
+            const auto found = t.find(name);
+            if (found == t.end())
+                std::printf(" - |");
+            else
+                std::printf(" %.2f |", found->second);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
