@@ -107,6 +107,16 @@ MarkedList message(int id, const QString& table, const QString& idColumn, const 
     return {id, table, idColumn, keyColumn, descending, condition, watched, counted};
 }
 
+// A report's list: no kept total stands for it, so the start-up check counts its rows.
+MarkedList report(int id, const QString& table, const QString& keyColumn, bool descending, const QString& condition,
+                  const QString& filterColumn)
+{
+    QStringList watched{keyColumn};
+    if (!filterColumn.isEmpty())
+        watched << filterColumn;
+    return {id, table, u"id"_s, keyColumn, descending, condition, watched, std::nullopt};
+}
+
 std::vector<MarkedList> makeLists()
 {
     const QString inbox = u"Message_InBox"_s;
@@ -128,6 +138,13 @@ std::vector<MarkedList> makeLists()
         message(9, outbox, outboxId, u"DeliveryDatetime"_s, true, sent, sentColumns, CountedList::Sent),
         message(10, outbox, outboxId, u"RecipientMobileNo"_s, false, sent, sentColumns, CountedList::Sent),
         message(11, outbox, outboxId, u"Message"_s, false, sent, sentColumns, CountedList::Sent),
+        // The reports' lists by date, whose ranges of days are counted and paged from the marks.
+        report(12, u"MissedCallStatistics"_s, u"callDateTime"_s, false, u"%1IsMissCall<>0"_s, u"IsMissCall"_s),
+        report(13, u"WebMailToSMS_MessagesReceived"_s, u"EmailDateTime"_s, true, {}, {}),
+        report(14, u"WebMailToSMS_MessagesReceived"_s, u"EmailDateTime"_s, true, u"%1IsEmailSentToSMS<>0"_s,
+               u"IsEmailSentToSMS"_s),
+        report(15, u"WebMailToSMS_MessagesReceived"_s, u"EmailDateTime"_s, true, u"%1IsEmailSentToSMS=0"_s,
+               u"IsEmailSentToSMS"_s),
     };
 }
 

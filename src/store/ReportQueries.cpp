@@ -229,6 +229,63 @@ KeyedList receivedSmsList(const QDate& from, const QDate& to)
     return list;
 }
 
+// A report by date from the store's page marks: how many rows the range holds is the difference
+// of two places in the list, and a page's first row is a place in it too. A sort by another
+// column has marks over the whole table only (`sorted`, whose rows `whole` counts), so they serve
+// a range that holds every row.
+std::expected<void, StoreError> useMarks(const Database& db, KeyedList& list, const DayRange& days,
+                                         const MarkedList* byDate, const MarkedList* sorted = nullptr,
+                                         std::optional<CountedList> whole = std::nullopt)
+{
+    if (byDate == nullptr)
+        return {};
+    // The rows before (bound, an id beyond every row's) are those before the bound in the list's
+    // order: earlier days, or later ones in a list that starts with the newest.
+    const qint64 edge = byDate->descending ? std::numeric_limits<qint64>::max() : 0;
+    auto fromBefore = rowsBefore(db, *byDate, {days.from, edge});
+    auto untilBefore = rowsBefore(db, *byDate, {days.until, edge});
+    if (!fromBefore)
+        return std::unexpected(fromBefore.error());
+    if (!untilBefore)
+        return std::unexpected(untilBefore.error());
+    const qint64 total = byDate->descending ? *fromBefore - *untilBefore : *untilBefore - *fromBefore;
+    qint64 first = byDate->descending ? *untilBefore : *fromBefore;
+    const MarkedList* marks = byDate;
+    if (sorted != nullptr) {
+        if (!whole)
+            return {};
+        auto all = keptCount(db, *whole);
+        if (!all)
+            return std::unexpected(all.error());
+        if (*all != total) {
+            list.total = total;
+            return {};
+        }
+        marks = sorted;
+        first = 0;
+    }
+    list.total = total;
+    list.keyAt = [&db, marks, first](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+        auto key = keyAtRank(db, *marks, first + rank);
+        if (!key)
+            return std::unexpected(key.error());
+        if (!key->has_value())
+            return std::optional<ReportKey>();
+        return std::optional<ReportKey>(ReportKey{(*key)->value, (*key)->id});
+    };
+    return {};
+}
+
+std::expected<void, StoreError> useInboxMarks(const Database& db, KeyedList& list, const DayRange& days)
+{
+    const MarkedList* byDate = findMarkedList(list.table, QString(), u"InboxDateTime"_s, true);
+    if (list.orderColumn == u"InboxDateTime"_s)
+        return useMarks(db, list, days, byDate);
+    const MarkedList* sorted = findMarkedList(list.table, QString(), list.orderColumn, false);
+    return sorted == nullptr ? std::expected<void, StoreError>()
+                             : useMarks(db, list, days, byDate, sorted, CountedList::Inbox);
+}
+
 } // namespace
 
 DayRange reportDays(const QDate& from, const QDate& to)
@@ -255,6 +312,9 @@ std::expected<ReportPage<CallLogRow>, StoreError> missedCallsPage(const Database
     list.countIndex = u"idx_calls_missed_date"_s;
     list.conditions = {u"IsMissCall<>0"_s, u"callDateTime >= ?10"_s, u"callDateTime < ?11"_s};
     list.values = {days.from, days.until};
+    if (auto marked = useMarks(db, list, days, findMarkedList(list.table, u"IsMissCall<>0"_s, list.orderColumn, false));
+        !marked)
+        return std::unexpected(marked.error());
     return readPage<CallLogRow>(db, list, paging, [](const Statement& found) {
         CallLogRow row;
         row.id = found.integer(0);
@@ -267,47 +327,6 @@ std::expected<ReportPage<CallLogRow>, StoreError> missedCallsPage(const Database
 std::expected<int, StoreError> deleteCalls(const Database& db, const std::vector<qint64>& ids)
 {
     return deleteByIds(db, u"DELETE FROM MissedCallStatistics WHERE id=?1"_s, ids);
-}
-
-// The received SMS from the inbox's page marks: how many rows the range holds is the difference of
-// two places in the newest-first list; a page's first row in that order is a place in it too. A
-// sort by number or text has marks over the whole inbox only, so they serve a range that holds
-// every row.
-std::expected<void, StoreError> useMarks(const Database& db, KeyedList& list, const DayRange& days)
-{
-    const MarkedList* byDate = findMarkedList(list.table, QString(), u"InboxDateTime"_s, true);
-    const MarkedList* bySort = list.orderColumn == u"InboxDateTime"_s
-                                   ? byDate
-                                   : findMarkedList(list.table, QString(), list.orderColumn, false);
-    if (byDate == nullptr || bySort == nullptr)
-        return {};
-    // Newest first, so the rows before (bound, the largest id) are those at or after the bound.
-    constexpr qint64 kLast = std::numeric_limits<qint64>::max();
-    auto fromOn = rowsBefore(db, *byDate, {days.from, kLast});
-    auto untilOn = rowsBefore(db, *byDate, {days.until, kLast});
-    if (!fromOn)
-        return std::unexpected(fromOn.error());
-    if (!untilOn)
-        return std::unexpected(untilOn.error());
-    list.total = *fromOn - *untilOn;
-    qint64 first = *untilOn;
-    if (bySort != byDate) {
-        auto all = keptCount(db, CountedList::Inbox);
-        if (!all)
-            return std::unexpected(all.error());
-        if (*all != *list.total)
-            return {};
-        first = 0;
-    }
-    list.keyAt = [&db, bySort, first](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
-        auto key = keyAtRank(db, *bySort, first + rank);
-        if (!key)
-            return std::unexpected(key.error());
-        if (!key->has_value())
-            return std::optional<ReportKey>();
-        return std::optional<ReportKey>(ReportKey{(*key)->value, (*key)->id});
-    };
-    return {};
 }
 
 std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Database& db, const QDate& from,
@@ -327,7 +346,7 @@ std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Data
         list.keyMayBeNull = true;
         list.sortIndex = u"idx_inbox_message_dated"_s;
     }
-    if (auto marked = useMarks(db, list, reportDays(from, to)); !marked)
+    if (auto marked = useInboxMarks(db, list, reportDays(from, to)); !marked)
         return std::unexpected(marked.error());
     return readPage<ReceivedSmsRow>(db, list, paging, [](const Statement& found) {
         ReceivedSmsRow row;
@@ -343,7 +362,7 @@ std::expected<ReportPage<ReceivedSmsRow>, StoreError> receivedSmsPage(const Data
 std::expected<qint64, StoreError> countReceivedSms(const Database& db, const QDate& from, const QDate& to)
 {
     KeyedList list = receivedSmsList(from, to);
-    if (auto marked = useMarks(db, list, reportDays(from, to)); !marked)
+    if (auto marked = useInboxMarks(db, list, reportDays(from, to)); !marked)
         return std::unexpected(marked.error());
     return list.total ? std::expected<qint64, StoreError>(*list.total) : countRows(db, list);
 }
@@ -363,19 +382,22 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
     list.columns = u"id, EmailDateTime, EmailFromAddress, EmailSubject, MessageReceivedOn, ReasonForNotSendingSMS"_s;
     list.orderColumn = u"EmailDateTime"_s;
     list.descending = true;
+    QString outcome;
     switch (filter.filter) {
     case MailFilter::All:
         list.countIndex = u"idx_mails_newest"_s;
         break;
     case MailFilter::SentToSms:
         list.countIndex = u"idx_mails_sent_newest"_s;
-        list.conditions << u"IsEmailSentToSMS<>0"_s;
+        outcome = u"IsEmailSentToSMS<>0"_s;
         break;
     case MailFilter::NotSentToSms:
         list.countIndex = u"idx_mails_refused_newest"_s;
-        list.conditions << u"IsEmailSentToSMS=0"_s;
+        outcome = u"IsEmailSentToSMS=0"_s;
         break;
     }
+    if (!outcome.isEmpty())
+        list.conditions << outcome;
     list.conditions << u"EmailDateTime >= ?10"_s << u"EmailDateTime < ?11"_s;
     list.values = {days.from, days.until};
     if (const QString sender = filter.sender.trimmed(); !sender.isEmpty()) {
@@ -385,6 +407,12 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
     if (const QString user = filter.smsUserName.trimmed(); !user.isEmpty()) {
         list.conditions << u"EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(10 + list.values.size());
         list.values << likeAnywhere(u"<smsusername>"_s, user);
+    }
+    // A typed filter is matched row by row; the marks count the outcome's rows only.
+    if (list.values.size() == 2) {
+        if (auto marked = useMarks(db, list, days, findMarkedList(list.table, outcome, list.orderColumn, true));
+            !marked)
+            return std::unexpected(marked.error());
     }
     return readPage<MailInboxRow>(db, list, paging, [](const Statement& found) {
         MailInboxRow row;

@@ -108,6 +108,13 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 13) {
+        for (int list = 12; list <= 15; ++list) {
+            for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
+                ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER IF EXISTS trg_marks_%1_%2"_s.arg(list).arg(what)));
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DELETE FROM List_PageMarks WHERE List=%1"_s.arg(list)));
+        }
+    }
     if (version < 12) {
         for (const QString& index :
              {u"idx_calls_missed_date"_s, u"idx_inbox_sender_dated"_s, u"idx_inbox_message_dated"_s,
