@@ -109,9 +109,9 @@ std::expected<std::optional<ReportKey>, StoreError> keyAtRank(const Database& db
     auto found = st.next();
     if (!found)
         return std::unexpected(found.error());
-    if (!*found || st.isNull(0))
+    if (!*found)
         return std::optional<ReportKey>();
-    return std::optional<ReportKey>(ReportKey{st.text(0), st.integer(1)});
+    return std::optional<ReportKey>(ReportKey{st.isNull(0) ? QString() : st.text(0), st.integer(1)});
 }
 
 template <typename Row, typename Read>
@@ -130,21 +130,23 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
     const QString index =
         list.sortIndex.isEmpty() || page.total <= kSortInMemoryUpTo ? list.countIndex : list.sortIndex;
 
-    bool keysUsable = true;
+    // NULL sorts before every value, so an ascending list that holds NULL keys reads those rows
+    // first (by id), then the rest; a page read on from a key may take rows from both parts.
+    bool nulls = false;
     if (list.keyMayBeNull) {
-        auto nulls = hasNullKeys(db, list);
-        if (!nulls)
-            return std::unexpected(nulls.error());
-        keysUsable = !*nulls;
+        auto found = hasNullKeys(db, list);
+        if (!found)
+            return std::unexpected(found.error());
+        nulls = *found;
     }
     std::optional<ReportKey> anchor;
     bool reversed = false;
     bool inclusive = false;
     qint64 take = size;
     qint64 skip = 0;
-    if (keysUsable && paging.after && !paging.after->value.isNull()) {
+    if (paging.after) {
         anchor = paging.after;
-    } else if (keysUsable && paging.before && !paging.before->value.isNull()) {
+    } else if (paging.before) {
         anchor = paging.before;
         reversed = true;
     } else {
@@ -156,7 +158,7 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
             skip = page.total - offset - take;
             reversed = true;
         }
-        if (keysUsable && skip > 0) {
+        if (skip > 0) {
             auto key = list.keyAt ? list.keyAt(reversed ? page.total - 1 - skip : skip)
                                   : keyAtRank(db, list, index, skip, reversed);
             if (!key)
@@ -169,28 +171,51 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
         }
     }
 
-    QStringList conditions = list.conditions;
-    if (anchor)
-        conditions << keyCondition(list, reversed, inclusive);
-    auto st = db.prepare(u"SELECT "_s + list.columns + u", "_s + list.orderColumn + u" FROM "_s + list.table +
-                         indexed(index) + where(conditions) + u" ORDER BY "_s + orderSql(list, reversed) +
-                         u" LIMIT ?1 OFFSET ?2"_s);
-    st.bind(1, take);
-    st.bind(2, skip);
-    if (anchor) {
-        st.bind(3, anchor->value);
-        st.bind(4, anchor->id);
-    }
-    bindValues(st, list);
     const int keyColumn = int(list.columns.count(u',')) + 1;
-    auto rows = st.collect([&](const Statement& found) {
-        Row row = read(found);
-        row.key = {found.isNull(keyColumn) ? QString() : found.text(keyColumn), row.id};
-        return row;
-    });
+    auto readRows = [&](const QString& condition, qint64 limit) -> std::expected<std::vector<Row>, StoreError> {
+        QStringList conditions = list.conditions;
+        if (!condition.isEmpty())
+            conditions << condition;
+        auto st = db.prepare(u"SELECT "_s + list.columns + u", "_s + list.orderColumn + u" FROM "_s + list.table +
+                             indexed(index) + where(conditions) + u" ORDER BY "_s + orderSql(list, reversed) +
+                             u" LIMIT ?1 OFFSET ?2"_s);
+        st.bind(1, limit);
+        st.bind(2, skip);
+        if (anchor) {
+            st.bind(3, anchor->value);
+            st.bind(4, anchor->id);
+        }
+        bindValues(st, list);
+        return st.collect([&](const Statement& found) {
+            Row row = read(found);
+            row.key = {found.isNull(keyColumn) ? QString() : found.text(keyColumn), row.id};
+            return row;
+        });
+    };
+    const QString column = list.orderColumn;
+    const QString idCompare =
+        reversed ? (inclusive ? u" <= ?4"_s : u" < ?4"_s) : (inclusive ? u" >= ?4"_s : u" > ?4"_s);
+    QString first; // where the page starts
+    QString then;  // where it goes on when the first part runs out
+    if (anchor && anchor->value.isNull()) {
+        first = column + u" IS NULL AND "_s + list.idColumn + idCompare;
+        if (!reversed)
+            then = column + u" IS NOT NULL"_s;
+    } else if (anchor) {
+        first = keyCondition(list, reversed, inclusive);
+        if (reversed && nulls)
+            then = column + u" IS NULL"_s;
+    }
+    auto rows = readRows(first, take);
     if (!rows)
         return std::unexpected(rows.error());
     page.rows = std::move(*rows);
+    if (!then.isEmpty() && qint64(page.rows.size()) < take) {
+        auto more = readRows(then, take - qint64(page.rows.size()));
+        if (!more)
+            return std::unexpected(more.error());
+        page.rows.insert(page.rows.end(), more->begin(), more->end());
+    }
     if (reversed)
         std::ranges::reverse(page.rows);
     return page;
@@ -262,10 +287,24 @@ std::expected<void, StoreError> useMarks(const Database& db, KeyedList& list, co
             return {};
         }
         marks = sorted;
-        first = 0;
+        // The marks leave out rows without a key; in this ascending order they come first.
+        auto keyless =
+            db.prepare(u"SELECT COUNT(*) FROM %1 WHERE %2 IS NULL"_s.arg(list.table, list.orderColumn)).scalar();
+        if (!keyless)
+            return std::unexpected(keyless.error());
+        first = -*keyless;
     }
     list.total = total;
-    list.keyAt = [&db, marks, first](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+    list.keyAt = [&db, &list, marks, first](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+        if (first + rank < 0) {
+            auto st = db.prepare(u"SELECT %1 FROM %2 WHERE %3 IS NULL ORDER BY %1 LIMIT 1 OFFSET ?1"_s.arg(
+                list.idColumn, list.table, list.orderColumn));
+            st.bind(1, rank);
+            auto found = st.next();
+            if (!found)
+                return std::unexpected(found.error());
+            return *found ? std::optional<ReportKey>(ReportKey{QString(), st.integer(0)}) : std::optional<ReportKey>();
+        }
         auto key = keyAtRank(db, *marks, first + rank);
         if (!key)
             return std::unexpected(key.error());
