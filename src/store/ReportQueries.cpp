@@ -29,8 +29,8 @@ struct KeyedList
     QString columns; // what a row shows; the sort column is read after them
     QString orderColumn;
     bool descending = false;
-    // A number or a text may be NULL; a date in range never is. A key condition cannot step
-    // over NULL (it sorts before every value), so such a list is then counted off instead.
+    // A number or a text may be NULL; a date in range never is. NULL sorts before every value,
+    // so such rows open an ascending list, and a key condition alone cannot step into them.
     bool keyMayBeNull = false;
     QString countIndex; // counts the rows in range
     QString sortIndex;  // reads them in order; empty: countIndex, with a sort
