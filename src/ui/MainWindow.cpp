@@ -63,9 +63,7 @@ void openAutoReplyCommands(QWidget* owner, const store::Database& db, Dialogs& d
         screen = new AutoReplyCommandsDialog(db, dialogs, owner);
         screen->setAttribute(Qt::WA_DeleteOnClose);
     }
-    screen->showNormal();
-    screen->raise();
-    screen->activateWindow();
+    bringForward(screen);
 }
 
 } // namespace
@@ -101,7 +99,6 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildMenus()
 {
     QMenuBar* bar = menuBar();
-    // Entries whose screens are not part of this build yet are there, but disabled.
     // An "&" only underlines the letter that Alt opens the entry with; the caption reads the same.
     QMenu* masters = namedMenu(bar, u"&Masters"_s, u"mnuMst"_s);
     QAction* accounts = namedAction(masters, u"Manage SMS &User Accounts"_s, u"mnuSMSUserAccounts"_s);
