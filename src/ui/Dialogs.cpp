@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -41,6 +42,12 @@ Dialogs::Answer MessageBoxDialogs::offer(QWidget* parent, const QString& text, c
 int MessageBoxDialogs::run(QDialog& dialog)
 {
     return dialog.exec();
+}
+
+QString MessageBoxDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                        const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, suggested, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace ui

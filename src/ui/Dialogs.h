@@ -29,6 +29,10 @@ public:
     // A sub-dialog (a search's progress, a list to choose from, a form) shown modally; returns
     // its result, QDialog::Accepted or QDialog::Rejected.
     virtual int run(QDialog& dialog) = 0;
+    // A save-file dialog that leaves the question of an existing file to the caller; returns
+    // the path chosen, or a null string when the operator cancels.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs
@@ -39,6 +43,8 @@ public:
     Answer question(QWidget* parent, const QString& text) override;
     Answer offer(QWidget* parent, const QString& text, const QString& action) override;
     int run(QDialog& dialog) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                         const QString& filter) override;
 };
 
 } // namespace ui

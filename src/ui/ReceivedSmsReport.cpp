@@ -3,6 +3,7 @@
 #include "CheckedRows.h"
 #include "DateText.h"
 #include "Dialogs.h"
+#include "ExportWizard.h"
 #include "PageBar.h"
 #include "ReportQueries.h"
 #include "ScreenParts.h"
@@ -160,11 +161,18 @@ void ReceivedSmsReport::exportAll()
 
 void ReceivedSmsReport::openExportWizard()
 {
-    // Until the wizard is part of the program the operator learns what it would be given.
-    m_dialogs.information(
-        this, u"%1 received SMS from %2 to %3 would be exported; the export wizard is not "
-              u"part of this version."_s.arg(TotalSMSToBeExport)
-                  .arg(SMSReportFromDate.toString(u"dd/MM/yyyy"_s), SMSReportToDate.toString(u"dd/MM/yyyy"_s)));
+    // Out of sight while the wizard runs, yet still in its own modal loop, which QDialog::hide()
+    // would end.
+    QWidget::setVisible(false);
+    if (runExportWizard(m_dialogs, this, {m_db.path(), SMSReportFromDate, SMSReportToDate}, TotalSMSToBeExport)) {
+        show();
+        return;
+    }
+    // The wizard's end closes the report too. A dialog hidden the way above does not leave its
+    // loop when closed, so it is shown, off screen, first.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    show();
+    reject();
 }
 
 } // namespace ui

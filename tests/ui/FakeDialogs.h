@@ -44,6 +44,17 @@ public:
         return dialog.result();
     }
 
+    // Answered from saveFileNames in order; cancelled (a null string) when none is left.
+    QString saveFileName(QWidget*, const QString&, const QString& suggested, const QString& filter) override
+    {
+        saveDialogs << suggested + u'|' + filter;
+        if (saveFileNames.empty())
+            return {};
+        const QString name = saveFileNames.front();
+        saveFileNames.pop_front();
+        return name;
+    }
+
     void answerNext(Answer answer) { m_answers.push_back(answer); }
     QString lastText() const { return texts.isEmpty() ? QString() : texts.last(); }
 
@@ -51,6 +62,9 @@ public:
     // The object names of the sub-dialogs run, in order, and how each is answered.
     QStringList opened;
     QHash<QString, std::function<void(QDialog&)>> onDialog;
+    // The paths the save-file dialogs give, and what each was offered ("suggested|filter").
+    std::deque<QString> saveFileNames;
+    QStringList saveDialogs;
     // Runs while the outermost box is open, as the signals a real box's own event loop would
     // deliver meanwhile; a box opened from in here counts as nested.
     std::function<void(const QString& text)> whileOpen;

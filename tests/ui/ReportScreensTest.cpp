@@ -325,9 +325,9 @@ TEST_F(ReportScreensTest, ReceivedSmsReportSortsDeletesAndHandsTheRangeToTheExpo
     EXPECT_EQ(report.TotalSMSToBeExport, 2);
     EXPECT_EQ(report.SMSReportFromDate, today);
     EXPECT_EQ(report.SMSReportToDate, today);
-    ASSERT_EQ(dialogs.texts.size(), 2);
-    EXPECT_EQ(dialogs.texts.at(0), u"Records from all pages based on search criteria will be selected for Export."_s);
-    EXPECT_TRUE(dialogs.texts.at(1).startsWith(u"2 received SMS from 14/03/2026 to 14/03/2026"_s));
+    EXPECT_EQ(dialogs.texts,
+              QStringList{u"Records from all pages based on search criteria will be selected for Export."_s});
+    EXPECT_EQ(dialogs.opened, QStringList{u"Frm_ExportSMS_Step2"_s});
 }
 
 TEST_F(ReportScreensTest, MailInboxPagesByAHundred)
