@@ -167,11 +167,16 @@ ExportFileDialog::ExportFileDialog(const ExportSource& source, Dialogs& dialogs,
 
 ExportFileDialog::~ExportFileDialog()
 {
-    if (m_thread && m_thread->isRunning()) {
+    if (!m_thread)
+        return;
+    if (m_thread->isRunning()) {
         m_cancel->store(true);
         // Bounded: the export stops at its next row; past the bound it ends on its own thread.
         m_thread->wait(QDeadlineTimer(kCancelGraceMs));
     }
+    // Its deleteLater() may find no event loop any more (the program is ending).
+    if (m_thread->isFinished())
+        delete m_thread.data();
 }
 
 QString ExportFileDialog::qualifier() const
