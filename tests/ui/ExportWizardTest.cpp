@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -255,6 +256,27 @@ TEST_F(ExportWizardTest, ExportShowsItsProgressAndEndsWithTheMessage)
                                                              "\"+49151000001\",\"sms \"\"1\"\"\"\r\n"
                                                              "\"+49151000002\",\"sms \"\"2\"\"\"\r\n"
                                                              "\"+49151000003\",\"sms \"\"3\"\"\"\r\n"));
+}
+
+// Back to the field step after "Browse" and other fields chosen: the database made for the
+// first choice is made again for the second, as nothing was written to it yet.
+TEST_F(ExportWizardTest, AccessTableFollowsFieldsChangedAfterBrowse)
+{
+    received(2, today);
+    ui::ExportFileDialog step(source(), dialogs);
+    step.setFields({u"SenderMobileNo"_s});
+    const QString path = folder.file(u"changed.mdb"_s);
+    dialogs.saveFileNames = {path};
+    click(&step, u"cmdBrowse"_s);
+    step.setFields({u"Message"_s, u"InboxDateTime"_s});
+    runExport(step);
+    EXPECT_EQ(step.result(), QDialog::Accepted);
+    QProcess mdbExport;
+    mdbExport.start(u"mdb-export"_s, {path, u"SMS_Details"_s});
+    ASSERT_TRUE(mdbExport.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(mdbExport.readAllStandardOutput()),
+              u"ID,Message,InboxDateTime\n1,\"sms \"\"1\"\"\",\"2026-03-14 08:00:01\"\n"
+              u"2,\"sms \"\"2\"\"\",\"2026-03-14 08:00:02\"\n"_s);
 }
 
 TEST_F(ExportWizardTest, CancelDuringTheExportStopsItAndKeepsTheRowsWritten)
