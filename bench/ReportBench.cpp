@@ -176,7 +176,8 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
             order.push_back(name);
         table[name] = ms;
     };
-    const QDate first = kStart.date();
+    // The first second's ties start a little before the first day.
+    const QDate first = kStart.date().addDays(-1);
     const QDate last = QDate(2030, 12, 31);
     const QDate month = kStart.date().addDays(10);
     struct Listing

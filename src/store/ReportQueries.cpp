@@ -172,8 +172,18 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
     }
 
     const int keyColumn = int(list.columns.count(u',')) + 1;
+    // Read on from a key, the list's own bound on that side says nothing more; left for the index
+    // to use, SQLite may take it instead of the key's and step over every row up to the key.
+    const bool up = list.descending == reversed;
+    const QString sameSide = list.orderColumn + (up ? u" >= "_s : u" < "_s);
     auto readRows = [&](const QString& condition, qint64 limit) -> std::expected<std::vector<Row>, StoreError> {
         QStringList conditions = list.conditions;
+        if (anchor && !anchor->value.isNull()) {
+            for (QString& bound : conditions) {
+                if (bound.startsWith(sameSide))
+                    bound.prepend(u'+');
+            }
+        }
         if (!condition.isEmpty())
             conditions << condition;
         auto st = db.prepare(u"SELECT "_s + list.columns + u", "_s + list.orderColumn + u" FROM "_s + list.table +
