@@ -281,7 +281,7 @@ TEST_F(ExportWizardTest, AccessTableFollowsFieldsChangedAfterBrowse)
 
 TEST_F(ExportWizardTest, CancelDuringTheExportStopsItAndKeepsTheRowsWritten)
 {
-    received(20000, today);
+    received(5000, today);
     ui::ExportFileDialog step(source(), dialogs);
     step.setFields({u"SenderMobileNo"_s, u"Message"_s});
     click(&step, u"optCsv"_s);
