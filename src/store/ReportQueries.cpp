@@ -441,7 +441,7 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
         outcome = u"IsEmailSentToSMS<>0"_s;
         break;
     case MailFilter::NotSentToSms:
-        list.countIndex = u"idx_mails_refused_newest"_s;
+        list.countIndex = u"idx_mails_refused_dated"_s;
         outcome = u"IsEmailSentToSMS=0"_s;
         break;
     }

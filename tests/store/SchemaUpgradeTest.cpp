@@ -108,6 +108,11 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 14) {
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_mails_refused_dated"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_mails_refused_newest ON WebMailToSMS_MessagesReceived "
+                                        u"(EmailDateTime DESC, id, IsEmailSentToSMS) WHERE IsEmailSentToSMS=0"_s));
+    }
     if (version < 13) {
         for (int list = 12; list <= 15; ++list) {
             for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
