@@ -4,7 +4,7 @@
 #include "Gateway.h"
 #include "ListClicks.h"
 #include "MainWindow.h"
-#include "TestStore.h"
+#include "ScreenFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,36 +22,10 @@ using testing_support::TempFolder;
 
 namespace {
 
-struct CountryScreenTest : ::testing::Test
+struct CountryScreenTest : testing_support::ScreenFixture<ui::CountryDialog>
 {
-    TempFolder folder;
-    FakeDialogs dialogs;
-    store::Database db = testing_support::openTestStore(folder.storePath());
-    std::unique_ptr<ui::CountryDialog> screen;
-
-    void SetUp() override { open(); }
-
-    void open()
-    {
-        screen = std::make_unique<ui::CountryDialog>(db, dialogs);
-        screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.get()));
-    }
-
-    template <typename Widget = QLineEdit> Widget* get(const QString& name) const
-    {
-        auto* widget = screen->findChild<Widget*>(name);
-        EXPECT_NE(widget, nullptr) << name.toStdString();
-        return widget;
-    }
     QTreeWidget* list() const { return get<QTreeWidget>(u"lvwCountry"_s); }
     QTreeWidgetItem* row(const QString& name) const { return testing_support::rowNamed(list(), name); }
-    void click(const QString& name) const { get<QPushButton>(name)->click(); }
-    void type(const QString& field, const QString& text) const
-    {
-        get(field)->clear();
-        QTest::keyClicks(get(field), text);
-    }
     // Fills the fields as the operator would and saves.
     void add(const QString& name, const QString& code, bool isDefault = false)
     {
@@ -69,7 +43,6 @@ struct CountryScreenTest : ::testing::Test
         }
         return std::nullopt;
     }
-    qint64 count(const QString& sql) const { return testing_support::scalarOf(db, sql); }
 };
 
 } // namespace

@@ -2,8 +2,8 @@
 #include "Gateway.h"
 #include "ListClicks.h"
 #include "MainWindow.h"
+#include "ScreenFixture.h"
 #include "SmsUserAccountsDialog.h"
-#include "TestStore.h"
 #include "UserAccountTable.h"
 #include "WebMailRequest.h"
 
@@ -24,37 +24,11 @@ using testing_support::TempFolder;
 
 namespace {
 
-struct SmsUserAccountsScreenTest : ::testing::Test
+struct SmsUserAccountsScreenTest : testing_support::ScreenFixture<ui::SmsUserAccountsDialog>
 {
-    TempFolder folder;
     FakeClock clock;
-    FakeDialogs dialogs;
-    store::Database db = testing_support::openTestStore(folder.storePath());
-    std::unique_ptr<ui::SmsUserAccountsDialog> screen;
-
-    void SetUp() override { open(); }
-
-    void open()
-    {
-        screen = std::make_unique<ui::SmsUserAccountsDialog>(db, dialogs);
-        screen->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.get()));
-    }
-
-    template <typename Widget = QLineEdit> Widget* get(const QString& name) const
-    {
-        auto* widget = screen->findChild<Widget*>(name);
-        EXPECT_NE(widget, nullptr) << name.toStdString();
-        return widget;
-    }
     QTreeWidget* list() const { return get<QTreeWidget>(u"lvwSMSUsers"_s); }
     QTreeWidgetItem* row(const QString& userName) const { return testing_support::rowNamed(list(), userName); }
-    void click(const QString& name) const { get<QPushButton>(name)->click(); }
-    void type(const QString& field, const QString& text) const
-    {
-        get(field)->clear();
-        QTest::keyClicks(get(field), text);
-    }
     void fill(const QString& user, const QString& password, const QString& fromName, const QString& balance) const
     {
         type(u"txtSMSUserName"_s, user);
@@ -75,7 +49,6 @@ struct SmsUserAccountsScreenTest : ::testing::Test
         }
         return std::nullopt;
     }
-    qint64 count(const QString& sql) const { return testing_support::scalarOf(db, sql); }
     QString request(const QString& user, const QString& password)
     {
         const QString body = u"<smsusername>"_s + user + u"</smsusername><smspassword>"_s + password +
