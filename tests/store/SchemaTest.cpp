@@ -278,8 +278,8 @@ TEST(Schema, EveryFilterUsesItsOwnIndex)
     const std::pair<QString, QString> listings[] = {
         {inbox + u" ORDER BY InboxDateTime desc, InBox_Id"_s, u"idx_inbox_newest"_s},
         {inbox + u" ORDER BY InboxDateTime, InBox_Id"_s, u"idx_inbox_datetime"_s},
-        {inbox + u" ORDER BY SenderMobileNo, InBox_Id"_s, u"idx_inbox_sender"_s},
-        {inbox + u" ORDER BY Message, InBox_Id"_s, u"idx_inbox_message"_s},
+        {inbox + u" ORDER BY SenderMobileNo, InBox_Id"_s, u"idx_inbox_sender_dated"_s},
+        {inbox + u" ORDER BY Message, InBox_Id"_s, u"idx_inbox_message_dated"_s},
         {inbox + u" WHERE IsRead=0 ORDER BY InboxDateTime desc, InBox_Id"_s, u"idx_inbox_unread_newest"_s},
         {inbox + u" WHERE IsRead=0 ORDER BY InboxDateTime, InBox_Id"_s, u"idx_inbox_unread_date"_s},
         {inbox + u" WHERE IsRead=0 ORDER BY SenderMobileNo, InBox_Id"_s, u"idx_inbox_unread_sender"_s},

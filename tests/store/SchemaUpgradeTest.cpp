@@ -108,6 +108,10 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 15) {
+        ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_inbox_sender ON Message_InBox (SenderMobileNo)"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_inbox_message ON Message_InBox (Message)"_s));
+    }
     if (version < 14) {
         ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_mails_refused_dated"_s));
         ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_mails_refused_newest ON WebMailToSMS_MessagesReceived "
