@@ -24,6 +24,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "TimingTable.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -155,23 +157,6 @@ std::expected<store::Database, store::StoreError> benchStore(int rows)
     return db;
 }
 
-// Milliseconds: the median of a few runs; a slow action runs once, so the "before" store
-// can be measured in minutes rather than hours.
-double measure(const std::function<void()>& action)
-{
-    std::vector<double> runs;
-    QElapsedTimer timer;
-    for (int i = 0; i < 7; ++i) {
-        timer.start();
-        action();
-        runs.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (runs.front() > 100.0)
-            break;
-    }
-    std::ranges::sort(runs);
-    return runs.at(runs.size() / 2);
-}
-
 using PageQuery = std::expected<store::MessageListPage, store::StoreError> (*)(const store::Database&,
                                                                                const store::MessageListQuery&);
 struct Listing
@@ -204,34 +189,29 @@ const std::vector<Listing>& listings()
     return all;
 }
 
-using Table = std::map<QString, double>;
-
-void measureStore(const store::Database& db, Table& table, std::vector<QString>& order)
+void measureStore(const store::Database& db, bench::TimingTable& table, std::size_t column)
 {
-    auto record = [&](const QString& name, double ms) {
-        if (std::ranges::find(order, name) == order.end())
-            order.push_back(name);
-        table[name] = ms;
-    };
+    auto record = [&](const QString& name, double ms) { table.record(column, name, ms); };
 
     const QDate today = kStart.date().addDays(30);
-    record(u"dashboard tick"_s, measure([&] {
+    record(u"dashboard tick"_s, bench::measure([&] {
                benchmark::DoNotOptimize(store::CallTable(db).countMissedOn(today));
                benchmark::DoNotOptimize(store::InboxTable(db).countUnread());
                benchmark::DoNotOptimize(store::OutboxTable(db).countPending());
            }));
 
     // Every connection compares the kept totals with the rows when it opens the store.
-    record(u"start-up count check"_s, measure([&] { benchmark::DoNotOptimize(store::reconcileCounts(db)); }));
-    record(u"start-up page marks check"_s, measure([&] { benchmark::DoNotOptimize(store::reconcileMarks(db)); }));
+    record(u"start-up count check"_s, bench::measure([&] { benchmark::DoNotOptimize(store::reconcileCounts(db)); }));
+    record(u"start-up page marks check"_s,
+           bench::measure([&] { benchmark::DoNotOptimize(store::reconcileMarks(db)); }));
     record(u"refresh tick: grown stretches looked for"_s,
-           measure([&] { benchmark::DoNotOptimize(store::splitLongStretches(db)); }));
+           bench::measure([&] { benchmark::DoNotOptimize(store::splitLongStretches(db)); }));
     {
         // Part of a number matches anywhere in it, which no index can serve.
         store::MessageListQuery query;
         query.search = u"4242"_s;
         record(u"inbox search, 4 digits, first page"_s,
-               measure([&] { benchmark::DoNotOptimize(store::inboxPage(db, query)); }));
+               bench::measure([&] { benchmark::DoNotOptimize(store::inboxPage(db, query)); }));
     }
 
     // A correspondent who writes often, so the search finds a page's worth.
@@ -253,7 +233,7 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
                 continue;
             query.page = number;
             record(listing.name + u", "_s + label + u" page"_s,
-                   measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
+                   bench::measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
         }
         if (!listing.search.isEmpty() || pages < 3)
             continue;
@@ -265,12 +245,12 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
         query.page = (pages + 1) / 2 + 1;
         query.after = middle->rows.back().key;
         record(listing.name + u", Next from the middle"_s,
-               measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
+               bench::measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
         query.page = (pages + 1) / 2 - 1;
         query.after.reset();
         query.before = middle->rows.front().key;
         record(listing.name + u", Previous from the middle"_s,
-               measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
+               bench::measure([&] { benchmark::DoNotOptimize(listing.page(db, query)); }));
     }
 
     // A message arrives: its row and the counters the dashboard and the tree then show, in
@@ -284,14 +264,14 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
         benchmark::DoNotOptimize(store::InboxTable(db).countUnread());
         benchmark::DoNotOptimize(store::OutboxTable(db).countPending());
     };
-    record(u"new row + counts"_s, measure([&] {
+    record(u"new row + counts"_s, bench::measure([&] {
                store::Transaction transaction(db);
                arrive();
                (void)transaction.commit();
            }));
     {
         store::Transaction outer(db);
-        record(u"new row + counts, before the commit"_s, measure(arrive));
+        record(u"new row + counts, before the commit"_s, bench::measure(arrive));
         (void)outer.commit();
     }
     store::Transaction transaction(db);
@@ -304,45 +284,21 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
-    if (sizes.empty())
-        sizes = {10000, 1000000};
-    if (std::ranges::any_of(sizes, [](int n) { return n <= 0; })) {
+    const std::vector<int> sizes = bench::sizesFrom(argc, argv);
+    if (sizes.empty()) {
         std::fprintf(stderr, "usage: message_list_bench [rows ...]\n");
         return 2;
     }
-
-    std::vector<Table> tables(sizes.size());
-    std::vector<QString> order;
+    bench::TimingTable table(sizes);
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         auto db = benchStore(sizes[i]);
         if (!db) {
             std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
             return 1;
         }
-        measureStore(*db, tables[i], order);
+        measureStore(*db, table, i);
         std::printf("file size at %d rows per folder: %.1f MB\n", sizes[i], double(QFileInfo(db->path()).size()) / 1e6);
     }
-
-    std::printf("\n| action (ms) |");
-    for (int size : sizes)
-        std::printf(" %d rows |", size);
-    std::printf("\n| --- |");
-    for (std::size_t i = 0; i < sizes.size(); ++i)
-        std::printf(" ---: |");
-    std::printf("\n");
-    for (const QString& name : order) {
-        std::printf("| %s |", qPrintable(name));
-        for (const Table& table : tables) {
-            const auto found = table.find(name);
-            if (found == table.end())
-                std::printf(" - |");
-            else
-                std::printf(" %.2f |", found->second);
-        }
-        std::printf("\n");
-    }
+    table.print();
     return 0;
 }

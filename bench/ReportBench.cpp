@@ -19,6 +19,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "TimingTable.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -128,21 +130,6 @@ std::expected<store::Database, store::StoreError> benchStore(int rows)
     return db;
 }
 
-double measure(const std::function<void()>& action)
-{
-    std::vector<double> runs;
-    QElapsedTimer timer;
-    for (int i = 0; i < 7; ++i) {
-        timer.start();
-        action();
-        runs.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (runs.front() > 100.0)
-            break;
-    }
-    std::ranges::sort(runs);
-    return runs.at(runs.size() / 2);
-}
-
 // A report's page by its paging: the total it found and the keys of its first and last rows.
 struct Shown
 {
@@ -167,15 +154,9 @@ template <typename Row> Shown shownOf(const std::expected<store::ReportPage<Row>
     return shown;
 }
 
-using Table = std::map<QString, double>;
-
-void measureStore(const store::Database& db, Table& table, std::vector<QString>& order)
+void measureStore(const store::Database& db, bench::TimingTable& table, std::size_t column)
 {
-    auto record = [&](const QString& name, double ms) {
-        if (std::ranges::find(order, name) == order.end())
-            order.push_back(name);
-        table[name] = ms;
-    };
+    auto record = [&](const QString& name, double ms) { table.record(column, name, ms); };
     // The first second's ties start a little before the first day.
     const QDate first = kStart.date().addDays(-1);
     const QDate last = QDate(2030, 12, 31);
@@ -218,7 +199,7 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
         const int pages = int(std::max<qint64>((firstPage.total + listing.pageSize - 1) / listing.pageSize, 1));
         const std::pair<QString, int> where[] = {{u"first"_s, 1}, {u"middle"_s, (pages + 1) / 2}, {u"last"_s, pages}};
         for (const auto& [label, number] : where) {
-            record(listing.name + u", "_s + label + u" page"_s, measure([&] {
+            record(listing.name + u", "_s + label + u" page"_s, bench::measure([&] {
                        benchmark::DoNotOptimize(listing.report({number, listing.pageSize, std::nullopt, std::nullopt}));
                    }));
         }
@@ -226,58 +207,36 @@ void measureStore(const store::Database& db, Table& table, std::vector<QString>&
             continue;
         const int middle = (pages + 1) / 2;
         const Shown shown = listing.report({middle, listing.pageSize, std::nullopt, std::nullopt});
-        record(listing.name + u", Next from the middle"_s, measure([&] {
+        record(listing.name + u", Next from the middle"_s, bench::measure([&] {
                    benchmark::DoNotOptimize(listing.report({middle + 1, listing.pageSize, shown.last, std::nullopt}));
                }));
-        record(listing.name + u", Previous from the middle"_s, measure([&] {
+        record(listing.name + u", Previous from the middle"_s, bench::measure([&] {
                    benchmark::DoNotOptimize(listing.report({middle - 1, listing.pageSize, std::nullopt, shown.first}));
                }));
     }
     record(u"export count, all days"_s,
-           measure([&] { benchmark::DoNotOptimize(store::countReceivedSms(db, first, last)); }));
+           bench::measure([&] { benchmark::DoNotOptimize(store::countReceivedSms(db, first, last)); }));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
-    if (sizes.empty())
-        sizes = {10000, 1000000};
-    if (std::ranges::any_of(sizes, [](int n) { return n <= 0; })) {
+    const std::vector<int> sizes = bench::sizesFrom(argc, argv);
+    if (sizes.empty()) {
         std::fprintf(stderr, "usage: report_bench [rows ...]\n");
         return 2;
     }
-    std::vector<Table> tables(sizes.size());
-    std::vector<QString> order;
+    bench::TimingTable table(sizes);
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         auto db = benchStore(sizes[i]);
         if (!db) {
             std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
             return 1;
         }
-        measureStore(*db, tables[i], order);
+        measureStore(*db, table, i);
         std::printf("file size at %d rows per table: %.1f MB\n", sizes[i], double(QFileInfo(db->path()).size()) / 1e6);
     }
-    std::printf("\n| action (ms) |");
-    for (int size : sizes)
-        std::printf(" %d rows |", size);
-    std::printf("\n| --- |");
-    for (std::size_t i = 0; i < sizes.size(); ++i)
-        std::printf(" ---: |");
-    std::printf("\n");
-    for (const QString& name : order) {
-        std::printf("| %s |", qPrintable(name));
-        for (const Table& t : tables) {
-            const auto found = t.find(name);
-            if (found == t.end())
-                std::printf(" - |");
-            else
-                std::printf(" %.2f |", found->second);
-        }
-        std::printf("\n");
-    }
+    table.print();
     return 0;
 }
