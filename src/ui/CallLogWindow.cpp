@@ -1,6 +1,7 @@
 #include "CallLogWindow.h"
 
 #include "CheckedRows.h"
+#include "DateRangeRow.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "PageBar.h"
@@ -21,34 +22,16 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
-namespace {
-
-QDateEdit* datePicker(QWidget* parent, const QString& name, const QDate& day)
-{
-    auto* picker = named(new QDateEdit(day, parent), name);
-    picker->setDisplayFormat(u"dd/MM/yyyy"_s);
-    picker->setCalendarPopup(true);
-    return picker;
-}
-
-} // namespace
-
 CallLogWindow::CallLogWindow(const store::Database& db, Dialogs& dialogs, const store::Clock& clock, QWidget* parent)
     : QDialog(parent), m_db(db), m_dialogs(dialogs)
 {
     setObjectName(u"Frm_ManageLogs"_s);
     setWindowTitle(u"Missed Calls Report"_s);
     const QDate today = clock.now().date();
-    m_from = datePicker(this, u"DtpFrom"_s, today);
-    m_to = datePicker(this, u"DtpTo"_s, today);
     auto* searchButton = named(new QPushButton(u"&Search"_s, this), u"cmdSearch"_s);
-    auto* range = new QHBoxLayout;
-    range->addWidget(new QLabel(u"From Date :"_s, this));
-    range->addWidget(m_from);
-    range->addWidget(new QLabel(u"To Date :"_s, this));
-    range->addWidget(m_to);
-    range->addWidget(searchButton);
-    range->addStretch();
+    const DateRangeRow range = dateRangeRow(this, u"DtpFrom"_s, u"DtpTo"_s, today, searchButton);
+    m_from = range.from;
+    m_to = range.to;
 
     m_list = named(new QTreeWidget(this), u"ListLogs"_s);
     m_list->setRootIsDecorated(false);
@@ -69,7 +52,7 @@ CallLogWindow::CallLogWindow(const store::Database& db, Dialogs& dialogs, const 
     m_rows = new CheckedRows(m_list, m_all, m_delete);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(range);
+    layout->addLayout(range.layout);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_pages);
     auto* buttons = buttonRow({m_delete, exitButton});

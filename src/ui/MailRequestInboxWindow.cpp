@@ -1,5 +1,6 @@
 #include "MailRequestInboxWindow.h"
 
+#include "DateRangeRow.h"
 #include "Dialogs.h"
 #include "PageBar.h"
 #include "ReportQueries.h"
@@ -25,6 +26,8 @@ namespace ui {
 
 namespace {
 
+const QString kPickerFormat = u"ddd, dd-MMMM-yyyy"_s;
+
 struct FilterChoice
 {
     QString text;
@@ -36,14 +39,6 @@ const FilterChoice kFilters[] = {
     {u"Emails sent to SMS"_s, store::MailFilter::SentToSms},
     {u"Emails could NOT be sent to SMS"_s, store::MailFilter::NotSentToSms},
 };
-
-QDateEdit* datePicker(QWidget* parent, const QString& name, const QDate& day)
-{
-    auto* picker = named(new QDateEdit(day, parent), name);
-    picker->setDisplayFormat(u"ddd, dd-MMMM-yyyy"_s);
-    picker->setCalendarPopup(true);
-    return picker;
-}
 
 } // namespace
 
@@ -61,8 +56,8 @@ MailRequestInboxWindow::MailRequestInboxWindow(const store::Database& db, Dialog
         m_filter->addItem(choice.text, int(choice.filter));
     m_filter->setCurrentIndex(m_filter->findText(u"Emails could NOT be sent to SMS"_s));
     m_sender = named(new QLineEdit(this), u"txtEmail"_s);
-    m_from = datePicker(this, u"dtpFromDate"_s, today.addDays(-7));
-    m_to = datePicker(this, u"dtpToDate"_s, today);
+    m_from = datePicker(this, u"dtpFromDate"_s, today.addDays(-7), kPickerFormat);
+    m_to = datePicker(this, u"dtpToDate"_s, today, kPickerFormat);
     m_user = named(new QLineEdit(this), u"txtSMSUserName"_s);
     auto* searchButton = named(new QPushButton(u"&Search"_s, this), u"cmdSearch"_s);
 

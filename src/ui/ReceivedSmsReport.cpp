@@ -1,6 +1,7 @@
 #include "ReceivedSmsReport.h"
 
 #include "CheckedRows.h"
+#include "DateRangeRow.h"
 #include "DateText.h"
 #include "Dialogs.h"
 #include "ExportWizard.h"
@@ -23,14 +24,6 @@ namespace ui {
 
 namespace {
 
-QDateEdit* datePicker(QWidget* parent, const QString& name, const QDate& day)
-{
-    auto* picker = named(new QDateEdit(day, parent), name);
-    picker->setDisplayFormat(u"dd/MM/yyyy"_s);
-    picker->setCalendarPopup(true);
-    return picker;
-}
-
 // What a click on each header sorts by; the hidden id column keeps the order.
 const QString kSortKeys[] = {u"SenderMobileNo"_s, u"Message"_s, store::kReceivedSmsNewestFirst};
 
@@ -43,16 +36,10 @@ ReceivedSmsReport::ReceivedSmsReport(const store::Database& db, Dialogs& dialogs
     setObjectName(u"Frm_SMSReport"_s);
     setWindowTitle(u"Received SMS Report"_s);
     const QDate today = clock.now().date();
-    m_from = datePicker(this, u"DtpFromDate"_s, today);
-    m_to = datePicker(this, u"DtpToDate"_s, today);
     auto* showButton = named(new QPushButton(u"&Show"_s, this), u"cmdShow"_s);
-    auto* range = new QHBoxLayout;
-    range->addWidget(new QLabel(u"From Date :"_s, this));
-    range->addWidget(m_from);
-    range->addWidget(new QLabel(u"To Date :"_s, this));
-    range->addWidget(m_to);
-    range->addWidget(showButton);
-    range->addStretch();
+    const DateRangeRow range = dateRangeRow(this, u"DtpFromDate"_s, u"DtpToDate"_s, today, showButton);
+    m_from = range.from;
+    m_to = range.to;
 
     m_list = named(new QTreeWidget(this), u"lstSMS"_s);
     m_list->setRootIsDecorated(false);
@@ -75,7 +62,7 @@ ReceivedSmsReport::ReceivedSmsReport(const store::Database& db, Dialogs& dialogs
     m_rows = new CheckedRows(m_list, m_all, m_delete);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(range);
+    layout->addLayout(range.layout);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_pages);
     auto* buttons = buttonRow({exportButton, m_delete, exitButton});

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class QDateEdit;
+class QHBoxLayout;
+class QPushButton;
+class QWidget;
+
+namespace ui {
+
+// A date picker as the reports show it: typed or chosen from a calendar.
+QDateEdit* datePicker(QWidget* parent, const QString& name, const QDate& day, const QString& format);
+
+// The reports' range of days: "From Date :" and "To Date :" pickers, both on `day`, and the
+// button that shows the range.
+struct DateRangeRow
+{
+    QDateEdit* from = nullptr;
+    QDateEdit* to = nullptr;
+    QHBoxLayout* layout = nullptr;
+};
+DateRangeRow dateRangeRow(QWidget* parent, const QString& fromName, const QString& toName, const QDate& day,
+                          QPushButton* button);
+
+} // namespace ui
