@@ -233,6 +233,13 @@ void AtLink::onPortError(QSerialPort::SerialPortError error)
         return;
     if (m_lost)
         return;
+    // A read that found nothing after the notifier fired (the bytes went to a wait's own read)
+    // is reported the same way, with whatever errno was left over. A device that really went
+    // away takes its node with it, a USB modem's as a pseudo-terminal's.
+    if (QFileInfo::exists(m_portPath)) {
+        m_port.clearError();
+        return;
+    }
     m_lost = true;
     Q_EMIT logLine(u"**ERROR** The modem's port %1 went away: %2"_s.arg(m_portPath, m_port.errorString()));
     // Closed from the event loop: this may be called from inside the port's own wait.
