@@ -19,11 +19,9 @@
 #include "Store.h"
 #include "StoreLocation.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
+#include "BenchStore.h"
 #include "TimingTable.h"
 
 #include <benchmark/benchmark.h>
@@ -132,29 +130,7 @@ std::expected<void, store::StoreError> fill(const store::Database& db, int rows)
 
 std::expected<store::Database, store::StoreError> benchStore(int rows)
 {
-    const QString path = QDir::temp().filePath(u"tarvogate-bench-%1.mdb"_s.arg(rows));
-    if (QFileInfo::exists(path)) {
-        auto existing = store::Database::open(path, QString::fromUtf16(store::kStoreKey));
-        if (existing) {
-            auto version = store::schemaVersion(*existing);
-            auto count = existing->prepare(u"SELECT COUNT(*) FROM Message_InBox"_s).scalar();
-            if (version && *version == store::currentSchemaVersion() && count && *count == rows)
-                return existing;
-        }
-        std::printf("rebuilding %s (schema or size differs)\n", qPrintable(path));
-        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s})
-            QFile::remove(path + suffix);
-    }
-    QElapsedTimer timer;
-    timer.start();
-    auto db = store::openStore(path);
-    if (!db)
-        return db;
-    if (auto r = fill(*db, rows); !r)
-        return std::unexpected(r.error());
-    (void)db->exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
-    std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
-    return db;
+    return bench::cachedStore(u"tarvogate-bench"_s, u"SELECT COUNT(*) FROM Message_InBox"_s, rows, fill);
 }
 
 using PageQuery = std::expected<store::MessageListPage, store::StoreError> (*)(const store::Database&,

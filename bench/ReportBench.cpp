@@ -14,11 +14,9 @@
 #include "Store.h"
 #include "StoreLocation.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
+#include "BenchStore.h"
 #include "TimingTable.h"
 
 #include <benchmark/benchmark.h>
@@ -102,32 +100,16 @@ std::expected<void, store::StoreError> fill(const store::Database& db, int rows)
 
 std::expected<store::Database, store::StoreError> benchStore(int rows)
 {
-    const QString path = QDir::temp().filePath(u"tarvogate-report-bench-%1.mdb"_s.arg(rows));
-    if (QFileInfo::exists(path)) {
-        auto existing = store::Database::open(path, QString::fromUtf16(store::kStoreKey));
-        if (existing) {
-            auto version = store::schemaVersion(*existing);
-            auto count = existing->prepare(u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived"_s).scalar();
-            if (version && *version == store::currentSchemaVersion() && count && *count == rows)
-                return existing;
-        }
-        std::printf("rebuilding %s (schema or size differs)\n", qPrintable(path));
-        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s})
-            QFile::remove(path + suffix);
-    }
-    QElapsedTimer timer;
-    timer.start();
-    auto db = store::openStore(path);
-    if (!db)
-        return db;
-    if (auto r = fill(*db, rows); !r)
-        return std::unexpected(r.error());
-    // The engine's refresh tick cuts the page marks' long stretches; one bulk fill makes one.
-    if (auto r = store::splitLongStretches(*db); !r)
-        return std::unexpected(r.error());
-    (void)db->exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
-    std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
-    return db;
+    return bench::cachedStore(u"tarvogate-report-bench"_s, u"SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived"_s,
+                              rows, [](const store::Database& db, int count) -> std::expected<void, store::StoreError> {
+                                  if (auto r = fill(db, count); !r)
+                                      return r;
+                                  // The engine's refresh tick cuts the page marks' long stretches;
+                                  // one bulk fill makes one.
+                                  if (auto r = store::splitLongStretches(db); !r)
+                                      return std::unexpected(r.error());
+                                  return {};
+                              });
 }
 
 // A report's page by its paging: the total it found and the keys of its first and last rows.

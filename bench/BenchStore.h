@@ -1,0 +1,52 @@
+#pragma once
+
+// The benchmarks' stores: built once in /tmp for each size and reused while the schema and
+// the number of rows still match, since a million rows take minutes to write.
+
+#include "Schema.h"
+#include "Store.h"
+#include "StoreLocation.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <functional>
+
+namespace bench {
+
+using Fill = std::function<std::expected<void, store::StoreError>(const store::Database&, int rows)>;
+
+// The store `/tmp/<name>-<rows>.mdb`, reused when `countSql` finds `rows` rows in it under the
+// current schema, otherwise written afresh by `fill`.
+inline std::expected<store::Database, store::StoreError> cachedStore(const QString& name, const QString& countSql,
+                                                                     int rows, const Fill& fill)
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("%1-%2.mdb").arg(name).arg(rows));
+    if (QFileInfo::exists(path)) {
+        auto existing = store::Database::open(path, QString::fromUtf16(store::kStoreKey));
+        if (existing) {
+            auto version = store::schemaVersion(*existing);
+            auto count = existing->prepare(countSql).scalar();
+            if (version && *version == store::currentSchemaVersion() && count && *count == rows)
+                return existing;
+        }
+        std::printf("rebuilding %s (schema or size differs)\n", qPrintable(path));
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1StringView(suffix));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    auto db = store::openStore(path);
+    if (!db)
+        return db;
+    if (auto r = fill(*db, rows); !r)
+        return std::unexpected(r.error());
+    (void)db->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
+    return db;
+}
+
+} // namespace bench
