@@ -1,5 +1,6 @@
 #include "ReportQueries.h"
 
+#include "MailSearch.h"
 #include "MessageCounts.h"
 #include "PageMarks.h"
 
@@ -422,7 +423,7 @@ std::expected<int, StoreError> deleteReceivedSms(const Database& db, const std::
 }
 
 std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database& db, const MailInboxFilter& filter,
-                                                                  const ReportPaging& paging)
+                                                                  const ReportPaging& paging, qint64 fewMails)
 {
     const DayRange days = reportDays(filter.from, filter.to);
     KeyedList list;
@@ -449,21 +450,12 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
         list.conditions << outcome;
     list.conditions << u"EmailDateTime >= ?10"_s << u"EmailDateTime < ?11"_s;
     list.values = {days.from, days.until};
-    if (const QString sender = filter.sender.trimmed(); !sender.isEmpty()) {
-        list.conditions << u"EmailFromAddress LIKE ?%1 ESCAPE '\\'"_s.arg(10 + list.values.size());
-        list.values << likeAnywhere(QString(), sender);
+    const std::vector<MailCondition> typed = mailSearchConditions(filter);
+    for (const MailCondition& condition : typed) {
+        list.conditions << condition.sql.arg(10 + list.values.size());
+        list.values << condition.value;
     }
-    if (const QString user = filter.smsUserName.trimmed(); !user.isEmpty()) {
-        list.conditions << u"EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(10 + list.values.size());
-        list.values << likeAnywhere(u"<smsusername>"_s, user);
-    }
-    // A typed filter is matched row by row; the marks count the outcome's rows only.
-    if (list.values.size() == 2) {
-        if (auto marked = useMarks(db, list, days, findMarkedList(list.table, outcome, list.orderColumn, true));
-            !marked)
-            return std::unexpected(marked.error());
-    }
-    return readPage<MailInboxRow>(db, list, paging, [](const Statement& found) {
+    auto readRow = [](const Statement& found) {
         MailInboxRow row;
         row.id = found.integer(0);
         row.emailDateTime = found.text(1);
@@ -472,7 +464,38 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
         row.receivedOn = found.text(4);
         row.reason = found.text(5);
         return row;
-    });
+    };
+    if (typed.empty()) {
+        if (auto marked = useMarks(db, list, days, findMarkedList(list.table, outcome, list.orderColumn, true));
+            !marked)
+            return std::unexpected(marked.error());
+        return readPage<MailInboxRow>(db, list, paging, readRow);
+    }
+    auto plan = planMailSearch(db, filter, fewMails);
+    if (!plan)
+        return std::unexpected(plan.error());
+    if (plan->keys) {
+        ReportPage<MailInboxRow> page;
+        page.total = qint64(plan->keys->size());
+        const QString byId = u"SELECT "_s + list.columns + u" FROM "_s + list.table + u" WHERE id=?1"_s;
+        for (const ReportKey& key : pageOfKeys(*plan->keys, paging)) {
+            auto st = db.prepare(byId);
+            st.bind(1, key.id);
+            auto found = st.next();
+            if (!found)
+                return std::unexpected(found.error());
+            if (!*found)
+                continue;
+            MailInboxRow row = readRow(st);
+            row.key = key;
+            page.rows.push_back(std::move(row));
+        }
+        return page;
+    }
+    // Otherwise the range is walked row by row from where the plan places a page, or from its start.
+    list.total = plan->total;
+    list.keyAt = plan->keyAt;
+    return readPage<MailInboxRow>(db, list, paging, readRow);
 }
 
 std::expected<std::optional<QString>, StoreError> mailText(const Database& db, qint64 id)

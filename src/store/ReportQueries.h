@@ -94,8 +94,12 @@ struct MailInboxRow
     QString reason; // ReasonForNotSendingSMS
     ReportKey key;
 };
+// Up to how many e-mails a typed search reads the e-mails it matches (or those it steps over)
+// from the values' index and sorts them, instead of walking the range row by row.
+inline constexpr qint64 kMailSearchFewMails = 20000;
 std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database& db, const MailInboxFilter& filter,
-                                                                  const ReportPaging& paging);
+                                                                  const ReportPaging& paging,
+                                                                  qint64 fewMails = kMailSearchFewMails);
 // The e-mail's text; nullopt when the row is gone.
 std::expected<std::optional<QString>, StoreError> mailText(const Database& db, qint64 id);
 std::expected<int, StoreError> deleteMails(const Database& db, const std::vector<qint64>& ids);

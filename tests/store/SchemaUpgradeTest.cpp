@@ -108,6 +108,25 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 16) {
+        for (const QString& trigger :
+             {u"trg_mail_senders_insert"_s, u"trg_mail_senders_delete"_s, u"trg_mail_senders_update"_s,
+              u"trg_mail_users_insert"_s, u"trg_mail_users_delete"_s, u"trg_mail_users_update"_s,
+              u"trg_mail_users_text"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER "_s + trigger));
+        for (const QString& table : {u"WebMailToSMS_Senders"_s, u"WebMailToSMS_UserNames"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE "_s + table));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_mails_sender_newest"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_mails_user_newest"_s));
+        // Making the table again drops its other triggers (the page marks'); they are made again.
+        auto triggers = db.prepare(u"SELECT sql FROM sqlite_master WHERE type='trigger' AND "
+                                   u"tbl_name='WebMailToSMS_MessagesReceived'"_s)
+                            .collect([](const store::Statement& row) { return row.text(0); });
+        ASSERT_TRUE(triggers);
+        ASSERT_NO_FATAL_FAILURE(dropColumn(db, u"WebMailToSMS_MessagesReceived"_s, u"EmailSMSUserName"_s));
+        for (const QString& trigger : *triggers)
+            ASSERT_NO_FATAL_FAILURE(run(db, trigger));
+    }
     if (version < 15) {
         ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_inbox_sender ON Message_InBox (SenderMobileNo)"_s));
         ASSERT_NO_FATAL_FAILURE(run(db, u"CREATE INDEX idx_inbox_message ON Message_InBox (Message)"_s));

@@ -1,0 +1,224 @@
+#include "MailSearch.h"
+#include "DateText.h"
+#include "ReportQueries.h"
+#include "TestStore.h"
+#include "WebMailTables.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::openTestStore;
+using testing_support::scalarOf;
+using testing_support::TempFolder;
+
+namespace {
+
+const QDate kDay(2026, 3, 14);
+
+struct MailSearchTest : ::testing::Test
+{
+    TempFolder folder;
+    store::Database db = openTestStore(folder.storePath());
+
+    QList<qint64> ids(const QString& sql, const QStringList& values) const
+    {
+        auto st = db.prepare(sql);
+        for (int i = 0; i < int(values.size()); ++i)
+            st.bind(i + 1, values.at(i));
+        auto rows = st.collect([](const store::Statement& row) { return row.integer(0); });
+        EXPECT_TRUE(rows);
+        return rows ? QList<qint64>(rows->begin(), rows->end()) : QList<qint64>();
+    }
+
+    // Every page by its number, by Next from the page before and by Previous from the page after,
+    // with the total on each, against the reference cut into pages.
+    void expectPagesFollow(const QList<qint64>& reference, const store::MailInboxFilter& filter, qint64 fewMails)
+    {
+        constexpr int size = 7;
+        const int pages = int((reference.size() + size - 1) / size);
+        auto read = [&](const store::ReportPaging& paging) {
+            auto page = store::mailInboxPage(db, filter, paging, fewMails);
+            EXPECT_TRUE(page) << (page ? std::string() : page.error().message.toStdString());
+            std::pair<QList<qint64>, std::vector<store::ReportKey>> shown;
+            if (page) {
+                EXPECT_EQ(page->total, reference.size());
+                for (const store::MailInboxRow& row : page->rows) {
+                    shown.first << row.id;
+                    shown.second.push_back(row.key);
+                }
+            }
+            return shown;
+        };
+        std::vector<std::vector<store::ReportKey>> keys(std::size_t(pages) + 2);
+        for (int page = 1; page <= pages + 1; ++page) {
+            auto [rows, shown] = read({page, size, std::nullopt, std::nullopt});
+            EXPECT_EQ(rows, reference.mid((page - 1) * size, size)) << "page " << page << " by number";
+            keys.at(std::size_t(page)) = shown;
+        }
+        for (int page = 2; page <= pages; ++page) {
+            ASSERT_FALSE(keys.at(std::size_t(page - 1)).empty());
+            auto [rows, shown] = read({page, size, keys.at(std::size_t(page - 1)).back(), std::nullopt});
+            EXPECT_EQ(rows, reference.mid((page - 1) * size, size)) << "page " << page << " by Next";
+        }
+        for (int page = 1; page < pages; ++page) {
+            ASSERT_FALSE(keys.at(std::size_t(page + 1)).empty());
+            auto [rows, shown] = read({page, size, std::nullopt, keys.at(std::size_t(page + 1)).front()});
+            EXPECT_EQ(rows, reference.mid((page - 1) * size, size)) << "page " << page << " by Previous";
+        }
+    }
+};
+
+} // namespace
+
+// The inbox's searches by sender and by user name, however the store answers them (from the
+// values' index, stepping over the values not matched, or walking the range), give the pages and
+// totals that LIKE gives over every e-mail of the range, also after e-mails were deleted or
+// changed. The user name is the first element's.
+TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
+{
+    const QString senders[] = {u"alice@example.org"_s,
+                               u"ALICE@Example.ORG"_s,
+                               u"bob@example.org"_s,
+                               u"100%sure@example.org"_s,
+                               u"a_b@example.org"_s,
+                               u"back\\slash@example.org"_s,
+                               u"carol@other.net"_s,
+                               QString(),
+                               u""_s};
+    auto textOf = [](int i) -> QString {
+        switch (i % 10) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            return u"<smsusername>user%1</smsusername><message>hi</message>"_s.arg(i % 5);
+        case 4:
+        case 5:
+            return u"<SMSUserName>User%1</SMSUserName>"_s.arg(i % 5);
+        case 6:
+            return u"<smsusername>ann</smsusername> <smsusername>user1"_s;
+        case 7:
+            return QString();
+        case 8:
+            return u"no element here"_s;
+        default:
+            return i % 20 == 9 ? u"<smsusername>john_doe extra words</smsusername>"_s
+                               : u"<smsUserName>50%off<message>x</message>"_s;
+        }
+    };
+    QList<qint64> id;
+    {
+        store::Transaction transaction(db);
+        for (int i = 0; i < 240; ++i) {
+            store::ReceivedMailRow mail;
+            mail.EmailFromAddress = senders[i % std::size(senders)];
+            mail.EmailTextMessage = textOf(i);
+            // Seven e-mails a second, over four days of which the range holds three.
+            mail.EmailDateTime = store::isoText(QDateTime(kDay.addDays(i % 4 - 1), QTime(9, 0).addSecs(i / 7)));
+            mail.IsEmailSentToSMS = i % 3 != 0;
+            id << store::WebMailTables(db).file(mail).value_or(-1);
+        }
+        ASSERT_TRUE(transaction.commit());
+    }
+    for (int i = 0; i < 240; i += 11)
+        ASSERT_TRUE(store::deleteMails(db, {id[i]}));
+    auto change = [&](const QString& sql, int every, int at) {
+        for (int i = at; i < 240; i += every) {
+            auto st = db.prepare(sql);
+            st.bind(1, id[i]);
+            ASSERT_TRUE(st.run());
+        }
+    };
+    change(u"UPDATE WebMailToSMS_MessagesReceived SET EmailFromAddress='bob@example.org' WHERE id=?1"_s, 13, 1);
+    change(u"UPDATE WebMailToSMS_MessagesReceived SET EmailFromAddress=NULL WHERE id=?1"_s, 23, 4);
+    change(u"UPDATE WebMailToSMS_MessagesReceived SET IsEmailSentToSMS=-1-IsEmailSentToSMS WHERE id=?1"_s, 17, 2);
+    change(u"UPDATE WebMailToSMS_MessagesReceived SET EmailTextMessage='<smsusername>Late' WHERE id=?1"_s, 19, 6);
+    change(u"UPDATE WebMailToSMS_MessagesReceived SET EmailTextMessage=NULL WHERE id=?1"_s, 29, 0);
+
+    enum class Path
+    {
+        Values,
+        SteppingOver,
+        Walk
+    };
+    struct Case
+    {
+        QString sender;
+        QString user;
+        qint64 fewMails;
+        Path path;
+    };
+    const Case cases[] = {
+        {u"alice"_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {u" ALICE@example.org "_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {u"alice"_s, QString(), 0, Path::Walk},
+        {u"example.org"_s, QString(), 100, Path::SteppingOver},
+        {u"e"_s, QString(), 60, Path::SteppingOver},
+        {u"@"_s, QString(), 0, Path::Walk},
+        {u"%"_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {u"_"_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {u"\\"_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {u"nobody"_s, QString(), store::kMailSearchFewMails, Path::Values},
+        {QString(), u"USER"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"user"_s, 100, Path::SteppingOver},
+        {QString(), u"user1"_s, 0, Path::Walk},
+        {QString(), u"ann"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"john_"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"JOHN_DOE extra"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"50%"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"late"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"nobody"_s, store::kMailSearchFewMails, Path::Values},
+        {QString(), u"user1<"_s, store::kMailSearchFewMails, Path::Walk},
+        {u"alice"_s, u"user"_s, store::kMailSearchFewMails, Path::Values},
+        {u"example"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
+        {u"example"_s, u"user1<"_s, 0, Path::Walk},
+        {u"alice"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
+        {u"example"_s, u"user"_s, 0, Path::Walk},
+    };
+    const store::DayRange days = store::reportDays(kDay.addDays(-1), kDay.addDays(1));
+    const std::pair<store::MailFilter, QString> outcomes[] = {
+        {store::MailFilter::All, u"1"_s},
+        {store::MailFilter::SentToSms, u"IsEmailSentToSMS<>0"_s},
+        {store::MailFilter::NotSentToSms, u"IsEmailSentToSMS=0"_s},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [outcome, condition] : outcomes) {
+            SCOPED_TRACE((c.sender + u" / "_s + c.user + u" / "_s + condition + u" / "_s).toStdString() +
+                         std::to_string(c.fewMails));
+            QString sql = u"SELECT id FROM WebMailToSMS_MessagesReceived WHERE EmailDateTime >= ?1 AND "
+                          u"EmailDateTime < ?2 AND "_s +
+                          condition;
+            QStringList values{days.from, days.until};
+            if (!c.sender.isEmpty()) {
+                sql += u" AND EmailFromAddress LIKE ?3 ESCAPE '\\'"_s;
+                values << store::likeAnywhere(QString(), c.sender.trimmed());
+            }
+            if (c.user.contains(u'<')) {
+                sql += u" AND EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(values.size() + 1);
+                values << store::likeAnywhere(u"<smsusername>"_s, c.user);
+            } else if (!c.user.isEmpty()) {
+                // The text from its first tag on starts with the tag and the user typed.
+                sql += u" AND substr(EmailTextMessage, instr(lower(EmailTextMessage), '<smsusername>')) LIKE ?%1 "
+                       u"ESCAPE '\\' AND instr(lower(EmailTextMessage), '<smsusername>') > 0"_s.arg(values.size() + 1);
+                values << store::likeAnywhere(u"<smsusername>"_s, c.user).mid(1);
+            }
+            const QList<qint64> reference = ids(sql + u" ORDER BY EmailDateTime DESC, id"_s, values);
+
+            const store::MailInboxFilter filter{outcome, c.sender, c.user, kDay.addDays(-1), kDay.addDays(1)};
+            auto plan = store::planMailSearch(db, filter, c.fewMails);
+            ASSERT_TRUE(plan);
+            EXPECT_EQ(plan->keys ? Path::Values : plan->total ? Path::SteppingOver : Path::Walk, c.path);
+            expectPagesFollow(reference, filter, c.fewMails);
+        }
+    }
+    // The kept values agree with the rows: each once, with its e-mails, none left at nought.
+    EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM (SELECT EmailFromAddress, COUNT(*) AS n FROM "
+                           u"WebMailToSMS_MessagesReceived GROUP BY EmailFromAddress) AS rows LEFT JOIN "
+                           u"WebMailToSMS_Senders ON Address IS EmailFromAddress WHERE Mails IS NOT n"_s),
+              0);
+    EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM WebMailToSMS_Senders WHERE Mails <= 0 AND Address IS NOT NULL"_s), 0);
+    EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM (SELECT EmailSMSUserName, COUNT(*) AS n FROM "
+                           u"WebMailToSMS_MessagesReceived GROUP BY EmailSMSUserName) AS rows LEFT JOIN "
+                           u"WebMailToSMS_UserNames ON UserName IS EmailSMSUserName WHERE Mails IS NOT n"_s),
+              0);
+}
