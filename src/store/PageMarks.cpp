@@ -1,6 +1,7 @@
 #include "PageMarks.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -70,31 +71,67 @@ struct ListSql
         return u"trg_marks_%1_%2"_s.arg(number(), QString::fromUtf16(what));
     }
 
+    bool keepsDays() const { return !list.dayColumn.isEmpty(); }
+
+    // A row's day as the day table keeps it: a row without a date falls before every day, so
+    // that each stretch's last day still counts all its rows.
+    QString day(const QString& prefix) const
+    {
+        return u"COALESCE(substr(%1%2, 1, 10), '')"_s.arg(prefix, list.dayColumn);
+    }
+
+    // A row coming into a stretch is counted on its day and every later day the stretch has; its
+    // day gets a count of its own first, starting from the day before's.
+    QString enterDays(const QString& stretch, const QString& guard) const
+    {
+        const QString day = this->day(u"NEW."_s);
+        return u"INSERT OR IGNORE INTO List_PageMarkDays (Mark_Id, Day, Counted) SELECT s, %2, COALESCE((SELECT "
+               u"Counted FROM List_PageMarkDays WHERE Mark_Id = s AND Day < %2 ORDER BY Day DESC LIMIT 1), 0) "
+               u"FROM (SELECT %1 AS s) WHERE %3; "
+               u"UPDATE List_PageMarkDays SET Counted = Counted + 1 WHERE Mark_Id = %1 AND Day >= %2 AND %3;"_s.arg(
+                   stretch, day, guard);
+    }
+
+    // A row leaving a stretch; a stretch left empty loses its days with its mark.
+    QString leaveDays(const QString& stretch, const QString& guard) const
+    {
+        return u"UPDATE List_PageMarkDays SET Counted = Counted - 1 WHERE Mark_Id = %1 AND Day >= %2 AND %3; "
+               u"DELETE FROM List_PageMarkDays WHERE Mark_Id = (SELECT Mark_Id FROM List_PageMarks WHERE Mark_Id = "
+               u"%1 AND Counted <= 0 AND Value IS NOT NULL) AND %3;"_s.arg(stretch, day(u"OLD."_s), guard);
+    }
+
     QStringList triggers() const
     {
         const QString marks = u"List_PageMarks"_s;
         const QString oldStretch = stretchOf(u"OLD."_s + list.keyColumn, storedId(u"OLD."_s + list.idColumn));
         const QString newStretch = stretchOf(u"NEW."_s + list.keyColumn, storedId(u"NEW."_s + list.idColumn));
+        const QString whenOld = inList(u"OLD."_s);
+        const QString whenNew = inList(u"NEW."_s);
         const QString leave = u"UPDATE %1 SET Counted = Counted - 1 WHERE Mark_Id = %2;"_s.arg(marks, oldStretch);
         // A stretch emptied by deletes goes with its mark; its place falls to the mark before.
         const QString prune =
             u"DELETE FROM %1 WHERE Mark_Id = %2 AND Counted <= 0 AND Value IS NOT NULL;"_s.arg(marks, oldStretch);
         const QString enter = u"UPDATE %1 SET Counted = Counted + 1 WHERE Mark_Id = %2;"_s.arg(marks, newStretch);
+        auto guarded = [](const QString& statement, const QString& guard) {
+            return statement.chopped(1) + u" AND "_s + guard + u';';
+        };
+        // The days' statements go between a stretch's count and its pruning.
+        const QString leftDays = keepsDays() ? leaveDays(oldStretch, whenOld) + u' ' : QString();
+        const QString enteredDays = keepsDays() ? u' ' + enterDays(newStretch, whenNew) : QString();
 
         QStringList sql;
         sql << u"CREATE TRIGGER %1 AFTER INSERT ON %2 WHEN %3 BEGIN %4 END"_s.arg(triggerName(u"insert"), list.table,
-                                                                                  inList(u"NEW."_s), enter);
+                                                                                  whenNew, enter + enteredDays);
         sql << u"CREATE TRIGGER %1 AFTER DELETE ON %2 WHEN %3 BEGIN %4 %5 END"_s.arg(triggerName(u"delete"), list.table,
-                                                                                     inList(u"OLD."_s), leave, prune);
-        const QString whenOld = inList(u"OLD."_s);
-        const QString whenNew = inList(u"NEW."_s);
-        sql << u"CREATE TRIGGER %1 AFTER UPDATE OF %2 ON %3 WHEN (OLD.%4 IS NOT NEW.%4 OR %5 IS NOT %6) AND (%5 OR %6) "
+                                                                                     whenOld, leave, leftDays + prune);
+        QString moved = u"OLD.%1 IS NOT NEW.%1"_s.arg(list.keyColumn);
+        if (keepsDays())
+            moved += u" OR %1 IS NOT %2"_s.arg(day(u"OLD."_s), day(u"NEW."_s));
+        sql << u"CREATE TRIGGER %1 AFTER UPDATE OF %2 ON %3 WHEN (%4 OR %5 IS NOT %6) AND (%5 OR %6) "
                u"BEGIN %7 %8 %9 END"_s
-                   .arg(triggerName(u"update"), list.watched.join(u", "_s), list.table, list.keyColumn, whenOld,
-                        whenNew)
-                   .arg(leave.chopped(1) + u" AND "_s + whenOld + u';', prune.chopped(1) + u" AND "_s + whenOld + u';',
-                        enter.chopped(1) + u" AND "_s + whenNew + u';');
-
+                   .arg(triggerName(u"update"), list.watched.join(u", "_s), list.table, moved, whenOld, whenNew)
+                   .arg(guarded(leave, whenOld), leftDays + guarded(prune, whenOld),
+                        guarded(enter, whenNew) + enteredDays);
         return sql;
     }
 };
@@ -104,7 +141,15 @@ MarkedList message(int id, const QString& table, const QString& idColumn, const 
 {
     watched.prepend(keyColumn);
     watched.removeDuplicates();
-    return {id, table, idColumn, keyColumn, descending, condition, watched, counted};
+    return {id, table, idColumn, keyColumn, descending, condition, watched, counted, {}};
+}
+
+// The received-SMS report places a range of days in the inbox's orders by number and by text.
+MarkedList keepingDays(MarkedList list, const QString& dayColumn)
+{
+    list.dayColumn = dayColumn;
+    list.watched << dayColumn;
+    return list;
 }
 
 // A report's list: no kept total stands for it, so the start-up check counts its rows.
@@ -114,7 +159,7 @@ MarkedList report(int id, const QString& table, const QString& keyColumn, bool d
     QStringList watched{keyColumn};
     if (!filterColumn.isEmpty())
         watched << filterColumn;
-    return {id, table, u"id"_s, keyColumn, descending, condition, watched, std::nullopt};
+    return {id, table, u"id"_s, keyColumn, descending, condition, watched, std::nullopt, {}};
 }
 
 std::vector<MarkedList> makeLists()
@@ -129,8 +174,9 @@ std::vector<MarkedList> makeLists()
     return {
         message(1, inbox, inboxId, u"InboxDateTime"_s, true, {}, {}, CountedList::Inbox),
         message(2, inbox, inboxId, u"InboxDateTime"_s, false, {}, {}, CountedList::Inbox),
-        message(3, inbox, inboxId, u"SenderMobileNo"_s, false, {}, {}, CountedList::Inbox),
-        message(4, inbox, inboxId, u"Message"_s, false, {}, {}, CountedList::Inbox),
+        keepingDays(message(3, inbox, inboxId, u"SenderMobileNo"_s, false, {}, {}, CountedList::Inbox),
+                    u"InboxDateTime"_s),
+        keepingDays(message(4, inbox, inboxId, u"Message"_s, false, {}, {}, CountedList::Inbox), u"InboxDateTime"_s),
         message(5, inbox, inboxId, u"InboxDateTime"_s, true, unread, {u"IsRead"_s}, CountedList::InboxUnread),
         message(6, inbox, inboxId, u"InboxDateTime"_s, false, unread, {u"IsRead"_s}, CountedList::InboxUnread),
         message(7, inbox, inboxId, u"SenderMobileNo"_s, false, unread, {u"IsRead"_s}, CountedList::InboxUnread),
@@ -146,6 +192,42 @@ std::vector<MarkedList> makeLists()
         report(15, u"WebMailToSMS_MessagesReceived"_s, u"EmailDateTime"_s, true, u"%1IsEmailSentToSMS=0"_s,
                u"IsEmailSentToSMS"_s),
     };
+}
+
+// How many rows of one stretch fall on each day.
+using DayCounts = std::map<QString, qint64>;
+
+// Writes a stretch's days as running totals: each of its days with the rows on or before it. A
+// mark's number may have served a mark since deleted, so whatever it left goes first.
+std::expected<void, StoreError> writeDays(const Database& db, qint64 markId, const DayCounts& days)
+{
+    auto forget = db.prepare(u"DELETE FROM List_PageMarkDays WHERE Mark_Id=?1"_s);
+    forget.bind(1, markId);
+    if (auto r = forget.run(); !r)
+        return r;
+    auto insert = db.prepare(u"INSERT INTO List_PageMarkDays (Mark_Id, Day, Counted) VALUES (?1, ?2, ?3)"_s);
+    qint64 running = 0;
+    for (const auto& [day, rows] : days) {
+        running += rows;
+        insert.bind(1, markId);
+        insert.bind(2, day);
+        insert.bind(3, running);
+        if (auto r = insert.run(); !r)
+            return r;
+    }
+    return {};
+}
+
+std::expected<void, StoreError> createDayTable(const Database& db)
+{
+    return db.exec(u"CREATE TABLE IF NOT EXISTS List_PageMarkDays (Mark_Id INTEGER NOT NULL, Day TEXT NOT NULL, "
+                   u"Counted INTEGER NOT NULL, PRIMARY KEY (Mark_Id, Day)) WITHOUT ROWID"_s);
+}
+
+// The day of a row as the triggers file it (see ListSql::day), from the date column's text.
+QString dayOf(const Statement& row, int column)
+{
+    return row.isNull(column) ? u""_s : row.text(column).left(10);
 }
 
 } // namespace
@@ -273,6 +355,67 @@ std::expected<qint64, StoreError> rowsBefore(const Database& db, const MarkedLis
     return before + *inStretch;
 }
 
+std::expected<DayPlace, StoreError> placeInDays(const Database& db, const MarkedList& list, const DayRange& days,
+                                                qint64 rank)
+{
+    DayPlace place;
+    const ListSql sql{list};
+    if (!sql.keepsDays())
+        return place;
+    const QString fromDay = days.from.left(10);
+    const QString untilDay = days.until.left(10);
+    // A stretch's rows in the range: its running total before the range's end less that before
+    // its start. The keyless first mark leads the list.
+    auto stretches = db.prepare(
+        u"SELECT Mark_Id, Value, Id, COALESCE((SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id "
+        u"AND Day < ?3 ORDER BY Day DESC LIMIT 1), 0) - COALESCE((SELECT Counted FROM List_PageMarkDays d WHERE "
+        u"d.Mark_Id = m.Mark_Id AND Day < ?2 ORDER BY Day DESC LIMIT 1), 0) FROM List_PageMarks m WHERE List=?1 "
+        u"ORDER BY Value IS NULL DESC, %1"_s.arg(sql.markOrder(false)));
+    stretches.bind(1, list.id);
+    stretches.bind(2, fromDay);
+    stretches.bind(3, untilDay);
+    struct Found
+    {
+        MessageListKey mark; // Value null: the first mark
+        qint64 into = 0;
+    };
+    std::optional<Found> found;
+    for (;;) {
+        auto more = stretches.next();
+        if (!more)
+            return std::unexpected(more.error());
+        if (!*more)
+            break;
+        const qint64 inRange = stretches.integer(3);
+        if (!found && rank >= place.rows && rank < place.rows + inRange)
+            found =
+                Found{{stretches.isNull(1) ? QString() : stretches.text(1), stretches.integer(2)}, rank - place.rows};
+        place.rows += inRange;
+    }
+    if (!found)
+        return place;
+    // The stretch's rows are read on the list's index, whose entries carry the date.
+    const QString inDays = u"substr(%1, 1, 10) >= ?2 AND substr(%1, 1, 10) < ?3"_s.arg(list.dayColumn);
+    QString where = sql.inList(QString()) + u" AND "_s + inDays;
+    if (!found->mark.value.isNull())
+        where += u" AND "_s + sql.fromMark(u"?4"_s, u"?5"_s);
+    auto row = db.prepare(u"SELECT %1, %2 FROM %3 WHERE %4 ORDER BY %5 LIMIT 1 OFFSET ?1"_s.arg(
+        list.keyColumn, list.idColumn, list.table, where, sql.order()));
+    row.bind(1, found->into);
+    row.bind(2, fromDay);
+    row.bind(3, untilDay);
+    if (!found->mark.value.isNull()) {
+        row.bind(4, found->mark.value);
+        row.bind(5, found->mark.id);
+    }
+    auto there = row.next();
+    if (!there)
+        return std::unexpected(there.error());
+    if (*there)
+        place.key = MessageListKey{row.text(0), row.integer(1)};
+    return place;
+}
+
 std::expected<qint64, StoreError> markedTotal(const Database& db, const MarkedList& list)
 {
     auto st = db.prepare(u"SELECT COALESCE(SUM(Counted), 0) FROM List_PageMarks WHERE List=?1"_s);
@@ -283,6 +426,10 @@ std::expected<qint64, StoreError> markedTotal(const Database& db, const MarkedLi
 std::expected<void, StoreError> installMarks(const Database& db, const MarkedList& list, int stretch)
 {
     const ListSql sql{list};
+    if (sql.keepsDays()) {
+        if (auto r = createDayTable(db); !r)
+            return r;
+    }
     for (const char16_t* what : {u"insert", u"delete", u"update"}) {
         if (auto r = db.exec(u"DROP TRIGGER IF EXISTS "_s + sql.triggerName(what)); !r)
             return r;
@@ -297,6 +444,13 @@ std::expected<void, StoreError> installMarks(const Database& db, const MarkedLis
 std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedList& list, int stretch)
 {
     const ListSql sql{list};
+    if (sql.keepsDays()) {
+        auto forget = db.prepare(u"DELETE FROM List_PageMarkDays WHERE Mark_Id IN "
+                                 u"(SELECT Mark_Id FROM List_PageMarks WHERE List=?1)"_s);
+        forget.bind(1, list.id);
+        if (auto r = forget.run(); !r)
+            return r;
+    }
     auto clear = db.prepare(u"DELETE FROM List_PageMarks WHERE List=?1"_s);
     clear.bind(1, list.id);
     if (auto r = clear.run(); !r)
@@ -304,15 +458,19 @@ std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedLis
     auto insert = db.prepare(u"INSERT INTO List_PageMarks (List, Value, Id, Counted) VALUES (?1, ?2, ?3, ?4)"_s);
     MessageListKey mark; // the keyless first mark
     qint64 rows = 0;
+    DayCounts days;
     auto write = [&]() -> std::expected<void, StoreError> {
         insert.bind(1, list.id);
         insert.bind(2, mark.value);
         insert.bind(3, mark.id);
         insert.bind(4, rows);
-        return insert.run();
+        if (auto r = insert.run(); !r)
+            return r;
+        return sql.keepsDays() ? writeDays(db, db.lastInsertId(), days) : std::expected<void, StoreError>();
     };
-    auto walk = db.prepare(u"SELECT %1, %2 FROM %3 WHERE %4 ORDER BY %5"_s.arg(
-        list.keyColumn, list.idColumn, list.table, sql.inList(QString()), sql.order()));
+    const QString dayColumn = sql.keepsDays() ? list.dayColumn : u"NULL"_s;
+    auto walk = db.prepare(u"SELECT %1, %2, %3 FROM %4 WHERE %5 ORDER BY %6"_s.arg(
+        list.keyColumn, list.idColumn, dayColumn, list.table, sql.inList(QString()), sql.order()));
     for (;;) {
         auto more = walk.next();
         if (!more)
@@ -325,8 +483,11 @@ std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedLis
             const qint64 id = walk.integer(1);
             mark = {walk.text(0), list.descending ? -id : id};
             rows = 0;
+            days.clear();
         }
         ++rows;
+        if (sql.keepsDays())
+            ++days[dayOf(walk, 2)];
     }
     return write();
 }
@@ -362,8 +523,9 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
         QString where = sql.inList(QString());
         if (!mark.key.value.isNull())
             where += u" AND "_s + sql.fromMark(u"?2"_s, u"?3"_s);
-        auto walk = db.prepare(u"SELECT %1, %2 FROM %3 WHERE %4 ORDER BY %5 LIMIT ?1"_s.arg(
-            list->keyColumn, list->idColumn, list->table, where, sql.order()));
+        const QString dayColumn = sql.keepsDays() ? list->dayColumn : u"NULL"_s;
+        auto walk = db.prepare(u"SELECT %1, %2, %3 FROM %4 WHERE %5 ORDER BY %6 LIMIT ?1"_s.arg(
+            list->keyColumn, list->idColumn, dayColumn, list->table, where, sql.order()));
         walk.bind(1, mark.counted);
         if (!mark.key.value.isNull()) {
             walk.bind(2, mark.key.value);
@@ -373,6 +535,7 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
         // cuts are written only if the rows are as many as the mark counted.
         const qint64 pieces = mark.counted / stretch;
         std::vector<MessageListKey> cuts;
+        std::vector<DayCounts> days(1); // each piece's, the mark's own first
         qint64 rows = 0;
         for (;; ++rows) {
             auto more = walk.next();
@@ -383,11 +546,15 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
             if (rows > 0 && rows % stretch == 0 && rows / stretch < pieces) {
                 const qint64 id = walk.integer(1);
                 cuts.push_back({walk.text(0), list->descending ? -id : id});
+                days.emplace_back();
             }
+            if (sql.keepsDays())
+                ++days.back()[dayOf(walk, 2)];
         }
         if (rows != mark.counted || cuts.empty())
             continue;
         auto insert = db.prepare(u"INSERT INTO List_PageMarks (List, Value, Id, Counted) VALUES (?1, ?2, ?3, ?4)"_s);
+        std::vector<qint64> markIds{mark.markId};
         for (std::size_t i = 0; i < cuts.size(); ++i) {
             insert.bind(1, list->id);
             insert.bind(2, cuts[i].value);
@@ -395,6 +562,13 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
             insert.bind(4, i + 1 == cuts.size() ? mark.counted - qint64(cuts.size()) * stretch : qint64(stretch));
             if (auto r = insert.run(); !r)
                 return std::unexpected(r.error());
+            markIds.push_back(db.lastInsertId());
+        }
+        if (sql.keepsDays()) {
+            for (std::size_t i = 0; i < markIds.size(); ++i) {
+                if (auto r = writeDays(db, markIds[i], days[i]); !r)
+                    return std::unexpected(r.error());
+            }
         }
         auto shorten = db.prepare(u"UPDATE List_PageMarks SET Counted = ?1 WHERE Mark_Id = ?2"_s);
         shorten.bind(1, qint64(stretch));
@@ -449,7 +623,19 @@ std::expected<int, StoreError> reconcileMarks(const Database& db)
         auto present = triggers.scalar();
         if (!present)
             return std::unexpected(present.error());
-        if (*kept == *expected && *firsts == 1 && *present == 3)
+        // Each stretch's last day counts all its rows.
+        qint64 daysAstray = 0;
+        if (sql.keepsDays()) {
+            auto astray = db.prepare(u"SELECT COUNT(*) FROM List_PageMarks m WHERE List=?1 AND Counted <> COALESCE("
+                                     u"(SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id "
+                                     u"ORDER BY Day DESC LIMIT 1), 0)"_s);
+            astray.bind(1, list.id);
+            auto found = astray.scalar();
+            if (!found)
+                return std::unexpected(found.error());
+            daysAstray = *found;
+        }
+        if (*kept == *expected && *firsts == 1 && *present == 3 && daysAstray == 0)
             continue;
         if (auto r = *present == 3 ? rebuildMarks(db, list) : installMarks(db, list); !r)
             return std::unexpected(r.error());

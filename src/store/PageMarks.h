@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "DateText.h"
 #include "MessageCounts.h"
 #include "MessageListQuery.h"
 
@@ -32,6 +33,10 @@ struct MarkedList
     QStringList watched;
     // The kept total of the same rows, where the store keeps one; the start-up check compares it.
     std::optional<CountedList> counted;
+    // A date column whose days the list keeps too: for each stretch, how many of its rows fall on
+    // or before each of their days (List_PageMarkDays), so that a range of days can be placed in
+    // an order by another column. Empty: none.
+    QString dayColumn;
 };
 
 inline constexpr int kMarkedStretch = 1000;
@@ -52,6 +57,18 @@ std::expected<std::optional<MessageListKey>, StoreError> keyAtRank(const Databas
 // How many rows of the list come before `key` (which need not be a row's): a count over a
 // range of keys is the difference of two of these.
 std::expected<qint64, StoreError> rowsBefore(const Database& db, const MarkedList& list, const MessageListKey& key);
+
+// For a list that keeps its days: how many of its rows lie in a range of whole days, and the key
+// of the row at place `rank` (from 0) among them, in the list's order (nothing where `rank` is
+// out of range). Rows whose date is not in the store's own form are not placed; a caller that
+// knows the range's rows otherwise can tell them by `rows`.
+struct DayPlace
+{
+    qint64 rows = 0;
+    std::optional<MessageListKey> key;
+};
+std::expected<DayPlace, StoreError> placeInDays(const Database& db, const MarkedList& list, const DayRange& days,
+                                                qint64 rank);
 
 // The rows the list's marks count.
 std::expected<qint64, StoreError> markedTotal(const Database& db, const MarkedList& list);

@@ -16,10 +16,13 @@ namespace store {
 
 namespace {
 
-// Below this many rows in range a sorted report reads its range on the date index and sorts it;
-// above, it walks the sort's own index, which carries the date, so the rows out of range it steps
-// over are read on the index alone.
+// A sorted report either reads its range on the date index and sorts it, which costs about a
+// microsecond a row in range, or walks the sort's own index, which carries the date, stepping
+// over the rows out of range on the index alone at about a twelfth of that. A page of a range
+// that holds a share f of the table's rows walks pageSize / f entries, so the range is sorted
+// while rows² · 12 <= pageSize · table rows, and always up to this many rows.
 constexpr qint64 kSortInMemoryUpTo = 2000;
+constexpr qint64 kWalkCostShare = 12;
 
 // A report's rows in one order, ties by id (ascending, also under a descending sort), with the
 // conditions every page shares. Values are bound to ?10, ?11, … in the order of `values`.
@@ -40,6 +43,7 @@ struct KeyedList
     // Where the store keeps page marks for the list: its total, and the key at a place in it
     // (from its start), found from the marks instead of counted off the index.
     std::optional<qint64> total;
+    std::optional<qint64> tableRows; // every row of the table, where known: sets where a sort walks
     std::function<std::expected<std::optional<ReportKey>, StoreError>(qint64 rank)> keyAt;
 };
 
@@ -128,8 +132,11 @@ std::expected<ReportPage<Row>, StoreError> readPage(const Database& db, const Ke
     const qint64 offset = qint64(std::max(paging.page, 1) - 1) * size;
     if (offset >= page.total)
         return page;
-    const QString index =
-        list.sortIndex.isEmpty() || page.total <= kSortInMemoryUpTo ? list.countIndex : list.sortIndex;
+    const QString index = list.sortIndex.isEmpty() || page.total <= kSortInMemoryUpTo ||
+                                  (list.tableRows && double(page.total) * double(page.total) * kWalkCostShare <=
+                                                         double(size) * double(*list.tableRows))
+                              ? list.countIndex
+                              : list.sortIndex;
 
     // NULL sorts before every value, so an ascending list that holds NULL keys reads those rows
     // first (by id), then the rest; a page read on from a key may take rows from both parts.
@@ -265,6 +272,42 @@ KeyedList receivedSmsList(const QDate& from, const QDate& to)
     return list;
 }
 
+// The key at a place in a range of days of a list sorted by another column, from the running
+// totals of days its marks keep. Rows without a key open the list (by id) and are not marked;
+// there are few, and the sort's index holds them together. Where the marks place fewer or more
+// rows than the range holds (a date not in the store's form), the place is counted off the index.
+std::function<std::expected<std::optional<ReportKey>, StoreError>(qint64 rank)>
+placedInDays(const Database& db, const KeyedList& list, const MarkedList& marks, const DayRange& days)
+{
+    return [&db, &list, &marks, days](qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+        QStringList keyless = list.conditions;
+        keyless << list.orderColumn + u" IS NULL"_s;
+        auto count = db.prepare(u"SELECT COUNT(*) FROM "_s + list.table + indexed(list.sortIndex) + where(keyless));
+        bindValues(count, list);
+        auto nulls = count.scalar();
+        if (!nulls)
+            return std::unexpected(nulls.error());
+        if (rank < *nulls) {
+            auto st = db.prepare(u"SELECT "_s + list.idColumn + u" FROM "_s + list.table + indexed(list.sortIndex) +
+                                 where(keyless) + u" ORDER BY "_s + list.idColumn + u" LIMIT 1 OFFSET ?1"_s);
+            st.bind(1, rank);
+            bindValues(st, list);
+            auto found = st.next();
+            if (!found)
+                return std::unexpected(found.error());
+            return *found ? std::optional<ReportKey>(ReportKey{QString(), st.integer(0)}) : std::optional<ReportKey>();
+        }
+        auto place = placeInDays(db, marks, days, rank - *nulls);
+        if (!place)
+            return std::unexpected(place.error());
+        if (!list.total || *nulls + place->rows != *list.total)
+            return keyAtRank(db, list, list.sortIndex, rank, false);
+        if (!place->key)
+            return std::optional<ReportKey>();
+        return std::optional<ReportKey>(ReportKey{place->key->value, place->key->id});
+    };
+}
+
 // A report by date from the store's page marks: how many rows the range holds is the difference
 // of two places in the list, and a page's first row is a place in it too. A sort by another
 // column has marks over the whole table only (`sorted`, whose rows `whole` counts), so they serve
@@ -293,8 +336,11 @@ std::expected<void, StoreError> useMarks(const Database& db, KeyedList& list, co
         auto all = keptCount(db, *whole);
         if (!all)
             return std::unexpected(all.error());
+        list.tableRows = *all;
         if (*all != total) {
             list.total = total;
+            if (!sorted->dayColumn.isEmpty())
+                list.keyAt = placedInDays(db, list, *sorted, days);
             return {};
         }
         marks = sorted;

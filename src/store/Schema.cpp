@@ -559,13 +559,27 @@ std::expected<void, StoreError> migrateTo16(const Database& db)
     return {};
 }
 
+// The received-SMS report sorts a range of days by number or by text. The inbox's marks in those
+// two orders now keep each stretch's days (List_PageMarkDays), so a place in the range is found
+// from running totals instead of walking the order's index and testing each row's date.
+std::expected<void, StoreError> migrateTo17(const Database& db)
+{
+    for (const MarkedList& list : markedLists()) {
+        if (list.dayColumn.isEmpty())
+            continue;
+        if (auto r = installMarks(db, list); !r)
+            return r;
+    }
+    return {};
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1},   {2, &migrateTo2},   {3, &migrateTo3},   {4, &migrateTo4},   {5, &migrateTo5},
     {6, &migrateTo6},   {7, &migrateTo7},   {8, &migrateTo8},   {9, &migrateTo9},   {10, &migrateTo10},
     {11, &migrateTo11}, {12, &migrateTo12}, {13, &migrateTo13}, {14, &migrateTo14}, {15, &migrateTo15},
-    {16, &migrateTo16},
+    {16, &migrateTo16}, {17, &migrateTo17},
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "PageMarks.h"
+#include "DateText.h"
 #include "Schema.h"
 #include "TestStore.h"
 
@@ -54,6 +55,35 @@ void expectMarksAgree(const store::Database& db, const MarkedList& list, const s
             ASSERT_EQ((*found)->id, expected->id) << "rank " << rank << " from end " << fromEnd;
             if (!fromEnd) {
                 ASSERT_EQ(store::rowsBefore(db, list, *expected).value_or(-1), rank);
+            }
+        }
+    }
+    // A list that keeps its days places every range of days the way counting would: empty, one
+    // day, two, all, and days no row has.
+    if (!list.dayColumn.isEmpty()) {
+        const std::pair<QDate, QDate> ranges[] = {
+            {QDate(2026, 3, 1), QDate(2026, 3, 1)}, {QDate(2026, 3, 2), QDate(2026, 3, 3)},
+            {QDate(2026, 2, 1), QDate(2026, 3, 2)}, {QDate(2000, 1, 1), QDate(2099, 1, 1)},
+            {QDate(2026, 4, 1), QDate(2026, 4, 9)},
+        };
+        for (const auto& [first, last] : ranges) {
+            const store::DayRange days = store::dayRange(first, last);
+            const QString inDays =
+                u"%1 AND %2 >= '%3' AND %2 < '%4'"_s.arg(rowsOf(list), list.dayColumn, days.from, days.until);
+            const qint64 rows = scalarOf(db, u"SELECT COUNT(*) "_s + inDays);
+            for (qint64 rank = 0; rank <= rows; ++rank) {
+                const auto place = store::placeInDays(db, list, days, rank);
+                ASSERT_TRUE(place) << place.error().message.toStdString();
+                ASSERT_EQ(place->rows, rows) << first.toString().toStdString();
+                auto st = db.prepare(
+                    u"SELECT %1, %2 %3 ORDER BY %1, %2 LIMIT 1 OFFSET ?1"_s.arg(list.keyColumn, list.idColumn, inDays));
+                st.bind(1, rank);
+                if (!st.next().value_or(false)) {
+                    ASSERT_FALSE(place->key.has_value()) << "rank " << rank;
+                    continue;
+                }
+                ASSERT_TRUE(place->key.has_value()) << "rank " << rank;
+                ASSERT_EQ(place->key->id, st.integer(1)) << first.toString().toStdString() << " rank " << rank;
             }
         }
     }
@@ -121,8 +151,8 @@ TEST(PageMarks, EveryPlaceOfEveryListIsFoundAsCountingWouldFindIt)
             case 4:
                 exec(
                     db,
-                    u"UPDATE Message_InBox SET IsRead = -1 - IsRead, Message = ?1 WHERE InBox_Id = (SELECT InBox_Id FROM Message_InBox ORDER BY random() LIMIT 1)"_s,
-                    {text()});
+                    u"UPDATE Message_InBox SET IsRead = -1 - IsRead, Message = ?1, InboxDateTime = ?2 WHERE InBox_Id = (SELECT InBox_Id FROM Message_InBox ORDER BY random() LIMIT 1)"_s,
+                    {text(), pick(2) ? date() : QVariant(u"2026-03-01 09:00:00"_s)});
                 break;
             case 5:
             case 6:
@@ -165,6 +195,7 @@ TEST(PageMarks, MarksOutOfStepAreRebuilt)
         u"UPDATE List_PageMarks SET Counted = Counted + 2 WHERE Mark_Id = (SELECT MAX(Mark_Id) FROM List_PageMarks WHERE List=3)"_s,
         u"DELETE FROM List_PageMarks WHERE List=9 AND Value IS NULL"_s,
         u"DELETE FROM List_PageMarks WHERE List=5"_s,
+        u"UPDATE List_PageMarkDays SET Counted = Counted + 1 WHERE Mark_Id = (SELECT MAX(Mark_Id) FROM List_PageMarks WHERE List=4)"_s,
         u"DROP TRIGGER trg_marks_2_insert; INSERT INTO Message_InBox (SenderMobileNo, Message, InboxDateTime) VALUES ('1', 'x', '2027-01-01 00:00:00')"_s,
     };
     for (const QString& breaking : breakings) {

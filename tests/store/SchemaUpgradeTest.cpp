@@ -108,6 +108,14 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 17) {
+        // The inbox's marks by number and by text kept no days; their triggers are made anew.
+        for (int list = 3; list <= 4; ++list) {
+            for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
+                ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER IF EXISTS trg_marks_%1_%2"_s.arg(list).arg(what)));
+        }
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE List_PageMarkDays"_s));
+    }
     if (version < 16) {
         for (const QString& trigger :
              {u"trg_mail_senders_insert"_s, u"trg_mail_senders_delete"_s, u"trg_mail_senders_update"_s,
