@@ -3,6 +3,7 @@
 #include "PageMarks.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -27,18 +28,13 @@ struct ValueSearch
     QString pattern;
 };
 
-struct Value
-{
-    QString value; // null: the e-mails without one
-    qint64 mails = 0;
-};
-
+// How many e-mails the values a search matches hold, and how many the others (with the e-mails
+// without a value, which match nothing).
 struct Split
 {
-    std::vector<Value> matched;
-    std::vector<Value> other;
     qint64 matchedMails = 0;
     qint64 otherMails = 0;
+    qint64 withoutValue = 0;
 };
 
 // The list's order: newest first, ties by id.
@@ -62,7 +58,8 @@ QString outcomeOf(MailFilter filter)
 
 std::expected<Split, StoreError> splitValues(const Database& db, const ValueSearch& search)
 {
-    auto st = db.prepare(u"SELECT %1, Mails, %1 LIKE ?1 ESCAPE '\\' FROM %2"_s.arg(search.valueColumn, search.values));
+    auto st = db.prepare(u"SELECT %1 IS NULL, %1 LIKE ?1 ESCAPE '\\', SUM(Mails) FROM %2 GROUP BY 1, 2"_s.arg(
+        search.valueColumn, search.values));
     st.bind(1, search.pattern);
     Split split;
     for (;;) {
@@ -71,23 +68,19 @@ std::expected<Split, StoreError> splitValues(const Database& db, const ValueSear
             return std::unexpected(more.error());
         if (!*more)
             return split;
-        Value value{st.isNull(0) ? QString() : st.text(0), st.integer(1)};
-        if (value.mails <= 0)
-            continue;
+        const qint64 mails = st.integer(2);
+        if (st.boolean(0))
+            split.withoutValue += mails;
         // NULL LIKE anything is NULL, no match.
-        if (st.boolean(2)) {
-            split.matchedMails += value.mails;
-            split.matched.push_back(std::move(value));
-        } else {
-            split.otherMails += value.mails;
-            split.other.push_back(std::move(value));
-        }
+        (st.boolean(1) ? split.matchedMails : split.otherMails) += mails;
     }
 }
 
-// The keys of the values' e-mails in range and outcome that meet `others` too, in the list's order.
-std::expected<std::vector<ReportKey>, StoreError> keysOf(const Database& db, const ValueSearch& search,
-                                                         const std::vector<Value>& values, const DayRange& days,
+// The keys of the e-mails in range and outcome whose value the search matches (or, `matching`
+// false, does not), that meet `others` too, in the list's order. The values' index is read once
+// per value the table of values names, and SQLite sorts what it found.
+std::expected<std::vector<ReportKey>, StoreError> keysOf(const Database& db, const ValueSearch& search, bool matching,
+                                                         const Split& split, const DayRange& days,
                                                          const QString& outcome,
                                                          const std::vector<MailCondition>& others)
 {
@@ -96,25 +89,30 @@ std::expected<std::vector<ReportKey>, StoreError> keysOf(const Database& db, con
         conditions << outcome;
     for (int i = 0; i < int(others.size()); ++i)
         conditions << others.at(std::size_t(i)).sql.arg(4 + i);
-    const QString sql = u"SELECT EmailDateTime, id FROM WebMailToSMS_MessagesReceived INDEXED BY "_s + search.index +
-                        u" WHERE "_s + search.mailColumn + u" %1 AND "_s + conditions.join(u" AND "_s);
-    std::vector<ReportKey> keys;
-    for (const Value& value : values) {
-        // From the connection's cache of compiled statements, reset for each value.
-        auto st = db.prepare(sql.arg(value.value.isNull() ? u"IS NULL"_s : u"= ?1"_s));
-        if (!value.value.isNull())
-            st.bind(1, value.value);
+    const QString values = u"IN (SELECT %1 FROM %2 WHERE %3(%1 LIKE ?1 ESCAPE '\\') AND Mails > 0)"_s.arg(
+        search.valueColumn, search.values, matching ? QString() : u"NOT "_s);
+    auto read = [&](const QString& which) -> std::expected<std::vector<ReportKey>, StoreError> {
+        auto st = db.prepare(u"SELECT EmailDateTime, id FROM WebMailToSMS_MessagesReceived INDEXED BY "_s +
+                             search.index + u" WHERE "_s + search.mailColumn + u' ' + which + u" AND "_s +
+                             conditions.join(u" AND "_s) + u" ORDER BY EmailDateTime DESC, id"_s);
+        if (which == values)
+            st.bind(1, search.pattern);
         st.bind(2, days.from);
         st.bind(3, days.until);
         for (int i = 0; i < int(others.size()); ++i)
             st.bind(4 + i, others.at(std::size_t(i)).value);
-        auto found = st.collect([](const Statement& row) { return ReportKey{row.text(0), row.integer(1)}; });
-        if (!found)
-            return std::unexpected(found.error());
-        keys.insert(keys.end(), found->begin(), found->end());
-    }
-    std::ranges::sort(keys, listOrder);
-    return keys;
+        return st.collect([](const Statement& row) { return ReportKey{row.text(0), row.integer(1)}; });
+    };
+    auto keys = read(values);
+    if (!keys || matching || split.withoutValue == 0)
+        return keys;
+    auto without = read(u"IS NULL"_s);
+    if (!without)
+        return std::unexpected(without.error());
+    std::vector<ReportKey> all;
+    all.reserve(keys->size() + without->size());
+    std::ranges::merge(*keys, *without, std::back_inserter(all), listOrder);
+    return all;
 }
 
 // The matches of a range that holds every e-mail of the outcome's marked list but `excluded`.
@@ -231,7 +229,7 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
         if (!split)
             return std::unexpected(split.error());
         if (!fewest || split->matchedMails < fewest->second.matchedMails)
-            fewest.emplace(i, std::move(*split));
+            fewest.emplace(i, *split);
     }
     const ValueSearch& search = searches.at(fewest->first);
     const Split& split = fewest->second;
@@ -239,26 +237,26 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
     const QString outcome = outcomeOf(filter.filter);
     MailSearchPlan plan;
 
+    // Stepping over the e-mails that do not match works for one search alone, and pays where they
+    // are fewer than the matches.
+    const MarkedList* marks = findMarkedList(u"WebMailToSMS_MessagesReceived"_s, outcome, u"EmailDateTime"_s, true);
+    if (conditions.size() == 1 && marks != nullptr && split.otherMails <= fewMails &&
+        split.otherMails < split.matchedMails) {
+        auto excluded = keysOf(db, search, false, split, days, outcome, {});
+        if (!excluded)
+            return std::unexpected(excluded.error());
+        return complementPlan(db, *marks, days, std::move(*excluded));
+    }
     if (split.matchedMails <= fewMails) {
         // The other typed search, if any, is tested on the few rows found.
         std::vector<MailCondition> others = conditions;
         others.erase(others.begin() + search.condition);
-        auto keys = keysOf(db, search, split.matched, days, outcome, others);
+        auto keys = keysOf(db, search, true, split, days, outcome, others);
         if (!keys)
             return std::unexpected(keys.error());
         plan.keys = std::move(*keys);
-        return plan;
     }
-    // Stepping over the rows that do not match works for one search alone.
-    if (conditions.size() > 1 || split.otherMails > fewMails)
-        return plan;
-    const MarkedList* marks = findMarkedList(u"WebMailToSMS_MessagesReceived"_s, outcome, u"EmailDateTime"_s, true);
-    if (marks == nullptr)
-        return plan;
-    auto excluded = keysOf(db, search, split.other, days, outcome, {});
-    if (!excluded)
-        return std::unexpected(excluded.error());
-    return complementPlan(db, *marks, days, std::move(*excluded));
+    return plan;
 }
 
 std::vector<ReportKey> pageOfKeys(const std::vector<ReportKey>& keys, const ReportPaging& paging)
