@@ -296,8 +296,8 @@ std::expected<Database, StoreError> Database::open(const QString& path, const QS
         return std::unexpected(r.error());
     // Every page read is decrypted and checked before use, which costs more than walking it;
     // the default 2 MB of decrypted pages is soon spent by a list at a million rows, and each
-    // page of it read again. 64 MB a connection at most, taken only as pages are read.
-    if (auto r = db.exec(u"PRAGMA cache_size=-65536"_s); !r)
+    // page of it read again. 16 MB a connection at most, taken only as pages are read.
+    if (auto r = db.exec(u"PRAGMA cache_size=-16384"_s); !r)
         return std::unexpected(r.error());
     return db;
 }
