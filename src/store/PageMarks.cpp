@@ -73,31 +73,43 @@ struct ListSql
 
     bool keepsDays() const { return !list.dayColumn.isEmpty(); }
 
-    // A row's day as the day table keeps it: a row without a date falls before every day, so
-    // that each stretch's last day still counts all its rows.
+    // A row's day as the day tables keep it; a row without a date gets a day before every real
+    // one, so that each stretch's months still count all its rows.
     QString day(const QString& prefix) const
     {
-        return u"COALESCE(substr(%1%2, 1, 10), '')"_s.arg(prefix, list.dayColumn);
+        return u"COALESCE(substr(%1%2, 1, 10), '0000-00-00')"_s.arg(prefix, list.dayColumn);
     }
 
-    // A row coming into a stretch is counted on its day and every later day the stretch has; its
-    // day gets a count of its own first, starting from the day before's.
+    // A stretch keeps how many of its rows fall in each month, and for each day how many fall
+    // on it or earlier in the same month: a row coming or going changes one month and the
+    // stretch's later days of that month only, and a place among the days is still two
+    // look-ups and the months between. A new day starts from the count of the day before.
     QString enterDays(const QString& stretch, const QString& guard) const
     {
         const QString day = this->day(u"NEW."_s);
-        return u"INSERT OR IGNORE INTO List_PageMarkDays (Mark_Id, Day, Counted) SELECT s, %2, COALESCE((SELECT "
-               u"Counted FROM List_PageMarkDays WHERE Mark_Id = s AND Day < %2 ORDER BY Day DESC LIMIT 1), 0) "
-               u"FROM (SELECT %1 AS s) WHERE %3; "
-               u"UPDATE List_PageMarkDays SET Counted = Counted + 1 WHERE Mark_Id = %1 AND Day >= %2 AND %3;"_s.arg(
-                   stretch, day, guard);
+        const QString month = u"substr(%1, 1, 7)"_s.arg(day);
+        return u"INSERT OR IGNORE INTO List_PageMarkMonths (Mark_Id, Month, Counted) SELECT %1, %3, 0 WHERE %4; "
+               u"UPDATE List_PageMarkMonths SET Counted = Counted + 1 WHERE Mark_Id = %1 AND Month = %3 AND %4; "
+               u"INSERT OR IGNORE INTO List_PageMarkDays (Mark_Id, Day, Counted) SELECT s, %2, COALESCE((SELECT "
+               u"Counted FROM List_PageMarkDays WHERE Mark_Id = s AND Day < %2 AND Day > %3 ORDER BY Day DESC "
+               u"LIMIT 1), 0) FROM (SELECT %1 AS s) WHERE %4; "
+               u"UPDATE List_PageMarkDays SET Counted = Counted + 1 WHERE Mark_Id = %1 AND Day >= %2 AND "
+               u"Day < %3 || '~' AND %4;"_s.arg(stretch, day, month, guard);
     }
 
-    // A row leaving a stretch; a stretch left empty loses its days with its mark.
+    // A row leaving a stretch; a stretch left empty loses its months and days with its mark.
     QString leaveDays(const QString& stretch, const QString& guard) const
     {
-        return u"UPDATE List_PageMarkDays SET Counted = Counted - 1 WHERE Mark_Id = %1 AND Day >= %2 AND %3; "
-               u"DELETE FROM List_PageMarkDays WHERE Mark_Id = (SELECT Mark_Id FROM List_PageMarks WHERE Mark_Id = "
-               u"%1 AND Counted <= 0 AND Value IS NOT NULL) AND %3;"_s.arg(stretch, day(u"OLD."_s), guard);
+        const QString day = this->day(u"OLD."_s);
+        const QString month = u"substr(%1, 1, 7)"_s.arg(day);
+        const QString emptied =
+            u"(SELECT Mark_Id FROM List_PageMarks WHERE Mark_Id = %1 AND Counted <= 0 AND Value IS NOT NULL)"_s.arg(
+                stretch);
+        return u"UPDATE List_PageMarkMonths SET Counted = Counted - 1 WHERE Mark_Id = %1 AND Month = %3 AND %4; "
+               u"UPDATE List_PageMarkDays SET Counted = Counted - 1 WHERE Mark_Id = %1 AND Day >= %2 AND "
+               u"Day < %3 || '~' AND %4; "
+               u"DELETE FROM List_PageMarkMonths WHERE Mark_Id = %5 AND %4; "
+               u"DELETE FROM List_PageMarkDays WHERE Mark_Id = %5 AND %4;"_s.arg(stretch, day, month, guard, emptied);
     }
 
     QStringList triggers() const
@@ -197,29 +209,50 @@ std::vector<MarkedList> makeLists()
 // How many rows of one stretch fall on each day.
 using DayCounts = std::map<QString, qint64>;
 
-// Writes a stretch's days as running totals: each of its days with the rows on or before it. A
-// mark's number may have served a mark since deleted, so whatever it left goes first.
+// Writes a stretch's months and days (see ListSql::enterDays). A mark's number may have served
+// a mark since deleted, so whatever it left goes first.
 std::expected<void, StoreError> writeDays(const Database& db, qint64 markId, const DayCounts& days)
 {
-    auto forget = db.prepare(u"DELETE FROM List_PageMarkDays WHERE Mark_Id=?1"_s);
-    forget.bind(1, markId);
-    if (auto r = forget.run(); !r)
-        return r;
-    auto insert = db.prepare(u"INSERT INTO List_PageMarkDays (Mark_Id, Day, Counted) VALUES (?1, ?2, ?3)"_s);
-    qint64 running = 0;
-    for (const auto& [day, rows] : days) {
-        running += rows;
-        insert.bind(1, markId);
-        insert.bind(2, day);
-        insert.bind(3, running);
-        if (auto r = insert.run(); !r)
+    for (const QString& table : {u"List_PageMarkMonths"_s, u"List_PageMarkDays"_s}) {
+        auto forget = db.prepare(u"DELETE FROM %1 WHERE Mark_Id=?1"_s.arg(table));
+        forget.bind(1, markId);
+        if (auto r = forget.run(); !r)
             return r;
     }
+    auto month = db.prepare(u"INSERT INTO List_PageMarkMonths (Mark_Id, Month, Counted) VALUES (?1, ?2, ?3)"_s);
+    auto day = db.prepare(u"INSERT INTO List_PageMarkDays (Mark_Id, Day, Counted) VALUES (?1, ?2, ?3)"_s);
+    auto write = [markId](Statement& st, const QString& key, qint64 counted) {
+        st.bind(1, markId);
+        st.bind(2, key);
+        st.bind(3, counted);
+        return st.run();
+    };
+    QString current; // the month of the days written last
+    qint64 running = 0;
+    for (const auto& [date, rows] : days) {
+        if (date.left(7) != current) {
+            if (!current.isEmpty()) {
+                if (auto r = write(month, current, running); !r)
+                    return r;
+            }
+            current = date.left(7);
+            running = 0;
+        }
+        running += rows;
+        if (auto r = write(day, date, running); !r)
+            return r;
+    }
+    if (!current.isEmpty())
+        return write(month, current, running);
     return {};
 }
 
-std::expected<void, StoreError> createDayTable(const Database& db)
+std::expected<void, StoreError> createDayTables(const Database& db)
 {
+    if (auto r = db.exec(u"CREATE TABLE IF NOT EXISTS List_PageMarkMonths (Mark_Id INTEGER NOT NULL, Month TEXT NOT "
+                         u"NULL, Counted INTEGER NOT NULL, PRIMARY KEY (Mark_Id, Month)) WITHOUT ROWID"_s);
+        !r)
+        return r;
     return db.exec(u"CREATE TABLE IF NOT EXISTS List_PageMarkDays (Mark_Id INTEGER NOT NULL, Day TEXT NOT NULL, "
                    u"Counted INTEGER NOT NULL, PRIMARY KEY (Mark_Id, Day)) WITHOUT ROWID"_s);
 }
@@ -227,7 +260,7 @@ std::expected<void, StoreError> createDayTable(const Database& db)
 // The day of a row as the triggers file it (see ListSql::day), from the date column's text.
 QString dayOf(const Statement& row, int column)
 {
-    return row.isNull(column) ? u""_s : row.text(column).left(10);
+    return row.isNull(column) ? u"0000-00-00"_s : row.text(column).left(10);
 }
 
 } // namespace
@@ -364,12 +397,14 @@ std::expected<DayPlace, StoreError> placeInDays(const Database& db, const Marked
         return place;
     const QString fromDay = days.from.left(10);
     const QString untilDay = days.until.left(10);
-    // A stretch's rows in the range: its running total before the range's end less that before
-    // its start. The keyless first mark leads the list.
+    // A stretch's rows in the range: those of the months from the first day's up to the end's,
+    // less the first month's days before the range, plus the end month's days before its end.
     auto stretches = db.prepare(
-        u"SELECT Mark_Id, Value, Id, COALESCE((SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id "
-        u"AND Day < ?3 ORDER BY Day DESC LIMIT 1), 0) - COALESCE((SELECT Counted FROM List_PageMarkDays d WHERE "
-        u"d.Mark_Id = m.Mark_Id AND Day < ?2 ORDER BY Day DESC LIMIT 1), 0) FROM List_PageMarks m WHERE List=?1 "
+        u"SELECT Mark_Id, Value, Id, (SELECT COALESCE(SUM(Counted), 0) FROM List_PageMarkMonths c WHERE c.Mark_Id = "
+        u"m.Mark_Id AND Month >= substr(?2, 1, 7) AND Month < substr(?3, 1, 7)) - COALESCE((SELECT Counted FROM "
+        u"List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id AND Day < ?2 AND Day > substr(?2, 1, 7) ORDER BY Day DESC "
+        u"LIMIT 1), 0) + COALESCE((SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id AND Day < ?3 "
+        u"AND Day > substr(?3, 1, 7) ORDER BY Day DESC LIMIT 1), 0) FROM List_PageMarks m WHERE List=?1 "
         u"ORDER BY Value IS NULL DESC, %1"_s.arg(sql.markOrder(false)));
     stretches.bind(1, list.id);
     stretches.bind(2, fromDay);
@@ -427,7 +462,7 @@ std::expected<void, StoreError> installMarks(const Database& db, const MarkedLis
 {
     const ListSql sql{list};
     if (sql.keepsDays()) {
-        if (auto r = createDayTable(db); !r)
+        if (auto r = createDayTables(db); !r)
             return r;
     }
     for (const char16_t* what : {u"insert", u"delete", u"update"}) {
@@ -445,11 +480,13 @@ std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedLis
 {
     const ListSql sql{list};
     if (sql.keepsDays()) {
-        auto forget = db.prepare(u"DELETE FROM List_PageMarkDays WHERE Mark_Id IN "
-                                 u"(SELECT Mark_Id FROM List_PageMarks WHERE List=?1)"_s);
-        forget.bind(1, list.id);
-        if (auto r = forget.run(); !r)
-            return r;
+        for (const QString& table : {u"List_PageMarkMonths"_s, u"List_PageMarkDays"_s}) {
+            auto forget = db.prepare(
+                u"DELETE FROM %1 WHERE Mark_Id IN (SELECT Mark_Id FROM List_PageMarks WHERE List=?1)"_s.arg(table));
+            forget.bind(1, list.id);
+            if (auto r = forget.run(); !r)
+                return r;
+        }
     }
     auto clear = db.prepare(u"DELETE FROM List_PageMarks WHERE List=?1"_s);
     clear.bind(1, list.id);
@@ -623,12 +660,15 @@ std::expected<int, StoreError> reconcileMarks(const Database& db)
         auto present = triggers.scalar();
         if (!present)
             return std::unexpected(present.error());
-        // Each stretch's last day counts all its rows.
+        // Each stretch's months add up to its count, and its last day's count is its last month's.
         qint64 daysAstray = 0;
         if (sql.keepsDays()) {
-            auto astray = db.prepare(u"SELECT COUNT(*) FROM List_PageMarks m WHERE List=?1 AND Counted <> COALESCE("
-                                     u"(SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id "
-                                     u"ORDER BY Day DESC LIMIT 1), 0)"_s);
+            auto astray = db.prepare(
+                u"SELECT COUNT(*) FROM List_PageMarks m WHERE List=?1 AND (Counted <> (SELECT COALESCE(SUM(Counted), "
+                u"0) FROM List_PageMarkMonths c WHERE c.Mark_Id = m.Mark_Id) OR COALESCE((SELECT Counted FROM "
+                u"List_PageMarkMonths c WHERE c.Mark_Id = m.Mark_Id ORDER BY Month DESC LIMIT 1), 0) <> COALESCE("
+                u"(SELECT Counted FROM List_PageMarkDays d WHERE d.Mark_Id = m.Mark_Id ORDER BY Day DESC LIMIT 1), "
+                u"0))"_s);
             astray.bind(1, list.id);
             auto found = astray.scalar();
             if (!found)

@@ -33,9 +33,9 @@ struct MarkedList
     QStringList watched;
     // The kept total of the same rows, where the store keeps one; the start-up check compares it.
     std::optional<CountedList> counted;
-    // A date column whose days the list keeps too: for each stretch, how many of its rows fall on
-    // or before each of their days (List_PageMarkDays), so that a range of days can be placed in
-    // an order by another column. Empty: none.
+    // A date column whose days the list keeps too: for each stretch, how many of its rows fall in
+    // each month (List_PageMarkMonths) and on or before each day of a month (List_PageMarkDays),
+    // so that a range of days can be placed in an order by another column. Empty: none.
     QString dayColumn;
 };
 

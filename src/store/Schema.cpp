@@ -560,8 +560,9 @@ std::expected<void, StoreError> migrateTo16(const Database& db)
 }
 
 // The received-SMS report sorts a range of days by number or by text. The inbox's marks in those
-// two orders now keep each stretch's days (List_PageMarkDays), so a place in the range is found
-// from running totals instead of walking the order's index and testing each row's date.
+// two orders now keep each stretch's months and days (List_PageMarkMonths, List_PageMarkDays), so
+// a place in the range is found from their counts instead of walking the order's index and
+// testing each row's date.
 std::expected<void, StoreError> migrateTo17(const Database& db)
 {
     for (const MarkedList& list : markedLists()) {

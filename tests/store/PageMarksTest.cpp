@@ -62,8 +62,9 @@ void expectMarksAgree(const store::Database& db, const MarkedList& list, const s
     // day, two, all, and days no row has.
     if (!list.dayColumn.isEmpty()) {
         const std::pair<QDate, QDate> ranges[] = {
-            {QDate(2026, 3, 1), QDate(2026, 3, 1)}, {QDate(2026, 3, 2), QDate(2026, 3, 3)},
-            {QDate(2026, 2, 1), QDate(2026, 3, 2)}, {QDate(2000, 1, 1), QDate(2099, 1, 1)},
+            {QDate(2026, 3, 1), QDate(2026, 3, 1)},    {QDate(2026, 2, 28), QDate(2026, 3, 1)},
+            {QDate(2026, 2, 1), QDate(2026, 2, 27)},   {QDate(2026, 2, 28), QDate(2026, 4, 9)},
+            {QDate(2025, 12, 31), QDate(2026, 2, 27)}, {QDate(2000, 1, 1), QDate(2099, 1, 1)},
             {QDate(2026, 4, 1), QDate(2026, 4, 9)},
         };
         for (const auto& [first, last] : ranges) {
@@ -124,7 +125,10 @@ TEST(PageMarks, EveryPlaceOfEveryListIsFoundAsCountingWouldFindIt)
     auto date = [&]() -> QVariant {
         if (pick(20) == 0)
             return QVariant();
-        return u"2026-03-0%1 %2:00:00"_s.arg(1 + pick(3)).arg(9 + pick(3));
+        // Days on both sides of a month's and a year's end.
+        static const QString days[] = {u"2025-12-31"_s, u"2026-02-27"_s, u"2026-02-28"_s, u"2026-03-01"_s,
+                                       u"2026-03-02"_s};
+        return u"%1 %2:00:00"_s.arg(days[pick(5)]).arg(9 + pick(3));
     };
     auto number = [&]() -> QVariant { return u"+49151%1"_s.arg(pick(6)); };
     auto text = [&]() -> QVariant {
@@ -195,7 +199,8 @@ TEST(PageMarks, MarksOutOfStepAreRebuilt)
         u"UPDATE List_PageMarks SET Counted = Counted + 2 WHERE Mark_Id = (SELECT MAX(Mark_Id) FROM List_PageMarks WHERE List=3)"_s,
         u"DELETE FROM List_PageMarks WHERE List=9 AND Value IS NULL"_s,
         u"DELETE FROM List_PageMarks WHERE List=5"_s,
-        u"UPDATE List_PageMarkDays SET Counted = Counted + 1 WHERE Mark_Id = (SELECT MAX(Mark_Id) FROM List_PageMarks WHERE List=4)"_s,
+        u"UPDATE List_PageMarkMonths SET Counted = Counted + 1 WHERE Mark_Id = (SELECT MAX(Mark_Id) FROM List_PageMarks WHERE List=4)"_s,
+        u"DELETE FROM List_PageMarkDays WHERE Mark_Id = (SELECT MIN(Mark_Id) FROM List_PageMarks WHERE List=3)"_s,
         u"DROP TRIGGER trg_marks_2_insert; INSERT INTO Message_InBox (SenderMobileNo, Message, InboxDateTime) VALUES ('1', 'x', '2027-01-01 00:00:00')"_s,
     };
     for (const QString& breaking : breakings) {

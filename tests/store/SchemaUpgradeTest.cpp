@@ -115,6 +115,7 @@ void takeBackTo(const store::Database& db, int version)
                 ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER IF EXISTS trg_marks_%1_%2"_s.arg(list).arg(what)));
         }
         ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE List_PageMarkDays"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE List_PageMarkMonths"_s));
     }
     if (version < 16) {
         for (const QString& trigger :
