@@ -6,6 +6,7 @@
 #include "Schema.h"
 #include "Store.h"
 #include "StoreLocation.h"
+#include "TimingTable.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -59,6 +60,32 @@ inline std::expected<store::Database, store::StoreError> cachedStore(const QStri
     (void)db->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     std::printf("built %s in %.1f s\n", qPrintable(path), double(timer.elapsed()) / 1000.0);
     return db;
+}
+
+// A benchmark's main: for each size given on the command line (or the defaults), its store, its
+// timings in the table's column, and the file's size; then the table.
+inline int runOverSizes(int argc, char** argv, const char* program, const char* rowsPer,
+                        const std::function<std::expected<store::Database, store::StoreError>(int rows)>& storeOf,
+                        const std::function<void(const store::Database&, TimingTable&, std::size_t column)>& measure)
+{
+    const std::vector<int> sizes = sizesFrom(argc, argv);
+    if (sizes.empty()) {
+        std::fprintf(stderr, "usage: %s [rows ...]\n", program);
+        return 2;
+    }
+    TimingTable table(sizes);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        auto db = storeOf(sizes[i]);
+        if (!db) {
+            std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
+            return 1;
+        }
+        measure(*db, table, i);
+        std::printf("file size at %d rows per %s: %.1f MB\n", sizes[i], rowsPer,
+                    double(QFileInfo(db->path()).size()) / 1e6);
+    }
+    table.print();
+    return 0;
 }
 
 } // namespace bench

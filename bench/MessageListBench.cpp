@@ -260,21 +260,5 @@ void measureStore(const store::Database& db, bench::TimingTable& table, std::siz
 
 int main(int argc, char** argv)
 {
-    const std::vector<int> sizes = bench::sizesFrom(argc, argv);
-    if (sizes.empty()) {
-        std::fprintf(stderr, "usage: message_list_bench [rows ...]\n");
-        return 2;
-    }
-    bench::TimingTable table(sizes);
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        auto db = benchStore(sizes[i]);
-        if (!db) {
-            std::fprintf(stderr, "store: %s\n", qPrintable(db.error().message));
-            return 1;
-        }
-        measureStore(*db, table, i);
-        std::printf("file size at %d rows per folder: %.1f MB\n", sizes[i], double(QFileInfo(db->path()).size()) / 1e6);
-    }
-    table.print();
-    return 0;
+    return bench::runOverSizes(argc, argv, "message_list_bench", "folder", benchStore, measureStore);
 }
