@@ -33,16 +33,7 @@ CallLogWindow::CallLogWindow(const store::Database& db, Dialogs& dialogs, const 
     m_from = range.from;
     m_to = range.to;
 
-    m_list = named(new QTreeWidget(this), u"ListLogs"_s);
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setColumnCount(4);
-    m_list->setHeaderLabels({u"Call Date"_s, u"Call Number"_s, u"Call Timing"_s, QString()});
-    const int twipsToPixels = logicalDpiX();
-    m_list->setColumnWidth(0, 2500 * twipsToPixels / 1440);
-    m_list->setColumnWidth(1, 2600 * twipsToPixels / 1440);
-    m_list->setColumnWidth(2, 2000 * twipsToPixels / 1440);
-    m_list->setColumnHidden(3, true);
+    m_list = reportList(this, u"ListLogs"_s, {u"Call Date"_s, u"Call Number"_s, u"Call Timing"_s}, {2500, 2600, 2000});
 
     m_pages = new PageBar(dialogs, PageBar::Caption::RecordsWithPages, kPageSize, this);
     m_all = named(new QCheckBox(u"Select All"_s, this), u"chkAll"_s);

@@ -1,5 +1,7 @@
 #include "DateRangeRow.h"
 
+#include <QTreeWidget>
+
 #include "ScreenParts.h"
 
 #include <QDateEdit>
@@ -33,6 +35,22 @@ DateRangeRow dateRangeRow(QWidget* parent, const QString& fromName, const QStrin
     row.layout->addWidget(button);
     row.layout->addStretch();
     return row;
+}
+
+QTreeWidget* reportList(QWidget* parent, const QString& name, const QStringList& headers,
+                        std::initializer_list<int> twips)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(name);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setColumnCount(int(headers.size()) + 1);
+    list->setHeaderLabels(QStringList(headers) << QString());
+    int column = 0;
+    for (const int width : twips)
+        list->setColumnWidth(column++, width * parent->logicalDpiX() / 1440);
+    list->setColumnHidden(int(headers.size()), true);
+    return list;
 }
 
 } // namespace ui

@@ -2,10 +2,14 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
+
+#include <initializer_list>
 
 class QDateEdit;
 class QHBoxLayout;
 class QPushButton;
+class QTreeWidget;
 class QWidget;
 
 namespace ui {
@@ -23,5 +27,10 @@ struct DateRangeRow
 };
 DateRangeRow dateRangeRow(QWidget* parent, const QString& fromName, const QString& toName, const QDate& day,
                           QPushButton* button);
+
+// A report's list of rows: the columns `headers` names, as wide as `twips` says (the unit the
+// screens were laid out in), and a hidden last column with each row's key.
+QTreeWidget* reportList(QWidget* parent, const QString& name, const QStringList& headers,
+                        std::initializer_list<int> twips);
 
 } // namespace ui

@@ -7,6 +7,7 @@
 #include "GatewaySettings.h"
 #include "InboxTable.h"
 #include "OutboxTable.h"
+#include "PageBar.h"
 #include "ScreenParts.h"
 #include "WaitDialog.h"
 
@@ -19,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -572,24 +572,15 @@ void MessageBoxWindow::onHeaderClicked(int column)
 
 void MessageBoxWindow::onPageEdited(const QString& text)
 {
-    static const QRegularExpression digits(u"^[0-9]+$"_s);
-    if (text.isEmpty() || digits.match(text.trimmed()).hasMatch())
-        return;
-    m_dialogs.information(this, u"Please enter numeric value."_s);
-    m_pageBox->setText(QString::number(m_page));
+    acceptPageText(m_dialogs, this, m_pageBox, text, m_page);
 }
 
 void MessageBoxWindow::onPageEntered()
 {
-    bool ok = false;
-    const int typed = m_pageBox->text().trimmed().toInt(&ok);
-    if (ok && typed >= 1 && typed <= m_pageCount) {
-        m_page = typed;
+    if (const auto typed = enteredPage(m_dialogs, this, m_pageBox, m_page, m_pageCount)) {
+        m_page = *typed;
         refillShown();
-        return;
     }
-    m_dialogs.information(this, u"This page does not exist."_s);
-    m_pageBox->setText(QString::number(m_page));
 }
 
 void MessageBoxWindow::DeleteSMS()

@@ -16,6 +16,27 @@ using namespace Qt::StringLiterals;
 
 namespace ui {
 
+bool acceptPageText(Dialogs& dialogs, QWidget* parent, QLineEdit* box, const QString& text, int page)
+{
+    static const QRegularExpression digits(u"^[0-9]+$"_s);
+    if (text.isEmpty() || digits.match(text.trimmed()).hasMatch())
+        return true;
+    dialogs.information(parent, u"Please enter numeric value."_s);
+    box->setText(QString::number(page));
+    return false;
+}
+
+std::optional<int> enteredPage(Dialogs& dialogs, QWidget* parent, QLineEdit* box, int page, int pageCount)
+{
+    bool ok = false;
+    const int typed = box->text().trimmed().toInt(&ok);
+    if (ok && typed >= 1 && typed <= pageCount)
+        return typed;
+    dialogs.information(parent, u"This page does not exist."_s);
+    box->setText(QString::number(page));
+    return std::nullopt;
+}
+
 PageBar::PageBar(Dialogs& dialogs, Caption caption, int pageSize, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs), m_caption(caption), m_pageSize(std::max(pageSize, 1))
 {
@@ -119,24 +140,15 @@ void PageBar::failed()
 
 void PageBar::onEdited(const QString& text)
 {
-    static const QRegularExpression digits(u"^[0-9]+$"_s);
-    if (text.isEmpty() || digits.match(text.trimmed()).hasMatch())
-        return;
-    m_dialogs.information(this, u"Please enter numeric value."_s);
-    m_pageBox->setText(QString::number(m_page));
+    acceptPageText(m_dialogs, this, m_pageBox, text, m_page);
 }
 
 void PageBar::onEntered()
 {
-    bool ok = false;
-    const int typed = m_pageBox->text().trimmed().toInt(&ok);
-    if (ok && typed >= 1 && typed <= m_pageCount) {
-        m_page = typed;
+    if (const auto typed = enteredPage(m_dialogs, this, m_pageBox, m_page, m_pageCount)) {
+        m_page = *typed;
         Q_EMIT pageChosen();
-        return;
     }
-    m_dialogs.information(this, u"This page does not exist."_s);
-    m_pageBox->setText(QString::number(m_page));
 }
 
 } // namespace ui

@@ -14,6 +14,13 @@ namespace ui {
 
 class Dialogs;
 
+// The page box's two checks, shared by every paged screen. A typed text that is no number is
+// refused at once and the page shown put back; true when the text may stand.
+bool acceptPageText(Dialogs& dialogs, QWidget* parent, QLineEdit* box, const QString& text, int page);
+// Enter in the page box: the page typed, if there is one of that number; otherwise the refusal
+// is shown and the page shown put back.
+std::optional<int> enteredPage(Dialogs& dialogs, QWidget* parent, QLineEdit* box, int page, int pageCount);
+
 // "<< Previous", the page box, the page caption and "Next >>" of a paged report, with the
 // page shown and the keys of its first and last rows, so Next and Previous read on from there.
 class PageBar final : public QWidget

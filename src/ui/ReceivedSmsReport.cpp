@@ -41,17 +41,8 @@ ReceivedSmsReport::ReceivedSmsReport(const store::Database& db, Dialogs& dialogs
     m_from = range.from;
     m_to = range.to;
 
-    m_list = named(new QTreeWidget(this), u"lstSMS"_s);
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setColumnCount(4);
-    m_list->setHeaderLabels({u"Mobile Number"_s, u"Message"_s, u"Received On"_s, QString()});
+    m_list = reportList(this, u"lstSMS"_s, {u"Mobile Number"_s, u"Message"_s, u"Received On"_s}, {1900, 7000, 2000});
     m_list->header()->setSectionsClickable(true);
-    const int dpi = logicalDpiX();
-    m_list->setColumnWidth(0, 1900 * dpi / 1440);
-    m_list->setColumnWidth(1, 7000 * dpi / 1440);
-    m_list->setColumnWidth(2, 2000 * dpi / 1440);
-    m_list->setColumnHidden(3, true);
 
     m_pages = new PageBar(dialogs, PageBar::Caption::RecordsWithPages, kPageSize, this);
     m_all = named(new QCheckBox(u"Select All"_s, this), u"chkAll"_s);
