@@ -8,6 +8,7 @@
 #include "StoreLocation.h"
 #include "TimingTable.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,6 +18,29 @@
 #include <functional>
 
 namespace bench {
+
+// The first row's time in every benchmark store.
+inline const QDateTime kStart(QDate(2021, 1, 1), QTime(0, 0), Qt::UTC);
+
+// A fixed generator, so every build of a store holds the same rows.
+struct Numbers
+{
+    quint64 state = 88172645463325252ull;
+    quint64 next()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+};
+
+// A mobile number: a few thousand correspondents write again and again; the rest once or twice.
+inline QString someNumber(Numbers& random)
+{
+    const quint64 who = random.next() % 4 == 0 ? random.next() % 5000 : random.next() % 100000000;
+    return QStringLiteral("+49151%1").arg(qint64(who), 8, 10, QChar(u'0'));
+}
 
 using Fill = std::function<std::expected<void, store::StoreError>(const store::Database&, int rows)>;
 

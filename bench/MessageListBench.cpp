@@ -36,20 +36,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QDateTime kStart(QDate(2021, 1, 1), QTime(0, 0), Qt::UTC);
-
-// A fixed generator, so every build of the store holds the same rows.
-struct Numbers
-{
-    quint64 state = 88172645463325252ull;
-    quint64 next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
+using bench::kStart;
+using bench::Numbers;
+using bench::someNumber;
 
 const QString kWords[] = {u"meeting"_s, u"tomorrow"_s,  u"invoice"_s, u"please"_s, u"call"_s, u"back"_s,
                           u"order"_s,   u"delivered"_s, u"thanks"_s,  u"at"_s,     u"noon"_s, u"code"_s,
@@ -62,13 +51,6 @@ QString someText(Numbers& random)
     for (int i = 0; i < count; ++i)
         words << kWords[random.next() % std::size(kWords)];
     return words.join(u' ');
-}
-
-QString someNumber(Numbers& random)
-{
-    // A few thousand correspondents write again and again; the rest once or twice.
-    const quint64 who = random.next() % 4 == 0 ? random.next() % 5000 : random.next() % 100000000;
-    return u"+49151%1"_s.arg(qint64(who), 8, 10, QChar(u'0'));
 }
 
 std::expected<void, store::StoreError> fill(const store::Database& db, int rows)

@@ -31,25 +31,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QDateTime kStart(QDate(2021, 1, 1), QTime(0, 0), Qt::UTC);
-
-struct Numbers
-{
-    quint64 state = 88172645463325252ull;
-    quint64 next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
-
-QString someNumber(Numbers& random)
-{
-    const quint64 who = random.next() % 4 == 0 ? random.next() % 5000 : random.next() % 100000000;
-    return u"+49151%1"_s.arg(qint64(who), 8, 10, QChar(u'0'));
-}
+using bench::kStart;
+using bench::Numbers;
+using bench::someNumber;
 
 QString someText(Numbers& random)
 {
