@@ -8,6 +8,7 @@
 // Each size's store is built once in /tmp (one transaction) and reused while its schema version
 // matches this program's.
 #include "DateText.h"
+#include "MailDays.h"
 #include "PageMarks.h"
 #include "ReportQueries.h"
 #include "Schema.h"
@@ -138,9 +139,12 @@ void measureStore(const store::Database& db, bench::TimingTable& table, std::siz
             return shownOf(store::receivedSmsPage(db, from, to, sort, paging));
         };
     };
-    auto mails = [&](store::MailFilter filter, const QString& sender, const QString& user = QString()) -> Report {
-        return [&db, filter, sender, user, first, last](const store::ReportPaging& paging) {
-            return shownOf(store::mailInboxPage(db, {filter, sender, user, first, last}, paging));
+    auto mails = [&](store::MailFilter filter, const QString& sender, const QString& user = QString(),
+                     const QDate& from = QDate(), const QDate& to = QDate()) -> Report {
+        const QDate since = from.isValid() ? from : first;
+        const QDate until = to.isValid() ? to : last;
+        return [&db, filter, sender, user, since, until](const store::ReportPaging& paging) {
+            return shownOf(store::mailInboxPage(db, {filter, sender, user, since, until}, paging));
         };
     };
     const Listing listings[] = {
@@ -167,6 +171,13 @@ void measureStore(const store::Database& db, bench::TimingTable& table, std::siz
         {u"e-mails, user-name search"_s, 100, mails(store::MailFilter::All, QString(), u"user42"_s)},
         {u"e-mails, sender search matching every sender"_s, 100, mails(store::MailFilter::All, u"example.org"_s)},
         {u"e-mails, sender search matching a third"_s, 100, mails(store::MailFilter::All, u"user1"_s)},
+        {u"e-mails, sender search matching a third, not sent to SMS"_s, 100,
+         mails(store::MailFilter::NotSentToSms, u"user1"_s)},
+        {u"e-mails, sender search matching a third, one year"_s, 100,
+         mails(store::MailFilter::All, u"user1"_s, QString(), month, month.addYears(1))},
+        {u"e-mails, user-name search matching a third"_s, 100, mails(store::MailFilter::All, QString(), u"user1"_s)},
+        {u"e-mails, sender and user-name searches matching a third each"_s, 100,
+         mails(store::MailFilter::All, u"user1"_s, u"user2"_s)},
     };
     for (const Listing& listing : listings) {
         const Shown firstPage = listing.report({1, listing.pageSize, std::nullopt, std::nullopt});
@@ -208,8 +219,22 @@ void measureStore(const store::Database& db, bench::TimingTable& table, std::siz
             benchmark::DoNotOptimize(st.run());
         };
         record(u"e-mail filed, before commit"_s, bench::measure(fileMail));
+        // A search whose month of days all changed since the engine's tick last packed them, and
+        // the tick's work for one day.
+        (void)db.exec(u"INSERT OR IGNORE INTO WebMailToSMS_StaleDays (Day) SELECT Day FROM WebMailToSMS_Days WHERE "
+                      u"Day >= '%1' AND Day < '%2'"_s.arg(month.toString(Qt::ISODate),
+                                                          month.addMonths(1).toString(Qt::ISODate)));
+        const Report noted = mails(store::MailFilter::All, u"user1"_s, QString(), month, month.addMonths(1));
+        record(u"e-mails, sender search matching a third, one month, every day noted, middle page"_s,
+               bench::measure([&] { benchmark::DoNotOptimize(noted({25, 100, std::nullopt, std::nullopt})); }));
+        record(u"e-mail day packed again (the engine's tick, one day)"_s, bench::measure([&] {
+                   (void)db.exec(u"INSERT OR IGNORE INTO WebMailToSMS_StaleDays (Day) VALUES ('%1')"_s.arg(
+                       month.toString(Qt::ISODate)));
+                   benchmark::DoNotOptimize(store::refreshMailDays(db, 1));
+               }));
         for (const QString& drop : {u"TRIGGER trg_mail_senders_insert"_s, u"TRIGGER trg_mail_users_insert"_s,
-                                    u"INDEX idx_mails_sender_newest"_s, u"INDEX idx_mails_user_newest"_s})
+                                    u"TRIGGER trg_mail_days_insert"_s, u"INDEX idx_mails_sender_newest"_s,
+                                    u"INDEX idx_mails_user_newest"_s})
             (void)db.exec(u"DROP "_s + drop);
         record(u"e-mail filed, before commit, without the search values"_s, bench::measure(fileMail));
     }

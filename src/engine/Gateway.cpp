@@ -1,5 +1,6 @@
 #include "Gateway.h"
 
+#include "MailDays.h"
 #include "MessageCounts.h"
 #include "ModemStartUp.h"
 #include "PageMarks.h"
@@ -351,6 +352,9 @@ void Gateway::refreshTick()
     if (m_db.isOpen()) {
         if (auto cut = store::splitLongStretches(m_db); !cut)
             reportStoreError(cut.error());
+        // Likewise the e-mail inbox's days whose e-mails changed are packed again here.
+        if (auto packed = store::refreshMailDays(m_db); !packed)
+            reportStoreError(packed.error());
     }
 }
 

@@ -132,6 +132,12 @@ void Statement::bindNull(int index)
         sqlite3_bind_null(m_stmt, index);
 }
 
+void Statement::bindBlob(int index, std::span<const std::byte> bytes)
+{
+    if (m_stmt != nullptr)
+        sqlite3_bind_blob64(m_stmt, index, bytes.data(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+}
+
 void Statement::bind(int index, const QVariant& value)
 {
     if (!value.isValid() || value.isNull()) {
@@ -229,6 +235,16 @@ qint64 Statement::integer(int column) const
 double Statement::real(int column) const
 {
     return m_stmt == nullptr ? 0.0 : sqlite3_column_double(m_stmt, column);
+}
+
+std::span<const std::byte> Statement::blob(int column) const
+{
+    if (m_stmt == nullptr)
+        return {};
+    // The pointer first, then the size: asking the size first could turn text into a copy.
+    const auto* data = static_cast<const std::byte*>(sqlite3_column_blob(m_stmt, column));
+    const int size = sqlite3_column_bytes(m_stmt, column);
+    return data == nullptr ? std::span<const std::byte>() : std::span<const std::byte>(data, std::size_t(size));
 }
 
 QVariant Statement::value(int column) const

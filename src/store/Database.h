@@ -5,8 +5,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstddef>
 #include <expected>
 #include <memory>
+#include <span>
 #include <vector>
 
 struct sqlite3;
@@ -38,6 +40,7 @@ public:
     void bind(int index, double value);
     void bind(int index, bool value) { bind(index, qint64(value ? -1 : 0)); }
     void bindNull(int index);
+    void bindBlob(int index, std::span<const std::byte> bytes);
     void bind(int index, const QVariant& value);
 
     // Advances to the next row: true while a row is available, false at the end.
@@ -64,6 +67,8 @@ public:
     QString text(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
+    // The column's bytes as stored, valid until the statement moves on.
+    std::span<const std::byte> blob(int column) const;
     // A yes/no column: anything but 0 (and Null) is true, as the store writes -1 for true.
     bool boolean(int column) const { return !isNull(column) && integer(column) != 0; }
     QVariant value(int column) const;

@@ -1,8 +1,10 @@
 #include "MailSearch.h"
 
+#include "MailDays.h"
 #include "PageMarks.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -182,6 +184,178 @@ std::expected<MailSearchPlan, StoreError> complementPlan(const Database& db, con
     return plan;
 }
 
+// Which values a search matches, by their row numbers in the table of values.
+std::expected<std::vector<bool>, StoreError> matchedValues(const Database& db, const ValueSearch& search)
+{
+    auto st = db.prepare(u"SELECT rowid FROM %1 WHERE %2 LIKE ?1 ESCAPE '\\'"_s.arg(search.values, search.valueColumn));
+    st.bind(1, search.pattern);
+    std::vector<bool> matched;
+    for (;;) {
+        auto more = st.next();
+        if (!more)
+            return std::unexpected(more.error());
+        if (!*more)
+            return matched;
+        const qint64 row = st.integer(0);
+        if (row < 0 || row > std::numeric_limits<quint32>::max())
+            continue; // never packed, so never met below
+        if (matched.size() <= std::size_t(row))
+            matched.resize(std::size_t(row) + 1);
+        matched[std::size_t(row)] = true;
+    }
+}
+
+// How many matches each day of a range holds, newest day first.
+struct DayMatches
+{
+    QString day;
+    qint64 matches = 0;
+};
+
+// The matches of a range counted day by day in the days' packed e-mails (a noted day from its
+// rows), with the key at a place found by reading on in its day. Nothing where the store holds
+// e-mails that belong to no day.
+std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database& db,
+                                                                 const std::vector<ValueSearch>& searches,
+                                                                 MailFilter outcome, const DayRange& days,
+                                                                 const std::vector<MailCondition>& conditions)
+{
+    {
+        auto st = db.prepare(u"SELECT Mails FROM WebMailToSMS_Days WHERE Day=''"_s);
+        auto found = st.next();
+        if (!found)
+            return std::unexpected(found.error());
+        if (!*found || st.integer(0) != 0)
+            return std::optional<MailSearchPlan>();
+    }
+    // The senders' and the user names' values matched; a kind not searched matches every value.
+    std::optional<std::vector<bool>> senders;
+    std::optional<std::vector<bool>> users;
+    for (const ValueSearch& search : searches) {
+        auto matched = matchedValues(db, search);
+        if (!matched)
+            return std::unexpected(matched.error());
+        (search.valueColumn == u"Address"_s ? senders : users) = std::move(*matched);
+    }
+    auto holds = [](const std::optional<std::vector<bool>>& values, quint32 value) {
+        return !values || (value < values->size() && (*values)[value]);
+    };
+    // The outcomes let through, by their two bits (the fourth value is never packed).
+    const std::array<bool, 4> outcomes{outcome != MailFilter::SentToSms, outcome != MailFilter::NotSentToSms,
+                                       outcome == MailFilter::All, false};
+    // Two-byte words are looked up in a table of every such word; a day that has four-byte words
+    // tests them one by one.
+    std::vector<quint8> narrowSenders(1 << 16);
+    for (quint32 word = 0; word < narrowSenders.size(); ++word)
+        narrowSenders[word] = holds(senders, word & 0x3fff) && outcomes.at(word >> 14);
+    std::vector<quint8> narrowUsers(users ? 1 << 16 : 0);
+    for (quint32 word = 0; word < narrowUsers.size(); ++word)
+        narrowUsers[word] = holds(users, word);
+
+    // The rows of one day that the filter matches, for a noted day and to read on in a day.
+    QStringList where{u"EmailDateTime >= ?1"_s, u"EmailDateTime < ?2"_s};
+    if (const QString sql = outcomeOf(outcome); !sql.isEmpty())
+        where << sql;
+    for (int i = 0; i < int(conditions.size()); ++i)
+        where << conditions.at(std::size_t(i)).sql.arg(3 + i);
+    const QString inDay = u" FROM WebMailToSMS_MessagesReceived WHERE "_s + where.join(u" AND "_s);
+    auto bindDay = [conditions](Statement& st, const QString& day) {
+        // Every text of a day in the store's form lies between these.
+        st.bind(1, day + u" 00:00:00"_s);
+        st.bind(2, day + u"~"_s);
+        for (int i = 0; i < int(conditions.size()); ++i)
+            st.bind(3 + i, conditions.at(std::size_t(i)).value);
+    };
+
+    const QString fromDay = days.from.left(10);
+    const QString untilDay = days.until.left(10);
+    auto noted = db.prepare(u"SELECT Day FROM WebMailToSMS_StaleDays WHERE Day >= ?1 AND Day < ?2"_s);
+    noted.bind(1, fromDay);
+    noted.bind(2, untilDay);
+    auto stale = noted.collect([](const Statement& row) { return row.text(0); });
+    if (!stale)
+        return std::unexpected(stale.error());
+    std::ranges::sort(*stale);
+
+    auto counts = std::make_shared<std::vector<DayMatches>>();
+    std::vector<QString> unpacked = *stale;
+    // The user names follow the senders in each row, so a search by sender alone reads half.
+    auto packed = db.prepare(u"SELECT Day, Mails, Senders%1 FROM WebMailToSMS_Days WHERE Day >= ?1 AND Day < ?2 "
+                             u"AND Day <> '' ORDER BY Day DESC"_s.arg(users ? u", UserNames"_s : QString()));
+    packed.bind(1, fromDay);
+    packed.bind(2, untilDay);
+    for (;;) {
+        auto more = packed.next();
+        if (!more)
+            return std::unexpected(more.error());
+        if (!*more)
+            break;
+        const QString day = packed.text(0);
+        if (std::ranges::binary_search(*stale, day))
+            continue;
+        const qint64 mails = packed.integer(1);
+        const auto sendersOf = PackedValues::of(packed.blob(2), mails);
+        const auto usersOf = users ? PackedValues::of(packed.blob(3), mails) : std::nullopt;
+        const bool read = sendersOf && (!users || usersOf);
+        qint64 matches = 0;
+        for (std::size_t i = 0; read && i < sendersOf->size(); ++i) {
+            const quint32 word = sendersOf->word(i);
+            bool passes = sendersOf->narrow() ? narrowSenders[word] != 0
+                                              : holds(senders, sendersOf->sender(word)) &&
+                                                    outcomes.at(std::size_t(sendersOf->outcome(word)));
+            if (usersOf) {
+                const quint32 user = usersOf->word(i);
+                passes = passes && (usersOf->narrow() ? narrowUsers[user] != 0 : holds(users, user));
+            }
+            matches += passes;
+        }
+        if (read)
+            counts->push_back({day, matches});
+        else
+            unpacked.push_back(day); // not as this version packs: counted from its rows
+    }
+    for (const QString& day : unpacked) {
+        auto st = db.prepare(u"SELECT COUNT(*)"_s + inDay);
+        bindDay(st, day);
+        auto matches = st.scalar();
+        if (!matches)
+            return std::unexpected(matches.error());
+        counts->push_back({day, *matches});
+    }
+    if (!unpacked.empty())
+        std::ranges::sort(*counts, [](const DayMatches& a, const DayMatches& b) { return a.day > b.day; });
+    std::erase_if(*counts, [](const DayMatches& day) { return day.matches == 0; });
+
+    qint64 total = 0;
+    for (const DayMatches& day : *counts)
+        total += day.matches;
+    MailSearchPlan plan;
+    plan.total = total;
+    plan.byDays = true;
+    const QString keyInDay = u"SELECT EmailDateTime, id"_s + inDay +
+                             u" ORDER BY EmailDateTime DESC, id LIMIT 1 OFFSET ?%1"_s.arg(3 + conditions.size());
+    plan.keyAt = [&db, counts, keyInDay, bindDay, argument = int(3 + conditions.size())](
+                     qint64 rank) -> std::expected<std::optional<ReportKey>, StoreError> {
+        for (const DayMatches& day : *counts) {
+            if (rank >= day.matches) {
+                rank -= day.matches;
+                continue;
+            }
+            auto st = db.prepare(keyInDay);
+            bindDay(st, day.day);
+            st.bind(argument, rank);
+            auto found = st.next();
+            if (!found)
+                return std::unexpected(found.error());
+            if (!*found)
+                return std::optional<ReportKey>();
+            return std::optional<ReportKey>(ReportKey{st.text(0), st.integer(1)});
+        }
+        return std::optional<ReportKey>();
+    };
+    return std::optional<MailSearchPlan>(std::move(plan));
+}
+
 } // namespace
 
 QString likeStarting(const QString& text)
@@ -255,6 +429,15 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
         if (!keys)
             return std::unexpected(keys.error());
         plan.keys = std::move(*keys);
+        return plan;
+    }
+    // Many e-mails on both sides: they are counted day by day where every typed search has values.
+    if (searches.size() == conditions.size()) {
+        auto byDays = dayPlan(db, searches, filter.filter, days, conditions);
+        if (!byDays)
+            return std::unexpected(byDays.error());
+        if (*byDays)
+            return std::move(**byDays);
     }
     return plan;
 }

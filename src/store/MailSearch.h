@@ -32,6 +32,8 @@ struct MailSearchPlan
     // meets few rows that do not match.
     std::optional<qint64> total;
     std::function<std::expected<std::optional<ReportKey>, StoreError>(qint64 rank)> keyAt;
+    // Many e-mails on both sides: the total and the places come from the days' packed e-mails.
+    bool byDays = false;
 };
 
 // Neither part set: no count bounds the search, and the range is to be walked row by row.

@@ -2,6 +2,7 @@
 
 #include "CountryList.h"
 #include "GatewaySettings.h"
+#include "MailDays.h"
 #include "MessageCounts.h"
 #include "PageMarks.h"
 
@@ -574,13 +575,20 @@ std::expected<void, StoreError> migrateTo17(const Database& db)
     return {};
 }
 
+// A search of the e-mail inbox that matches a large share of the e-mails counts them in each
+// day's packed senders, user names and outcomes (WebMailToSMS_Days) instead of reading them.
+std::expected<void, StoreError> migrateTo18(const Database& db)
+{
+    return installMailDays(db);
+}
+
 // Later schema changes are appended here, never edited in place: a store written by an
 // earlier version walks the list from its user_version on.
 const Migration kMigrations[] = {
     {1, &migrateTo1},   {2, &migrateTo2},   {3, &migrateTo3},   {4, &migrateTo4},   {5, &migrateTo5},
     {6, &migrateTo6},   {7, &migrateTo7},   {8, &migrateTo8},   {9, &migrateTo9},   {10, &migrateTo10},
     {11, &migrateTo11}, {12, &migrateTo12}, {13, &migrateTo13}, {14, &migrateTo14}, {15, &migrateTo15},
-    {16, &migrateTo16}, {17, &migrateTo17},
+    {16, &migrateTo16}, {17, &migrateTo17}, {18, &migrateTo18},
 };
 
 } // namespace

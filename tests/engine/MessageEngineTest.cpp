@@ -7,6 +7,7 @@
 #include "SettingsTables.h"
 #include "Store.h"
 #include "TestSupport.h"
+#include "WebMailTables.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -668,3 +669,21 @@ TEST_F(MessageEngineTest, MessagesInTwoAndThreeDigitSlotsAreStoredOnceAndDeleted
     for (const auto& message : left)
         EXPECT_EQ(message.status, u"STO SENT"_s) << message.index;
 }
+
+TEST_F(MessageEngineTest, RefreshTickPacksTheDaysOfFiledMails)
+{
+    start();
+    for (int i = 0; i < 3; ++i) {
+        store::ReceivedMailRow mail;
+        mail.EmailFromAddress = u"ann@example.org"_s;
+        mail.EmailTextMessage = u"<smsusername>ann</smsusername>"_s;
+        mail.EmailDateTime = u"2026-03-%1 10:00:00"_s.arg(14 + i % 2);
+        ASSERT_TRUE(store::WebMailTables(db).file(mail));
+    }
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 2);
+    gateway->refreshTick();
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 0);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_Days WHERE Day IN ('2026-03-14', '2026-03-15')"_s), 2);
+    EXPECT_EQ(count(u"SELECT SUM(Mails) FROM WebMailToSMS_Days"_s), 3);
+}
+

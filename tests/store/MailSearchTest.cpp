@@ -1,5 +1,6 @@
 #include "MailSearch.h"
 #include "DateText.h"
+#include "MailDays.h"
 #include "ReportQueries.h"
 #include "TestStore.h"
 #include "WebMailTables.h"
@@ -139,6 +140,7 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
     {
         Values,
         SteppingOver,
+        Days,
         Walk
     };
     struct Case
@@ -151,10 +153,10 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
     const Case cases[] = {
         {u"alice"_s, QString(), store::kMailSearchFewMails, Path::Values},
         {u" ALICE@example.org "_s, QString(), store::kMailSearchFewMails, Path::Values},
-        {u"alice"_s, QString(), 0, Path::Walk},
+        {u"alice"_s, QString(), 0, Path::Days},
         {u"example.org"_s, QString(), 100, Path::SteppingOver},
         {u"e"_s, QString(), 60, Path::SteppingOver},
-        {u"@"_s, QString(), 0, Path::Walk},
+        {u"@"_s, QString(), 0, Path::Days},
         {u"%"_s, QString(), store::kMailSearchFewMails, Path::Values},
         {u"_"_s, QString(), store::kMailSearchFewMails, Path::Values},
         {u"\\"_s, QString(), store::kMailSearchFewMails, Path::Values},
@@ -162,7 +164,7 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
         {QString(), u"USER"_s, store::kMailSearchFewMails, Path::SteppingOver},
         {QString(), u"user1"_s, store::kMailSearchFewMails, Path::Values},
         {QString(), u"user"_s, 100, Path::SteppingOver},
-        {QString(), u"user1"_s, 0, Path::Walk},
+        {QString(), u"user1"_s, 0, Path::Days},
         {QString(), u"ann"_s, store::kMailSearchFewMails, Path::Values},
         {QString(), u"john_"_s, store::kMailSearchFewMails, Path::Values},
         {QString(), u"JOHN_DOE extra"_s, store::kMailSearchFewMails, Path::Values},
@@ -174,7 +176,9 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
         {u"example"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
         {u"example"_s, u"user1<"_s, 0, Path::Walk},
         {u"alice"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
-        {u"example"_s, u"user"_s, 0, Path::Walk},
+        {u"example"_s, u"user"_s, 0, Path::Days},
+        {u"FAR"_s, u"zed"_s, -1, Path::Days},
+        {u"%"_s, u"u"_s, 0, Path::Days},
     };
     const store::DayRange days = store::reportDays(kDay.addDays(-1), kDay.addDays(1));
     const std::pair<store::MailFilter, QString> outcomes[] = {
@@ -182,36 +186,95 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
         {store::MailFilter::SentToSms, u"IsEmailSentToSMS<>0"_s},
         {store::MailFilter::NotSentToSms, u"IsEmailSentToSMS=0"_s},
     };
-    for (const Case& c : cases) {
-        for (const auto& [outcome, condition] : outcomes) {
-            SCOPED_TRACE((c.sender + u" / "_s + c.user + u" / "_s + condition + u" / "_s).toStdString() +
-                         std::to_string(c.fewMails));
-            QString sql = u"SELECT id FROM WebMailToSMS_MessagesReceived WHERE EmailDateTime >= ?1 AND "
-                          u"EmailDateTime < ?2 AND "_s +
-                          condition;
-            QStringList values{days.from, days.until};
-            if (!c.sender.isEmpty()) {
-                sql += u" AND EmailFromAddress LIKE ?3 ESCAPE '\\'"_s;
-                values << store::likeAnywhere(QString(), c.sender.trimmed());
-            }
-            if (c.user.contains(u'<')) {
-                sql += u" AND EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(values.size() + 1);
-                values << store::likeAnywhere(u"<smsusername>"_s, c.user);
-            } else if (!c.user.isEmpty()) {
-                // The text from its first tag on starts with the tag and the user typed.
-                sql += u" AND substr(EmailTextMessage, instr(lower(EmailTextMessage), '<smsusername>')) LIKE ?%1 "
-                       u"ESCAPE '\\' AND instr(lower(EmailTextMessage), '<smsusername>') > 0"_s.arg(values.size() + 1);
-                values << store::likeAnywhere(u"<smsusername>"_s, c.user).mid(1);
-            }
-            const QList<qint64> reference = ids(sql + u" ORDER BY EmailDateTime DESC, id"_s, values);
+    auto searchEveryCase = [&](const QString& state, bool daysUsable) {
+        for (const Case& c : cases) {
+            for (const auto& [outcome, condition] : outcomes) {
+                SCOPED_TRACE(
+                    (state + u" / "_s + c.sender + u" / "_s + c.user + u" / "_s + condition + u" / "_s).toStdString() +
+                    std::to_string(c.fewMails));
+                QString sql = u"SELECT id FROM WebMailToSMS_MessagesReceived WHERE EmailDateTime >= ?1 AND "
+                              u"EmailDateTime < ?2 AND "_s +
+                              condition;
+                QStringList values{days.from, days.until};
+                if (!c.sender.isEmpty()) {
+                    sql += u" AND EmailFromAddress LIKE ?3 ESCAPE '\\'"_s;
+                    values << store::likeAnywhere(QString(), c.sender.trimmed());
+                }
+                if (c.user.contains(u'<')) {
+                    sql += u" AND EmailTextMessage LIKE ?%1 ESCAPE '\\'"_s.arg(values.size() + 1);
+                    values << store::likeAnywhere(u"<smsusername>"_s, c.user);
+                } else if (!c.user.isEmpty()) {
+                    // The text from its first tag on starts with the tag and the user typed.
+                    sql +=
+                        u" AND substr(EmailTextMessage, instr(lower(EmailTextMessage), '<smsusername>')) LIKE ?%1 "
+                        u"ESCAPE '\\' AND instr(lower(EmailTextMessage), '<smsusername>') > 0"_s.arg(values.size() + 1);
+                    values << store::likeAnywhere(u"<smsusername>"_s, c.user).mid(1);
+                }
+                const QList<qint64> reference = ids(sql + u" ORDER BY EmailDateTime DESC, id"_s, values);
 
-            const store::MailInboxFilter filter{outcome, c.sender, c.user, kDay.addDays(-1), kDay.addDays(1)};
-            auto plan = store::planMailSearch(db, filter, c.fewMails);
-            ASSERT_TRUE(plan);
-            EXPECT_EQ(plan->keys ? Path::Values : plan->total ? Path::SteppingOver : Path::Walk, c.path);
-            expectPagesFollow(reference, filter, c.fewMails);
+                const store::MailInboxFilter filter{outcome, c.sender, c.user, kDay.addDays(-1), kDay.addDays(1)};
+                auto plan = store::planMailSearch(db, filter, c.fewMails);
+                ASSERT_TRUE(plan);
+                const Path path = plan->keys     ? Path::Values
+                                  : plan->byDays ? Path::Days
+                                  : plan->total  ? Path::SteppingOver
+                                                 : Path::Walk;
+                EXPECT_EQ(path, c.path == Path::Days && !daysUsable ? Path::Walk : c.path);
+                expectPagesFollow(reference, filter, c.fewMails);
+            }
         }
+    };
+    auto run = [&](const QString& sql) { ASSERT_TRUE(db.exec(sql)); };
+    auto packAll = [&] {
+        auto packed = store::refreshMailDays(db, std::numeric_limits<int>::max());
+        ASSERT_TRUE(packed);
+        EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 0);
+    };
+
+    // Every day as the triggers noted it, counted from its rows.
+    ASSERT_GT(scalarOf(db, u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 3);
+    searchEveryCase(u"days noted"_s, true);
+
+    ASSERT_NO_FATAL_FAILURE(packAll());
+    searchEveryCase(u"days packed"_s, true);
+
+    // User names numbered past two bytes pack the day they fall on wider; a later change leaves
+    // another day noted beside the packed ones.
+    run(u"INSERT INTO WebMailToSMS_Senders (rowid, Address, Mails) VALUES (20000, 'zed@far.example', 0)"_s);
+    run(u"INSERT INTO WebMailToSMS_UserNames (rowid, UserName, Mails) VALUES (70000, 'zed', 0)"_s);
+    for (int i = 0; i < 12; ++i) {
+        store::ReceivedMailRow mail;
+        mail.EmailFromAddress = i % 3 ? u"Wide%1@far.example"_s.arg(i % 4) : u"zed@far.example"_s;
+        mail.EmailTextMessage = u"<smsusername>%1</smsusername>"_s.arg(i % 2 ? u"userwide"_s : u"zed"_s);
+        mail.EmailDateTime = store::isoText(QDateTime(kDay, QTime(18, 0).addSecs(i)));
+        mail.IsEmailSentToSMS = i % 3 == 1;
+        ASSERT_TRUE(store::WebMailTables(db).file(mail));
     }
+    ASSERT_NO_FATAL_FAILURE(packAll());
+    EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM WebMailToSMS_Days WHERE hex(substr(Senders, 1, 1)) = '04' AND "
+                           u"hex(substr(UserNames, 1, 1)) = '04'"_s),
+              1);
+    run(u"UPDATE WebMailToSMS_MessagesReceived SET IsEmailSentToSMS = 0 WHERE EmailDateTime LIKE '%1 09:00:1%'"_s.arg(
+        kDay.addDays(1).toString(Qt::ISODate)));
+    run(u"DELETE FROM WebMailToSMS_MessagesReceived WHERE EmailDateTime LIKE '%1 09:00:2%'"_s.arg(
+        kDay.addDays(1).toString(Qt::ISODate)));
+    EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 1);
+    searchEveryCase(u"days partly packed"_s, true);
+
+    // An e-mail whose date is not in the store's form sorts where its text does; while one is
+    // kept, no search counts by days.
+    store::ReceivedMailRow odd;
+    odd.EmailFromAddress = senders[0];
+    odd.EmailTextMessage = u"<smsusername>user1"_s;
+    odd.EmailDateTime = kDay.toString(Qt::ISODate);
+    ASSERT_TRUE(store::WebMailTables(db).file(odd));
+    EXPECT_EQ(scalarOf(db, u"SELECT Mails FROM WebMailToSMS_Days WHERE Day=''"_s), 1);
+    searchEveryCase(u"an e-mail without a day"_s, false);
+    run(u"UPDATE WebMailToSMS_MessagesReceived SET EmailDateTime = EmailDateTime || ' 12:00:00' WHERE length(EmailDateTime) = 10"_s);
+    EXPECT_EQ(scalarOf(db, u"SELECT Mails FROM WebMailToSMS_Days WHERE Day=''"_s), 0);
+    ASSERT_NO_FATAL_FAILURE(packAll());
+    searchEveryCase(u"its date mended"_s, true);
+
     // The kept values agree with the rows: each once, with its e-mails, none left at nought.
     EXPECT_EQ(scalarOf(db, u"SELECT COUNT(*) FROM (SELECT EmailFromAddress, COUNT(*) AS n FROM "
                            u"WebMailToSMS_MessagesReceived GROUP BY EmailFromAddress) AS rows LEFT JOIN "

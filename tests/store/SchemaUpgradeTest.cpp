@@ -108,6 +108,12 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 18) {
+        for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
+            ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER trg_mail_days_%1"_s.arg(what)));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE WebMailToSMS_Days"_s));
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TABLE WebMailToSMS_StaleDays"_s));
+    }
     if (version < 17) {
         // The inbox's marks by number and by text kept no days; their triggers are made anew.
         for (int list = 3; list <= 4; ++list) {
