@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <climits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -36,19 +37,19 @@ struct PackedMail
     int outcome = 0;
 };
 
-// Two or four bytes a value, after a byte that says which; `outcomes` keeps two bits of each word.
-QByteArray pack(const std::vector<PackedMail>& mails, qint64 PackedMail::*value, bool outcomes)
+// Two or four bytes a value, after a byte that says which; the outcome takes each word's top bits.
+QByteArray pack(const std::vector<PackedMail>& mails, qint64 PackedMail::*value)
 {
     qint64 highest = 0;
     for (const PackedMail& mail : mails)
         highest = std::max(highest, mail.*value);
-    const int width = highest < (qint64(1) << (outcomes ? 14 : 16)) ? 2 : 4;
+    const int width = highest < (qint64(1) << 14) ? 2 : 4;
     const unsigned outcomeShift = unsigned(width) * 8 - 2;
     QByteArray bytes(qsizetype(1 + mails.size() * std::size_t(width)), Qt::Uninitialized);
     bytes[0] = char(width);
     auto* at = reinterpret_cast<uchar*>(bytes.data()) + 1;
     for (const PackedMail& mail : mails) {
-        const quint32 word = quint32(mail.*value) | (outcomes ? quint32(mail.outcome) << outcomeShift : 0);
+        const quint32 word = quint32(mail.*value) | quint32(mail.outcome) << outcomeShift;
         if (width == 2)
             qToLittleEndian<quint16>(quint16(word), at);
         else
@@ -78,26 +79,27 @@ std::expected<void, StoreError> packDay(const Database& db, const QString& day)
         if (!*more)
             break;
         const PackedMail mail{read.integer(0), read.integer(1), int(read.integer(2))};
-        if (read.boolean(3) || mail.sender < 0 || mail.sender >= (1 << 30) || mail.user < 0 || mail.user > UINT_MAX)
+        if (read.boolean(3) || mail.sender < 0 || mail.sender >= (1 << 30) || mail.user < 0 || mail.user >= (1 << 30))
             return {};
         mails.push_back(mail);
     }
-    if (mails.empty()) {
-        auto gone = db.prepare(u"DELETE FROM WebMailToSMS_Days WHERE Day=?1"_s);
-        gone.bind(1, day);
-        if (auto r = gone.run(); !r)
-            return r;
-    } else {
-        const QByteArray senders = pack(mails, &PackedMail::sender, true);
-        const QByteArray users = pack(mails, &PackedMail::user, false);
-        auto write = db.prepare(u"INSERT OR REPLACE INTO WebMailToSMS_Days (Day, Mails, Senders, UserNames) "
-                                u"VALUES (?1, ?2, ?3, ?4)"_s);
-        write.bind(1, day);
-        write.bind(2, qint64(mails.size()));
-        write.bindBlob(3, std::as_bytes(std::span(senders.constData(), std::size_t(senders.size()))));
-        write.bindBlob(4, std::as_bytes(std::span(users.constData(), std::size_t(users.size()))));
-        if (auto r = write.run(); !r)
-            return r;
+    auto gone = db.prepare(u"DELETE FROM WebMailToSMS_Days WHERE Day=?1"_s);
+    gone.bind(1, day);
+    if (auto r = gone.run(); !r)
+        return r;
+    if (!mails.empty()) {
+        auto write = db.prepare(u"INSERT INTO WebMailToSMS_Days (Day, Kind, Mails, Packed) VALUES (?1, ?2, ?3, ?4)"_s);
+        const std::pair<PackedKind, qint64 PackedMail::*> kinds[] = {{PackedKind::Senders, &PackedMail::sender},
+                                                                     {PackedKind::UserNames, &PackedMail::user}};
+        for (const auto& [kind, value] : kinds) {
+            const QByteArray packed = pack(mails, value);
+            write.bind(1, day);
+            write.bind(2, int(kind));
+            write.bind(3, qint64(mails.size()));
+            write.bindBlob(4, std::as_bytes(std::span(packed.constData(), std::size_t(packed.size()))));
+            if (auto r = write.run(); !r)
+                return r;
+        }
     }
     auto done = db.prepare(u"DELETE FROM WebMailToSMS_StaleDays WHERE Day=?1"_s);
     done.bind(1, day);
@@ -109,12 +111,12 @@ std::expected<void, StoreError> packDay(const Database& db, const QString& day)
 std::expected<void, StoreError> installMailDays(const Database& db)
 {
     const QStringList statements = {
-        u"CREATE TABLE IF NOT EXISTS WebMailToSMS_Days (Day TEXT PRIMARY KEY, Mails INTEGER NOT NULL, "
-        u"Senders BLOB NOT NULL, UserNames BLOB NOT NULL)"_s,
+        u"CREATE TABLE IF NOT EXISTS WebMailToSMS_Days (Day TEXT NOT NULL, Kind INTEGER NOT NULL, Mails INTEGER NOT "
+        u"NULL, Packed BLOB NOT NULL, PRIMARY KEY (Day, Kind))"_s,
         u"CREATE TABLE IF NOT EXISTS WebMailToSMS_StaleDays (Day TEXT PRIMARY KEY) WITHOUT ROWID"_s,
         u"DELETE FROM WebMailToSMS_Days"_s,
         u"DELETE FROM WebMailToSMS_StaleDays"_s,
-        u"INSERT INTO WebMailToSMS_Days (Day, Mails, Senders, UserNames) SELECT '', COUNT(*), x'', x'' FROM %1 "
+        u"INSERT INTO WebMailToSMS_Days (Day, Kind, Mails, Packed) SELECT '', 0, COUNT(*), x'' FROM %1 "
         u"WHERE NOT %2"_s.arg(kMails, placed(u"EmailDateTime"_s)),
         u"INSERT INTO WebMailToSMS_StaleDays (Day) SELECT DISTINCT substr(EmailDateTime, 1, 10) FROM %1 WHERE %2"_s.arg(
             kMails, placed(u"EmailDateTime"_s)),

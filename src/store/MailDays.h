@@ -11,12 +11,12 @@
 
 namespace store {
 
-// The e-mail inbox keeps, for each day, its e-mails' senders with their outcomes and their SMS
-// user names (as the row numbers of their kept values in WebMailToSMS_Senders and
-// WebMailToSMS_UserNames), packed two or four bytes an e-mail in one blob each
-// (WebMailToSMS_Days); the senders come first, as the searches by sender are the usual ones. A search that matches a
-// large share of the e-mails counts them there instead of reading each e-mail's row or key: at a million e-mails both
-// the matches and the others are too many to read on every page.
+// The e-mail inbox keeps, for each day, its e-mails' senders and their SMS user names (as the
+// row numbers of their kept values in WebMailToSMS_Senders and WebMailToSMS_UserNames), each
+// with the e-mail's outcome, packed two or four bytes an e-mail in one blob a day and kind
+// (WebMailToSMS_Days). A search that matches a large share of the e-mails counts them there
+// instead of reading each e-mail's row or key: at a million e-mails both the matches and the
+// others are too many to read on every page. A search by one kind reads that kind's blobs only.
 //
 // Packing a day on every insert would rewrite its blob each time, so triggers only note the day
 // of an e-mail that comes, goes or changes (WebMailToSMS_StaleDays); the engine's tick packs such
@@ -43,8 +43,15 @@ enum class MailOutcome : quint8
     Unknown = 2,
 };
 
-// A packed day's senders (whose words carry the outcomes in their two top bits) or user names,
-// a word an e-mail, 0 for an e-mail without the value.
+// The two kinds of value a day packs, as WebMailToSMS_Days.Kind holds them.
+enum class PackedKind : int
+{
+    Senders = 0,
+    UserNames = 1,
+};
+
+// A packed day's senders or user names, a word an e-mail (0 for an e-mail without the value)
+// whose two top bits hold the e-mail's outcome. The words follow the e-mails' order in the list.
 class PackedValues
 {
 public:
@@ -67,8 +74,8 @@ public:
         const std::byte* at = m_words.data() + i * std::size_t(m_width);
         return narrow() ? quint32(qFromLittleEndian<quint16>(at)) : qFromLittleEndian<quint32>(at);
     }
-    // A senders' word split into the sender and the outcome.
-    quint32 sender(quint32 word) const { return word & ((quint32(1) << outcomeShift()) - 1); }
+    // A word split into the value and the outcome.
+    quint32 value(quint32 word) const { return word & ((quint32(1) << outcomeShift()) - 1); }
     MailOutcome outcome(quint32 word) const { return MailOutcome(word >> outcomeShift()); }
 
 private:

@@ -228,29 +228,31 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
         if (!*found || st.integer(0) != 0)
             return std::optional<MailSearchPlan>();
     }
-    // The senders' and the user names' values matched; a kind not searched matches every value.
-    std::optional<std::vector<bool>> senders;
-    std::optional<std::vector<bool>> users;
+    // The outcomes let through, by their two bits (the fourth value is never packed).
+    const std::array<bool, 4> outcomes{outcome != MailFilter::SentToSms, outcome != MailFilter::NotSentToSms,
+                                       outcome == MailFilter::All, false};
+    // Each kind searched: the values it matches, and for two-byte words (value and outcome) a table
+    // of every word saying whether it passes; a day packed in four-byte words is tested word by word.
+    struct KindSearch
+    {
+        PackedKind kind;
+        std::vector<bool> values;
+        std::vector<quint8> narrow;
+
+        bool holds(quint32 value) const { return value < values.size() && values[value]; }
+    };
+    std::vector<KindSearch> kinds;
     for (const ValueSearch& search : searches) {
         auto matched = matchedValues(db, search);
         if (!matched)
             return std::unexpected(matched.error());
-        (search.valueColumn == u"Address"_s ? senders : users) = std::move(*matched);
+        KindSearch kind{search.valueColumn == u"Address"_s ? PackedKind::Senders : PackedKind::UserNames,
+                        std::move(*matched), std::vector<quint8>(1 << 16)};
+        for (quint32 word = 0; word < kind.narrow.size(); ++word)
+            kind.narrow[word] = kind.holds(word & 0x3fff) && outcomes.at(word >> 14);
+        kinds.push_back(std::move(kind));
     }
-    auto holds = [](const std::optional<std::vector<bool>>& values, quint32 value) {
-        return !values || (value < values->size() && (*values)[value]);
-    };
-    // The outcomes let through, by their two bits (the fourth value is never packed).
-    const std::array<bool, 4> outcomes{outcome != MailFilter::SentToSms, outcome != MailFilter::NotSentToSms,
-                                       outcome == MailFilter::All, false};
-    // Two-byte words are looked up in a table of every such word; a day that has four-byte words
-    // tests them one by one.
-    std::vector<quint8> narrowSenders(1 << 16);
-    for (quint32 word = 0; word < narrowSenders.size(); ++word)
-        narrowSenders[word] = holds(senders, word & 0x3fff) && outcomes.at(word >> 14);
-    std::vector<quint8> narrowUsers(users ? 1 << 16 : 0);
-    for (quint32 word = 0; word < narrowUsers.size(); ++word)
-        narrowUsers[word] = holds(users, word);
+    std::ranges::sort(kinds, {}, &KindSearch::kind);
 
     // The rows of one day that the filter matches, for a noted day and to read on in a day.
     QStringList where{u"EmailDateTime >= ?1"_s, u"EmailDateTime < ?2"_s};
@@ -279,41 +281,69 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
 
     auto counts = std::make_shared<std::vector<DayMatches>>();
     std::vector<QString> unpacked = *stale;
-    // The user names follow the senders in each row, so a search by sender alone reads half.
-    auto packed = db.prepare(u"SELECT Day, Mails, Senders%1 FROM WebMailToSMS_Days WHERE Day >= ?1 AND Day < ?2 "
-                             u"AND Day <> '' ORDER BY Day DESC"_s.arg(users ? u", UserNames"_s : QString()));
+    // Every kind's rows are stepped over, so that a day missing one shows; only the blobs of the
+    // kinds searched are read.
+    std::array<const KindSearch*, 2> searchOf{};
+    for (const KindSearch& kind : kinds)
+        searchOf.at(std::size_t(kind.kind)) = &kind;
+    auto packed = db.prepare(u"SELECT Day, Kind, Mails, Packed FROM WebMailToSMS_Days WHERE Day >= ?1 AND Day < ?2 "
+                             u"AND Day <> '' ORDER BY Day DESC, Kind"_s);
     packed.bind(1, fromDay);
     packed.bind(2, untilDay);
+    // The day being read: its kinds seen, and which of its e-mails passed every kind read so far.
+    QString day;
+    unsigned seen = 0;
+    bool whole = true;
+    std::vector<quint8> passed;
+    auto closeDay = [&] {
+        if (day.isEmpty())
+            return;
+        if (whole && seen == (1u << searchOf.size()) - 1)
+            counts->push_back({day, qint64(std::ranges::count(passed, quint8(1)))});
+        else
+            unpacked.push_back(day); // not as this version packs: counted from its rows
+    };
     for (;;) {
         auto more = packed.next();
         if (!more)
             return std::unexpected(more.error());
         if (!*more)
             break;
-        const QString day = packed.text(0);
-        if (std::ranges::binary_search(*stale, day))
+        const QString rowDay = packed.text(0);
+        if (std::ranges::binary_search(*stale, rowDay))
             continue;
-        const qint64 mails = packed.integer(1);
-        const auto sendersOf = PackedValues::of(packed.blob(2), mails);
-        const auto usersOf = users ? PackedValues::of(packed.blob(3), mails) : std::nullopt;
-        const bool read = sendersOf && (!users || usersOf);
-        qint64 matches = 0;
-        for (std::size_t i = 0; read && i < sendersOf->size(); ++i) {
-            const quint32 word = sendersOf->word(i);
-            bool passes = sendersOf->narrow() ? narrowSenders[word] != 0
-                                              : holds(senders, sendersOf->sender(word)) &&
-                                                    outcomes.at(std::size_t(sendersOf->outcome(word)));
-            if (usersOf) {
-                const quint32 user = usersOf->word(i);
-                passes = passes && (usersOf->narrow() ? narrowUsers[user] != 0 : holds(users, user));
-            }
-            matches += passes;
+        if (rowDay != day) {
+            closeDay();
+            day = rowDay;
+            seen = 0;
+            whole = true;
+            passed.clear();
         }
-        if (read)
-            counts->push_back({day, matches});
-        else
-            unpacked.push_back(day); // not as this version packs: counted from its rows
+        const qint64 kindNumber = packed.integer(1);
+        if (kindNumber < 0 || kindNumber >= qint64(searchOf.size()) || (seen & (1u << kindNumber)) != 0) {
+            whole = false;
+            continue;
+        }
+        seen |= 1u << kindNumber;
+        const KindSearch* kind = searchOf.at(std::size_t(kindNumber));
+        if (kind == nullptr || !whole)
+            continue;
+        const auto values = PackedValues::of(packed.blob(3), packed.integer(2));
+        const bool firstRead = passed.empty();
+        if (!values || (!firstRead && values->size() != passed.size())) {
+            whole = false;
+            continue;
+        }
+        if (firstRead)
+            passed.assign(values->size(), 1);
+        for (std::size_t i = 0; i < passed.size(); ++i) {
+            const quint32 word = values->word(i);
+            passed[i] &= values->narrow() ? kind->narrow[word]
+                                          : quint8(kind->holds(values->value(word)) &&
+                                                   outcomes.at(std::size_t(values->outcome(word))));
+        }
     }
+    closeDay();
     for (const QString& day : unpacked) {
         auto st = db.prepare(u"SELECT COUNT(*)"_s + inDay);
         bindDay(st, day);

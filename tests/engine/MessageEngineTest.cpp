@@ -683,7 +683,8 @@ TEST_F(MessageEngineTest, RefreshTickPacksTheDaysOfFiledMails)
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 2);
     gateway->refreshTick();
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_StaleDays"_s), 0);
-    EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_Days WHERE Day IN ('2026-03-14', '2026-03-15')"_s), 2);
-    EXPECT_EQ(count(u"SELECT SUM(Mails) FROM WebMailToSMS_Days"_s), 3);
+    // Each day packs its senders and its user names.
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM WebMailToSMS_Days WHERE Day IN ('2026-03-14', '2026-03-15')"_s), 4);
+    EXPECT_EQ(count(u"SELECT SUM(Mails) FROM WebMailToSMS_Days WHERE Kind = 0"_s), 3);
 }
 
