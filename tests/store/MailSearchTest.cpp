@@ -175,6 +175,7 @@ TEST_F(MailSearchTest, EveryMailSearchPagesAsLikeOverTheWholeRange)
         {u"alice"_s, u"user"_s, store::kMailSearchFewMails, Path::Values},
         {u"example"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
         {u"example"_s, u"user1<"_s, 0, Path::Walk},
+        {u"@"_s, u"user1<"_s, 5, Path::Values},
         {u"alice"_s, u"user1<"_s, store::kMailSearchFewMails, Path::Values},
         {u"example"_s, u"user"_s, 0, Path::Days},
         {u"FAR"_s, u"zed"_s, -1, Path::Days},
