@@ -32,7 +32,8 @@ struct MailSearchPlan
     // meets few rows that do not match.
     std::optional<qint64> total;
     std::function<std::expected<std::optional<ReportKey>, StoreError>(qint64 rank)> keyAt;
-    // Many e-mails on both sides: the total and the places come from the days' packed e-mails.
+    // Many e-mails on both sides: `total` and `keyAt` count the matches day by day in the days'
+    // packed values (MailDays.h) and read on in the day that holds the place; `byDays` says so.
     bool byDays = false;
 };
 
