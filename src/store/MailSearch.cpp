@@ -261,6 +261,10 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
     for (int i = 0; i < int(conditions.size()); ++i)
         where << conditions.at(std::size_t(i)).sql.arg(3 + i);
     const QString inDay = u" FROM WebMailToSMS_MessagesReceived WHERE "_s + where.join(u" AND "_s);
+    // A day counted from its rows gives all its e-mails too, for the check below.
+    const QString countDay = u"SELECT COUNT(*), COALESCE(SUM(CASE WHEN %1 THEN 1 END), 0) FROM "
+                             u"WebMailToSMS_MessagesReceived WHERE %2"_s.arg(where.mid(2).join(u" AND "_s),
+                                                                             where.mid(0, 2).join(u" AND "_s));
     auto bindDay = [conditions](Statement& st, const QString& day) {
         // Every text of a day in the store's form lies between these.
         st.bind(1, day + u" 00:00:00"_s);
@@ -281,27 +285,36 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
 
     auto counts = std::make_shared<std::vector<DayMatches>>();
     std::vector<QString> unpacked = *stale;
-    // Every kind's rows are stepped over, so that a day missing one shows; only the blobs of the
-    // kinds searched are read.
+    // Only the kinds searched are read, in the key's own order turned round, so nothing is sorted.
     std::array<const KindSearch*, 2> searchOf{};
-    for (const KindSearch& kind : kinds)
+    unsigned wanted = 0;
+    QStringList kindNumbers;
+    for (const KindSearch& kind : kinds) {
         searchOf.at(std::size_t(kind.kind)) = &kind;
-    auto packed = db.prepare(u"SELECT Day, Kind, Mails, Packed FROM WebMailToSMS_Days WHERE Day >= ?1 AND Day < ?2 "
-                             u"AND Day <> '' ORDER BY Day DESC, Kind"_s);
+        wanted |= 1u << unsigned(kind.kind);
+        kindNumbers << QString::number(int(kind.kind));
+    }
+    auto packed =
+        db.prepare(u"SELECT Day, Kind, Mails, Packed FROM WebMailToSMS_Days WHERE Day >= ?1 AND Day < ?2 "
+                   u"AND Day <> '' AND Kind IN (%1) ORDER BY Day DESC, Kind DESC"_s.arg(kindNumbers.join(u", "_s)));
     packed.bind(1, fromDay);
     packed.bind(2, untilDay);
-    // The day being read: its kinds seen, and which of its e-mails passed every kind read so far.
+    // The day being read: its kinds seen, its e-mails, and which of them passed every kind so far.
     QString day;
     unsigned seen = 0;
     bool whole = true;
+    qint64 dayMails = 0;
     std::vector<quint8> passed;
+    qint64 mailsSeen = 0; // of every day counted, for the check below
     auto closeDay = [&] {
         if (day.isEmpty())
             return;
-        if (whole && seen == (1u << searchOf.size()) - 1)
+        if (whole && seen == wanted) {
             counts->push_back({day, qint64(std::ranges::count(passed, quint8(1)))});
-        else
+            mailsSeen += dayMails;
+        } else {
             unpacked.push_back(day); // not as this version packs: counted from its rows
+        }
     };
     for (;;) {
         auto more = packed.next();
@@ -320,22 +333,20 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
             passed.clear();
         }
         const qint64 kindNumber = packed.integer(1);
-        if (kindNumber < 0 || kindNumber >= qint64(searchOf.size()) || (seen & (1u << kindNumber)) != 0) {
-            whole = false;
-            continue;
-        }
-        seen |= 1u << kindNumber;
-        const KindSearch* kind = searchOf.at(std::size_t(kindNumber));
-        if (kind == nullptr || !whole)
-            continue;
+        const KindSearch* kind =
+            kindNumber >= 0 && kindNumber < qint64(searchOf.size()) ? searchOf.at(std::size_t(kindNumber)) : nullptr;
         const auto values = PackedValues::of(packed.blob(3), packed.integer(2));
-        const bool firstRead = passed.empty();
-        if (!values || (!firstRead && values->size() != passed.size())) {
-            whole = false;
+        const bool firstRead = seen == 0;
+        whole = whole && kind != nullptr && (seen & (1u << kindNumber)) == 0 && values &&
+                (firstRead || values->size() == passed.size());
+        if (kind != nullptr)
+            seen |= 1u << kindNumber;
+        if (!whole)
             continue;
-        }
-        if (firstRead)
+        if (firstRead) {
             passed.assign(values->size(), 1);
+            dayMails = qint64(values->size());
+        }
         for (std::size_t i = 0; i < passed.size(); ++i) {
             const quint32 word = values->word(i);
             passed[i] &= values->narrow() ? kind->narrow[word]
@@ -344,13 +355,28 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
         }
     }
     closeDay();
-    for (const QString& day : unpacked) {
-        auto st = db.prepare(u"SELECT COUNT(*)"_s + inDay);
-        bindDay(st, day);
-        auto matches = st.scalar();
-        if (!matches)
-            return std::unexpected(matches.error());
-        counts->push_back({day, *matches});
+    for (const QString& noted : unpacked) {
+        auto st = db.prepare(countDay);
+        bindDay(st, noted);
+        auto found = st.next();
+        if (!found)
+            return std::unexpected(found.error());
+        mailsSeen += st.integer(0);
+        counts->push_back({noted, st.integer(1)});
+    }
+    // The days must hold every e-mail of the range, as the list's marks count them: a day whose
+    // rows went missing would otherwise drop its e-mails from the search unseen.
+    if (const MarkedList* all =
+            findMarkedList(u"WebMailToSMS_MessagesReceived"_s, QString(), u"EmailDateTime"_s, true)) {
+        const qint64 edge = std::numeric_limits<qint64>::max();
+        auto fromBefore = rowsBefore(db, *all, {days.from, edge});
+        if (!fromBefore)
+            return std::unexpected(fromBefore.error());
+        auto untilBefore = rowsBefore(db, *all, {days.until, edge});
+        if (!untilBefore)
+            return std::unexpected(untilBefore.error());
+        if (*fromBefore - *untilBefore != mailsSeen)
+            return std::optional<MailSearchPlan>();
     }
     if (!unpacked.empty())
         std::ranges::sort(*counts, [](const DayMatches& a, const DayMatches& b) { return a.day > b.day; });
