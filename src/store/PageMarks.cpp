@@ -153,7 +153,7 @@ MarkedList message(int id, const QString& table, const QString& idColumn, const 
 {
     watched.prepend(keyColumn);
     watched.removeDuplicates();
-    return {id, table, idColumn, keyColumn, descending, condition, watched, counted, {}};
+    return {id, table, idColumn, keyColumn, descending, condition, watched, counted, {}, kMarkedStretch};
 }
 
 // The received-SMS report places a range of days in the inbox's orders by number and by text.
@@ -161,6 +161,7 @@ MarkedList keepingDays(MarkedList list, const QString& dayColumn)
 {
     list.dayColumn = dayColumn;
     list.watched << dayColumn;
+    list.stretch = kDayMarkedStretch;
     return list;
 }
 
@@ -171,7 +172,7 @@ MarkedList report(int id, const QString& table, const QString& keyColumn, bool d
     QStringList watched{keyColumn};
     if (!filterColumn.isEmpty())
         watched << filterColumn;
-    return {id, table, u"id"_s, keyColumn, descending, condition, watched, std::nullopt, {}};
+    return {id, table, u"id"_s, keyColumn, descending, condition, watched, std::nullopt, {}, kMarkedStretch};
 }
 
 std::vector<MarkedList> makeLists()
@@ -458,7 +459,7 @@ std::expected<qint64, StoreError> markedTotal(const Database& db, const MarkedLi
     return st.scalar();
 }
 
-std::expected<void, StoreError> installMarks(const Database& db, const MarkedList& list, int stretch)
+std::expected<void, StoreError> installMarks(const Database& db, const MarkedList& list, std::optional<int> stretch)
 {
     const ListSql sql{list};
     if (sql.keepsDays()) {
@@ -476,9 +477,10 @@ std::expected<void, StoreError> installMarks(const Database& db, const MarkedLis
     return rebuildMarks(db, list, stretch);
 }
 
-std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedList& list, int stretch)
+std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedList& list, std::optional<int> given)
 {
     const ListSql sql{list};
+    const qint64 stretch = given.value_or(list.stretch);
     if (sql.keepsDays()) {
         for (const QString& table : {u"List_PageMarkMonths"_s, u"List_PageMarkDays"_s}) {
             auto forget = db.prepare(
@@ -529,11 +531,12 @@ std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedLis
     return write();
 }
 
-std::expected<int, StoreError> splitLongStretches(const Database& db, int stretch)
+std::expected<int, StoreError> splitLongStretches(const Database& db, std::optional<int> given)
 {
-    // The bound is written out, so that the partial index of long stretches can serve it.
-    auto longOnes = db.prepare(
-        u"SELECT Mark_Id, List, Value, Id, Counted FROM List_PageMarks WHERE Counted >= %1"_s.arg(2 * stretch));
+    // The bound is written out, so that the partial index of long stretches can serve it; the
+    // lists of longer stretches are held to their own below.
+    auto longOnes = db.prepare(u"SELECT Mark_Id, List, Value, Id, Counted FROM List_PageMarks WHERE Counted >= %1"_s.arg(
+        2 * given.value_or(kMarkedStretch)));
     struct Long
     {
         qint64 markId;
@@ -555,6 +558,9 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
     for (const Long& mark : *found) {
         const auto list = std::ranges::find(markedLists(), mark.list, &MarkedList::id);
         if (list == markedLists().end())
+            continue;
+        const qint64 stretch = given.value_or(list->stretch);
+        if (mark.counted < 2 * stretch)
             continue;
         const ListSql sql{*list};
         QString where = sql.inList(QString());
@@ -596,7 +602,7 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
             insert.bind(1, list->id);
             insert.bind(2, cuts[i].value);
             insert.bind(3, cuts[i].id);
-            insert.bind(4, i + 1 == cuts.size() ? mark.counted - qint64(cuts.size()) * stretch : qint64(stretch));
+            insert.bind(4, i + 1 == cuts.size() ? mark.counted - qint64(cuts.size()) * stretch : stretch);
             if (auto r = insert.run(); !r)
                 return std::unexpected(r.error());
             markIds.push_back(db.lastInsertId());
@@ -608,7 +614,7 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, int stretc
             }
         }
         auto shorten = db.prepare(u"UPDATE List_PageMarks SET Counted = ?1 WHERE Mark_Id = ?2"_s);
-        shorten.bind(1, qint64(stretch));
+        shorten.bind(1, stretch);
         shorten.bind(2, mark.markId);
         if (auto r = shorten.run(); !r)
             return std::unexpected(r.error());

@@ -242,3 +242,41 @@ TEST(PageMarks, MarksOutOfStepAreRebuilt)
         }
     }
 }
+
+// The inbox's lists that keep their days take stretches four times as long as the others, both
+// when the engine cuts long stretches and when marks are built afresh.
+TEST(PageMarks, ListsKeepingDaysTakeLongerStretches)
+{
+    TempFolder folder;
+    const store::Database db = openTestStore(folder.storePath());
+    ASSERT_TRUE(db.isOpen());
+    ASSERT_TRUE(db.begin());
+    auto inbox = db.prepare(
+        u"INSERT INTO Message_InBox (SenderMobileNo, Message, InboxDateTime, IsRead) VALUES (?1, ?1, ?2, -1)"_s);
+    for (int i = 0; i < 2500; ++i) {
+        inbox.bind(1, QString::number(i % 613));
+        inbox.bind(2, store::isoText(QDateTime(QDate(2026, 3, 1 + i % 28), QTime(9, 0))));
+        ASSERT_TRUE(inbox.run());
+    }
+    ASSERT_TRUE(db.commit());
+    auto marksOf = [&](int list) {
+        return scalarOf(db, u"SELECT COUNT(*) FROM List_PageMarks WHERE List = %1"_s.arg(list));
+    };
+    ASSERT_EQ(store::splitLongStretches(db).value_or(-1), 2); // by date, newest and oldest first
+    EXPECT_EQ(marksOf(1), 2);
+    EXPECT_EQ(marksOf(3), 1);
+    EXPECT_EQ(marksOf(4), 1);
+    for (const int id : {1, 3}) {
+        const MarkedList& list = store::markedLists().at(std::size_t(id - 1));
+        ASSERT_TRUE(store::rebuildMarks(db, list));
+        for (const qint64 rank : {qint64(0), qint64(1234), qint64(2499)}) {
+            const auto found = store::keyAtRank(db, list, rank).value_or(std::nullopt);
+            const auto expected = counted(db, list, rank, false);
+            ASSERT_TRUE(found && expected) << id << " rank " << rank;
+            EXPECT_EQ(found->id, expected->id) << id << " rank " << rank;
+        }
+    }
+    EXPECT_EQ(marksOf(1), 3);
+    EXPECT_EQ(marksOf(3), 1);
+    EXPECT_EQ(store::reconcileMarks(db).value_or(-1), 0);
+}

@@ -3,6 +3,7 @@
 #include "InboxTable.h"
 #include "MessageListQuery.h"
 #include "OutboxTable.h"
+#include "PageMarks.h"
 #include "Schema.h"
 #include "SettingsTables.h"
 #include "TestStore.h"
@@ -108,6 +109,14 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 // later migration added is taken away again, newest first. A new migration adds its step here.
 void takeBackTo(const store::Database& db, int version)
 {
+    if (version < 19) {
+        // Version 19 changed rows, not tables: the day-keeping marks took longer stretches.
+        for (const store::MarkedList& list : store::markedLists()) {
+            if (!list.dayColumn.isEmpty()) {
+                ASSERT_TRUE(store::rebuildMarks(db, list, store::kMarkedStretch));
+            }
+        }
+    }
     if (version < 18) {
         for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
             ASSERT_NO_FATAL_FAILURE(run(db, u"DROP TRIGGER trg_mail_days_%1"_s.arg(what)));
@@ -262,7 +271,10 @@ TEST(SchemaUpgrade, EveryEarlierStoreReachesTheCurrentSchemaAndKeepsItsRows)
                 handled.bind(1, version < 5 ? u"Sms@Pop.Example.org:110"_s : mailbox);
                 ASSERT_TRUE(handled.run());
             }
-            ASSERT_FALSE(differences(current, structureOf(db)).isEmpty()) << "the store was not taken back";
+            // The last migration changed rows only.
+            if (version < store::currentSchemaVersion() - 1) {
+                ASSERT_FALSE(differences(current, structureOf(db)).isEmpty()) << "the store was not taken back";
+            }
         }
 
         const store::Database db = openTestStore(folder.storePath());
