@@ -69,8 +69,9 @@ std::expected<void, StoreError> packDay(const Database& db, const QString& day)
         u"u.rowid IS NULL) FROM %1 AS m LEFT JOIN WebMailToSMS_Senders AS s ON s.Address = m.EmailFromAddress "
         u"LEFT JOIN WebMailToSMS_UserNames AS u ON u.UserName = m.EmailSMSUserName "
         u"WHERE m.EmailDateTime >= ?1 AND m.EmailDateTime < ?2 AND %2"_s.arg(kMails, placed(u"m.EmailDateTime"_s)));
-    read.bind(1, day + u" 00:00:00"_s);
-    read.bind(2, day + u"~"_s);
+    const DayRange texts = packedDayTexts(day);
+    read.bind(1, texts.from);
+    read.bind(2, texts.until);
     std::vector<PackedMail> mails;
     for (;;) {
         auto more = read.next();

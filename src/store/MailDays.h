@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "DateText.h"
 
 #include <QtEndian>
 
@@ -28,6 +29,13 @@ namespace store {
 // Makes the tables and triggers (dropping any of an earlier make) and packs every day. Inside the
 // caller's transaction.
 std::expected<void, StoreError> installMailDays(const Database& db);
+
+// The texts of one day (as "yyyy-MM-dd") in the store's form lie in [from, until): every date
+// the days pack, and no other in the store while no e-mail is without a day.
+inline DayRange packedDayTexts(const QString& day)
+{
+    return {day + QStringLiteral(" 00:00:00"), day + QStringLiteral("~")};
+}
 
 // How many noted days the engine packs on one tick: a day of a busy inbox takes a few ms.
 inline constexpr int kMailDaysPerRefresh = 20;

@@ -266,9 +266,9 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
                              u"WebMailToSMS_MessagesReceived WHERE %2"_s.arg(where.mid(2).join(u" AND "_s),
                                                                              where.mid(0, 2).join(u" AND "_s));
     auto bindDay = [conditions](Statement& st, const QString& day) {
-        // Every text of a day in the store's form lies between these.
-        st.bind(1, day + u" 00:00:00"_s);
-        st.bind(2, day + u"~"_s);
+        const DayRange texts = packedDayTexts(day);
+        st.bind(1, texts.from);
+        st.bind(2, texts.until);
         for (int i = 0; i < int(conditions.size()); ++i)
             st.bind(3 + i, conditions.at(std::size_t(i)).value);
     };
