@@ -31,12 +31,13 @@ struct ValueSearch
 };
 
 // How many e-mails the values a search matches hold, and how many the others (with the e-mails
-// without a value, which match nothing).
+// without a value, which match nothing); and the values matched, by their row numbers.
 struct Split
 {
     qint64 matchedMails = 0;
     qint64 otherMails = 0;
     qint64 withoutValue = 0;
+    std::vector<bool> matched;
 };
 
 // The list's order: newest first, ties by id.
@@ -58,10 +59,11 @@ QString outcomeOf(MailFilter filter)
     return QString();
 }
 
+// One pass over the table of values, which LIKE tests once each.
 std::expected<Split, StoreError> splitValues(const Database& db, const ValueSearch& search)
 {
-    auto st = db.prepare(u"SELECT %1 IS NULL, %1 LIKE ?1 ESCAPE '\\', SUM(Mails) FROM %2 GROUP BY 1, 2"_s.arg(
-        search.valueColumn, search.values));
+    auto st = db.prepare(
+        u"SELECT rowid, %1 IS NULL, %1 LIKE ?1 ESCAPE '\\', Mails FROM %2"_s.arg(search.valueColumn, search.values));
     st.bind(1, search.pattern);
     Split split;
     for (;;) {
@@ -70,11 +72,21 @@ std::expected<Split, StoreError> splitValues(const Database& db, const ValueSear
             return std::unexpected(more.error());
         if (!*more)
             return split;
-        const qint64 mails = st.integer(2);
-        if (st.boolean(0))
+        const qint64 mails = st.integer(3);
+        if (st.boolean(1))
             split.withoutValue += mails;
         // NULL LIKE anything is NULL, no match.
-        (st.boolean(1) ? split.matchedMails : split.otherMails) += mails;
+        if (!st.boolean(2)) {
+            split.otherMails += mails;
+            continue;
+        }
+        split.matchedMails += mails;
+        const qint64 row = st.integer(0);
+        if (row < 0 || row > std::numeric_limits<quint32>::max())
+            continue; // never packed, so never met in the days
+        if (split.matched.size() <= std::size_t(row))
+            split.matched.resize(std::size_t(row) + 1);
+        split.matched[std::size_t(row)] = true;
     }
 }
 
@@ -184,27 +196,6 @@ std::expected<MailSearchPlan, StoreError> complementPlan(const Database& db, con
     return plan;
 }
 
-// Which values a search matches, by their row numbers in the table of values.
-std::expected<std::vector<bool>, StoreError> matchedValues(const Database& db, const ValueSearch& search)
-{
-    auto st = db.prepare(u"SELECT rowid FROM %1 WHERE %2 LIKE ?1 ESCAPE '\\'"_s.arg(search.values, search.valueColumn));
-    st.bind(1, search.pattern);
-    std::vector<bool> matched;
-    for (;;) {
-        auto more = st.next();
-        if (!more)
-            return std::unexpected(more.error());
-        if (!*more)
-            return matched;
-        const qint64 row = st.integer(0);
-        if (row < 0 || row > std::numeric_limits<quint32>::max())
-            continue; // never packed, so never met below
-        if (matched.size() <= std::size_t(row))
-            matched.resize(std::size_t(row) + 1);
-        matched[std::size_t(row)] = true;
-    }
-}
-
 // How many matches each day of a range holds, newest day first.
 struct DayMatches
 {
@@ -215,10 +206,9 @@ struct DayMatches
 // The matches of a range counted day by day in the days' packed e-mails (a noted day from its
 // rows), with the key at a place found by reading on in its day. Nothing where the store holds
 // e-mails that belong to no day.
-std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database& db,
-                                                                 const std::vector<ValueSearch>& searches,
-                                                                 MailFilter outcome, const DayRange& days,
-                                                                 const std::vector<MailCondition>& conditions)
+std::expected<std::optional<MailSearchPlan>, StoreError>
+dayPlan(const Database& db, const std::vector<ValueSearch>& searches, const std::vector<Split>& splits,
+        MailFilter outcome, const DayRange& days, const std::vector<MailCondition>& conditions)
 {
     {
         auto st = db.prepare(u"SELECT Mails FROM WebMailToSMS_Days WHERE Day=''"_s);
@@ -242,12 +232,9 @@ std::expected<std::optional<MailSearchPlan>, StoreError> dayPlan(const Database&
         bool holds(quint32 value) const { return value < values.size() && values[value]; }
     };
     std::vector<KindSearch> kinds;
-    for (const ValueSearch& search : searches) {
-        auto matched = matchedValues(db, search);
-        if (!matched)
-            return std::unexpected(matched.error());
-        KindSearch kind{search.valueColumn == u"Address"_s ? PackedKind::Senders : PackedKind::UserNames,
-                        std::move(*matched), std::vector<quint8>(1 << 16)};
+    for (std::size_t i = 0; i < searches.size(); ++i) {
+        KindSearch kind{searches.at(i).valueColumn == u"Address"_s ? PackedKind::Senders : PackedKind::UserNames,
+                        splits.at(i).matched, std::vector<quint8>(1 << 16)};
         for (quint32 word = 0; word < kind.narrow.size(); ++word)
             kind.narrow[word] = kind.holds(word & 0x3fff) && outcomes.at(word >> 14);
         kinds.push_back(std::move(kind));
@@ -453,16 +440,18 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
     if (searches.empty())
         return MailSearchPlan{};
 
-    std::optional<std::pair<std::size_t, Split>> fewest;
+    std::vector<Split> splits;
+    std::size_t fewest = 0;
     for (std::size_t i = 0; i < searches.size(); ++i) {
         auto split = splitValues(db, searches.at(i));
         if (!split)
             return std::unexpected(split.error());
-        if (!fewest || split->matchedMails < fewest->second.matchedMails)
-            fewest.emplace(i, *split);
+        splits.push_back(std::move(*split));
+        if (splits.back().matchedMails < splits.at(fewest).matchedMails)
+            fewest = i;
     }
-    const ValueSearch& search = searches.at(fewest->first);
-    const Split& split = fewest->second;
+    const ValueSearch& search = searches.at(fewest);
+    const Split& split = splits.at(fewest);
     const DayRange days = reportDays(filter.from, filter.to);
     const QString outcome = outcomeOf(filter.filter);
     MailSearchPlan plan;
@@ -491,7 +480,7 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
         return readKeys();
     // Many e-mails on both sides: they are counted day by day where every typed search has values.
     if (searches.size() == conditions.size()) {
-        auto byDays = dayPlan(db, searches, filter.filter, days, conditions);
+        auto byDays = dayPlan(db, searches, splits, filter.filter, days, conditions);
         if (!byDays)
             return std::unexpected(byDays.error());
         if (*byDays)
