@@ -46,19 +46,6 @@ bool listOrder(const ReportKey& a, const ReportKey& b)
     return a.value > b.value || (a.value == b.value && a.id < b.id);
 }
 
-QString outcomeOf(MailFilter filter)
-{
-    switch (filter) {
-    case MailFilter::SentToSms:
-        return u"IsEmailSentToSMS<>0"_s;
-    case MailFilter::NotSentToSms:
-        return u"IsEmailSentToSMS=0"_s;
-    case MailFilter::All:
-        break;
-    }
-    return QString();
-}
-
 // One pass over the table of values, which LIKE tests once each.
 std::expected<Split, StoreError> splitValues(const Database& db, const ValueSearch& search)
 {
@@ -243,7 +230,7 @@ dayPlan(const Database& db, const std::vector<ValueSearch>& searches, const std:
 
     // The rows of one day that the filter matches, for a noted day and to read on in a day.
     QStringList where{u"EmailDateTime >= ?1"_s, u"EmailDateTime < ?2"_s};
-    if (const QString sql = outcomeOf(outcome); !sql.isEmpty())
+    if (const QString sql = mailOutcomeCondition(outcome); !sql.isEmpty())
         where << sql;
     for (int i = 0; i < int(conditions.size()); ++i)
         where << conditions.at(std::size_t(i)).sql.arg(3 + i);
@@ -408,6 +395,19 @@ QString likeStarting(const QString& text)
     return escaped + u"%"_s;
 }
 
+QString mailOutcomeCondition(MailFilter filter)
+{
+    switch (filter) {
+    case MailFilter::SentToSms:
+        return u"IsEmailSentToSMS<>0"_s;
+    case MailFilter::NotSentToSms:
+        return u"IsEmailSentToSMS=0"_s;
+    case MailFilter::All:
+        break;
+    }
+    return QString();
+}
+
 std::vector<MailCondition> mailSearchConditions(const MailInboxFilter& filter)
 {
     std::vector<MailCondition> conditions;
@@ -453,7 +453,7 @@ std::expected<MailSearchPlan, StoreError> planMailSearch(const Database& db, con
     const ValueSearch& search = searches.at(fewest);
     const Split& split = splits.at(fewest);
     const DayRange days = reportDays(filter.from, filter.to);
-    const QString outcome = outcomeOf(filter.filter);
+    const QString outcome = mailOutcomeCondition(filter.filter);
     MailSearchPlan plan;
 
     // Stepping over the e-mails that do not match works for one search alone, and pays where they

@@ -6,6 +6,9 @@
 
 namespace store {
 
+// The condition over WebMailToSMS_MessagesReceived of an outcome filter; empty for all e-mails.
+QString mailOutcomeCondition(MailFilter filter);
+
 // What a typed search of the e-mail inbox asks of one e-mail, as a condition over
 // WebMailToSMS_MessagesReceived whose "%1" is the number of the parameter `value` is bound to.
 // The sender is found anywhere in the address; the SMS user name is matched against the first

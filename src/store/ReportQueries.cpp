@@ -478,18 +478,16 @@ std::expected<ReportPage<MailInboxRow>, StoreError> mailInboxPage(const Database
     list.columns = u"id, EmailDateTime, EmailFromAddress, EmailSubject, MessageReceivedOn, ReasonForNotSendingSMS"_s;
     list.orderColumn = u"EmailDateTime"_s;
     list.descending = true;
-    QString outcome;
+    const QString outcome = mailOutcomeCondition(filter.filter);
     switch (filter.filter) {
     case MailFilter::All:
         list.countIndex = u"idx_mails_newest"_s;
         break;
     case MailFilter::SentToSms:
         list.countIndex = u"idx_mails_sent_newest"_s;
-        outcome = u"IsEmailSentToSMS<>0"_s;
         break;
     case MailFilter::NotSentToSms:
         list.countIndex = u"idx_mails_refused_dated"_s;
-        outcome = u"IsEmailSentToSMS=0"_s;
         break;
     }
     if (!outcome.isEmpty())
