@@ -531,12 +531,26 @@ std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedLis
     return write();
 }
 
+QString longStretchCondition()
+{
+    // One comparison, not an OR of one per size: SQLite would answer an OR from the index by
+    // list, which reads every mark.
+    std::map<int, QStringList> listsBySize;
+    for (const MarkedList& list : markedLists()) {
+        if (list.stretch != kMarkedStretch)
+            listsBySize[list.stretch] << QString::number(list.id);
+    }
+    QString bound = u"CASE"_s;
+    for (const auto& [stretch, lists] : listsBySize)
+        bound += u" WHEN List IN (%1) THEN %2"_s.arg(lists.join(u", "_s)).arg(2 * stretch);
+    return u"Counted >= %1 ELSE %2 END"_s.arg(bound).arg(2 * kMarkedStretch);
+}
+
 std::expected<int, StoreError> splitLongStretches(const Database& db, std::optional<int> given)
 {
-    // The bound is written out, so that the partial index of long stretches can serve it; the
-    // lists of longer stretches are held to their own below.
-    auto longOnes = db.prepare(u"SELECT Mark_Id, List, Value, Id, Counted FROM List_PageMarks WHERE Counted >= %1"_s.arg(
-        2 * given.value_or(kMarkedStretch)));
+    // Written out as the partial index of long stretches has it, so that the index serves it.
+    const QString condition = given ? u"Counted >= %1"_s.arg(2 * *given) : longStretchCondition();
+    auto longOnes = db.prepare(u"SELECT Mark_Id, List, Value, Id, Counted FROM List_PageMarks WHERE "_s + condition);
     struct Long
     {
         qint64 markId;
@@ -560,8 +574,6 @@ std::expected<int, StoreError> splitLongStretches(const Database& db, std::optio
         if (list == markedLists().end())
             continue;
         const qint64 stretch = given.value_or(list->stretch);
-        if (mark.counted < 2 * stretch)
-            continue;
         const ListSql sql{*list};
         QString where = sql.inList(QString());
         if (!mark.key.value.isNull())

@@ -89,6 +89,11 @@ std::expected<void, StoreError> installMarks(const Database& db, const MarkedLis
 std::expected<void, StoreError> rebuildMarks(const Database& db, const MarkedList& list,
                                              std::optional<int> stretch = std::nullopt);
 
+// The marks whose stretches have grown to twice their list's stretch, as SQL over List_PageMarks.
+// The partial index idx_page_marks_long holds exactly these, so the engine's look every tick
+// reads only what it will cut.
+QString longStretchCondition();
+
 // Cuts every stretch of twice its list's stretch rows or more (or of `2 * stretch`, given) into
 // stretches of that many rows (the last one of a cut taking the rest). Returns how many stretches
 // were cut.

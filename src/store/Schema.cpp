@@ -583,9 +583,16 @@ std::expected<void, StoreError> migrateTo18(const Database& db)
 }
 
 // The inbox's marks by number and by text, which keep their days, take stretches of four thousand
-// rows: the received-SMS report then looks up a quarter as many stretches to place a range.
+// rows: the received-SMS report then looks up a quarter as many stretches to place a range. The
+// partial index of long stretches follows each list's own size, or it would hold every stretch
+// of those two lists and the engine would read them all every tick.
 std::expected<void, StoreError> migrateTo19(const Database& db)
 {
+    if (auto r = db.exec(u"DROP INDEX IF EXISTS idx_page_marks_long"_s); !r)
+        return r;
+    const QString longOnes = u"CREATE INDEX idx_page_marks_long ON List_PageMarks (Counted) WHERE "_s;
+    if (auto r = db.exec(longOnes + longStretchCondition()); !r)
+        return r;
     for (const MarkedList& list : markedLists()) {
         if (list.dayColumn.isEmpty())
             continue;

@@ -110,12 +110,16 @@ void dropColumn(const store::Database& db, const QString& table, const QString& 
 void takeBackTo(const store::Database& db, int version)
 {
     if (version < 19) {
-        // Version 19 changed rows, not tables: the day-keeping marks took longer stretches.
+        // The day-keeping marks took longer stretches, and the index of long stretches each
+        // list's own size.
         for (const store::MarkedList& list : store::markedLists()) {
             if (!list.dayColumn.isEmpty()) {
                 ASSERT_TRUE(store::rebuildMarks(db, list, store::kMarkedStretch));
             }
         }
+        ASSERT_NO_FATAL_FAILURE(run(db, u"DROP INDEX idx_page_marks_long"_s));
+        ASSERT_NO_FATAL_FAILURE(
+            run(db, u"CREATE INDEX idx_page_marks_long ON List_PageMarks (Counted) WHERE Counted >= 2000"_s));
     }
     if (version < 18) {
         for (const QString& what : {u"insert"_s, u"delete"_s, u"update"_s})
@@ -271,10 +275,7 @@ TEST(SchemaUpgrade, EveryEarlierStoreReachesTheCurrentSchemaAndKeepsItsRows)
                 handled.bind(1, version < 5 ? u"Sms@Pop.Example.org:110"_s : mailbox);
                 ASSERT_TRUE(handled.run());
             }
-            // The last migration changed rows only.
-            if (version < store::currentSchemaVersion() - 1) {
-                ASSERT_FALSE(differences(current, structureOf(db)).isEmpty()) << "the store was not taken back";
-            }
+            ASSERT_FALSE(differences(current, structureOf(db)).isEmpty()) << "the store was not taken back";
         }
 
         const store::Database db = openTestStore(folder.storePath());
